@@ -1,0 +1,3 @@
+#include "scripted.h"
+
+#include <gtest/gtest.h>

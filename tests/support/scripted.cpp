@@ -1,0 +1,87 @@
+#include "scripted.h"
+
+#include <gtest/gtest.h>
+
+namespace dealbrix::testing {
+
+Box msg(std::string text, std::string title) { return {Box::Message, std::move(text), std::move(title), false}; }
+
+Box ask(std::string text, bool yes, std::string title) {
+    return {Box::Question, std::move(text), std::move(title), yes};
+}
+
+void ScriptedUi::expect(std::vector<Box> boxes) {
+    for (Box& box : boxes) script_.push_back(std::move(box));
+}
+
+bool ScriptedUi::next(Box::Kind kind, std::string_view text, std::string_view title) {
+    shown_.emplace_back(text);
+    if (lenient_ && script_.empty()) return lenientAnswer_;
+    if (script_.empty()) {
+        ADD_FAILURE() << "unexpected box: \"" << text << "\"";
+        return false;
+    }
+    const Box box = script_.front();
+    script_.pop_front();
+    EXPECT_EQ(box.kind, kind) << "box \"" << text << "\"";
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.title, title) << "title of \"" << text << "\"";
+    return box.answer;
+}
+
+void ScriptedUi::message(std::string_view text, std::string_view title) { next(Box::Message, text, title); }
+
+bool ScriptedUi::ask(std::string_view text, std::string_view title) { return next(Box::Question, text, title); }
+
+void ScriptedUi::endProgram() { ended_ = true; }
+
+float ScriptedRandom::next() {
+    if (draws_.empty()) {
+        ADD_FAILURE() << "the rules drew more random numbers than the test scripted";
+        return 0.0f;
+    }
+    const float draw = draws_.front();
+    draws_.pop_front();
+    return draw;
+}
+
+void ScriptedRandom::push(std::initializer_list<float> draws) {
+    for (const float d : draws) draws_.push_back(d);
+}
+
+void ScriptedRandom::dice(int first, int second) {
+    // The middle of each face's sixth of [0, 1).
+    draws_.push_back((static_cast<float>(first) - 0.5f) / 6.0f);
+    draws_.push_back((static_cast<float>(second) - 0.5f) / 6.0f);
+}
+
+void ScriptedRandom::swapWith(int r) { draws_.push_back((static_cast<float>(r) - 0.5f) / 17.0f); }
+
+void ScriptedRandom::identityShuffle() {
+    for (int pass = 0; pass < 2; ++pass)
+        for (int j = 1; j <= kCardsPerDeck; ++j) swapWith(j);
+}
+
+namespace {
+ScriptedRandom decksInOrder() {
+    ScriptedRandom random;
+    random.identityShuffle();
+    random.identityShuffle();
+    return random;
+}
+} // namespace
+
+Table::Table() : random(decksInOrder()), game(ui, random) {}
+
+void Table::start(int players) {
+    game.mnuFilePlayers_Click(players);
+    game.mnuFileStart_Click();
+}
+
+void Table::own(int square, int player) {
+    s().Owner[square] = static_cast<i16>(player);
+    s().grid.ticked[player][square] = true;
+    s().PricePaid[square] = squareInfo(square).price;
+}
+
+} // namespace dealbrix::testing

@@ -1,0 +1,87 @@
+#pragma once
+// A scripted screen and scripted dice for driving the rules in tests.
+
+#include "game.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace dealbrix::testing {
+
+/// One box the rules are expected to show: its text, its title, and for questions the answer to give.
+struct Box {
+    enum Kind { Message, Question } kind;
+    std::string text;
+    std::string title;
+    bool answer = false;
+};
+
+/// Expects an OK box with `text` (and `title`, empty for the program's own caption).
+Box msg(std::string text, std::string title = {});
+/// Expects a Yes/No question with `text`, answered `yes`.
+Box ask(std::string text, bool yes, std::string title = {});
+
+/// A Ui that checks every box against a script and answers the questions. Unexpected boxes fail the
+/// test; `done()` tells whether the whole script was used.
+class ScriptedUi final : public Ui {
+  public:
+    void message(std::string_view text, std::string_view title) override;
+    bool ask(std::string_view text, std::string_view title) override;
+    void endProgram() override;
+
+    /// Appends boxes to the script.
+    void expect(std::vector<Box> boxes);
+    /// Answers every question with `yes` and accepts any box, recording them (no script).
+    void acceptAnything(bool yes) { lenient_ = true, lenientAnswer_ = yes; }
+    /// True when every scripted box has been shown.
+    bool done() const { return script_.empty(); }
+    /// The texts of every box shown so far, in order.
+    const std::vector<std::string>& shown() const { return shown_; }
+    /// True once the rules have ended the program.
+    bool ended() const { return ended_; }
+
+  private:
+    bool next(Box::Kind kind, std::string_view text, std::string_view title);
+
+    std::deque<Box> script_;
+    std::vector<std::string> shown_;
+    bool lenient_ = false;
+    bool lenientAnswer_ = false;
+    bool ended_ = false;
+};
+
+/// Random numbers from a list; running out fails the test.
+class ScriptedRandom final : public RandomSource {
+  public:
+    float next() override;
+    /// Appends raw draws in [0, 1).
+    void push(std::initializer_list<float> draws);
+    /// Appends the two draws that roll dice `first` and `second` (1..6 each).
+    void dice(int first, int second);
+    /// Appends the 34 draws of a shuffle that leaves the deck as it was filled: 1, 2, ..., 17.
+    void identityShuffle();
+    /// Appends a draw that picks r = `r` (1..17) in a shuffle swap.
+    void swapWith(int r);
+    /// Draws not yet used.
+    std::size_t left() const { return draws_.size(); }
+
+  private:
+    std::deque<float> draws_;
+};
+
+/// A game with scripted screen and dice, loaded with both decks in order 1..17.
+struct Table {
+    ScriptedRandom random;
+    ScriptedUi ui;
+    Game game;
+
+    Table();
+    GameState& s() { return game.state; }
+    /// Starts a game of `players` players from the menu.
+    void start(int players);
+    /// Gives `square` to `player` as a purchase would (owner, grid box, price paid).
+    void own(int square, int player);
+};
+
+} // namespace dealbrix::testing
