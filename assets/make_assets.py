@@ -44,6 +44,7 @@ BAND_DEPTH = 14      # colour band of a street, about 1/5 of EDGE_DEPTH
 NAME_SIZE = 8        # street / card names (shrunk only if a line won't fit)
 PRICE_SIZE = 9
 EDGE_GAP = 3         # breathing room next to the inner and outer edges
+BAND_GAP = 3         # space between a colour band and the street name
 
 # Palette.
 CREAM = (248, 243, 226)
@@ -149,7 +150,8 @@ def natural_size(index):
 
 
 def board_position(index):
-    """Top-left corner of a square on the 1x board (used for the preview)."""
+    """Top-left corner of a square on the 1x board (584 x 584, square 0 at
+    bottom-right); not used for output, handy for previews and layout code."""
     far = BOARD - CORNER
     if index == 0:
         return far, far
@@ -266,9 +268,11 @@ def render_icon(painter, design_w, design_h, px_w, px_h):
     return layer.reduce(ss)
 
 
-def paste_icon(img, painter, design_w, design_h, box):
+def paste_icon(img, painter, design_w, design_h, box, mirror=False):
     x0, y0, x1, y1 = box
     icon = render_icon(painter, design_w, design_h, x1 - x0, y1 - y0)
+    if mirror:
+        icon = icon.transpose(Image.Transpose.FLIP_LEFT_RIGHT)
     img.paste(icon, (x0, y0), icon)
 
 
@@ -289,8 +293,7 @@ LOCO_BOX = (34, 20)
 
 
 def paint_locomotive(p):
-    # Boiler, cab, chimney and dome, facing left (the direction of travel
-    # along the bottom row).
+    # Boiler, cab, chimney and dome; facing left.
     p.rect(7, 7, 24, 14, fill=STEEL, radius=2)                 # boiler
     p.rect(23, 2, 32, 14, fill=STEEL)                          # cab
     p.rect(21, 1, 34, 3, fill=INK)                             # cab roof
@@ -310,8 +313,8 @@ BULB_BOX = (20, 26)
 
 def paint_bulb(p):
     for angle in (-180, -135, -90, -45, 0):                             # rays
-        c, s = math.cos(math.radians(angle)), math.sin(math.radians(angle))
-        p.line([(10 + 7.6 * c, 9.5 + 7.6 * s), (10 + 9.6 * c, 9.5 + 9.6 * s)],
+        dx, dy = math.cos(math.radians(angle)), math.sin(math.radians(angle))
+        p.line([(10 + 7.6 * dx, 9.5 + 7.6 * dy), (10 + 9.6 * dx, 9.5 + 9.6 * dy)],
                fill=GOLD_DARK, width=1)
     p.polygon([(6.5, 14), (13.5, 14), (12.5, 19), (7.5, 19)], fill=GLASS_YELLOW)
     p.circle(10, 9.5, 6.2, fill=GLASS_YELLOW, outline=GOLD_DARK, width=1)
@@ -430,8 +433,9 @@ def paint_jail_arrow(p):
 # the bottom-row layout is rotated so the band faces the centre; left column
 # text reads top-to-bottom, right column bottom-to-top.
 
-class Flex:
-    """Takes an equal share of the space left over by the fixed blocks."""
+class Block:
+    """One slice of a side square. height() is in final pixels, or None for a
+    flexible slice that takes an equal share of the space left over."""
 
     def height(self):
         return None
@@ -440,7 +444,11 @@ class Flex:
         pass
 
 
-class Gap(Flex):
+class Flex(Block):
+    """Flexible space (height None)."""
+
+
+class Gap(Block):
     def __init__(self, px):
         self.px = px
 
@@ -448,7 +456,7 @@ class Gap(Flex):
         return self.px
 
 
-class Band:
+class Band(Block):
     def __init__(self, colour, s):
         self.colour = colour
         self.s = s
@@ -464,7 +472,7 @@ class Band:
         draw.rectangle([x0, line_y, x1 - 1, line_y + self.s - 1], fill=BAND_LINE)
 
 
-class Label:
+class Label(Block):
     def __init__(self, lines, size, max_width, path=FONT_LABEL, fill=INK):
         self.lines = lines
         self.fill = fill
@@ -482,9 +490,10 @@ class Label:
                                self.font, self.fill)
 
 
-class Icon:
-    def __init__(self, painter, design_box, s, height=None):
+class Icon(Block):
+    def __init__(self, painter, design_box, s, height=None, mirror=False):
         self.painter = painter
+        self.mirror = mirror
         self.design_w, self.design_h = design_box
         self.s = s
         self.h = (height or self.design_h) * s
@@ -497,7 +506,7 @@ class Icon:
         w = round(self.design_w * (y1 - y0) / self.design_h)
         cx = (x0 + x1) // 2
         paste_icon(img, self.painter, self.design_w, self.design_h,
-                   (cx - w // 2, y0, cx - w // 2 + w, y1))
+                   (cx - w // 2, y0, cx - w // 2 + w, y1), self.mirror)
 
 
 def lay_out(img, blocks, inner_at_top):
@@ -517,7 +526,7 @@ def lay_out(img, blocks, inner_at_top):
         y += h
 
 
-def edge_blocks(kind, lines, price, colour, s):
+def edge_blocks(kind, lines, price, colour, s, top_row):
     """The blocks of one side square, listed from the inner edge outwards."""
     text_width = (EDGE_WIDTH - 2 * (BORDER + TEXT_PAD)) * s
     name = Label(lines, NAME_SIZE * s, text_width)
@@ -533,9 +542,11 @@ def edge_blocks(kind, lines, price, colour, s):
         "chance": (paint_question, QUESTION_BOX, 40),
     }
     if kind == "street":
-        return [Band(colour, s), Gap(3 * s), name, Flex(), price_label, gap]
+        return [Band(colour, s), Gap(BAND_GAP * s), name, Flex(), price_label, gap]
     painter, box, height = icons[kind]
-    icon = Icon(painter, box, s, height)
+    # The engine faces its direction of travel: left on the bottom row (and,
+    # once rotated, up the left / down the right column), right on the top row.
+    icon = Icon(painter, box, s, height, mirror=(top_row and kind == "railroad"))
     if kind in ("income_tax", "luxury_tax"):
         price_label = Label([f"PAY ${price}"], PRICE_SIZE * s, text_width)
     if price_label is None:                     # chance / chest: name + icon
@@ -547,7 +558,8 @@ def draw_edge_square(index, s):
     kind, lines, price, colour = SQUARES[index]
     side = side_of(index)
     face = new_face(EDGE_WIDTH * s, EDGE_DEPTH * s)
-    lay_out(face, edge_blocks(kind, lines, price, colour, s), inner_at_top=(side != "top"))
+    top_row = side == "top"
+    lay_out(face, edge_blocks(kind, lines, price, colour, s, top_row), inner_at_top=not top_row)
     if side == "left":
         face = face.transpose(Image.Transpose.ROTATE_270)   # clockwise: top -> right
     elif side == "right":
@@ -596,7 +608,7 @@ def draw_jail(img, s):
     strip = Image.new("RGB", (cell * s, JAIL_STRIP * s), CREAM)
     draw_centered_text(strip, "JUST", strip.width / 2, 14 * s, font(FONT_LABEL, 9 * s), INK)
     img.paste(strip.transpose(Image.Transpose.ROTATE_90), (0, 0))
-    text_at(img, s, "VISITING", x0 + cell / 2 - JAIL_STRIP / 2, 61, 9)
+    text_at(img, s, "VISITING", CORNER / 2, 61, 9)
 
 
 def draw_parking(img, s):
@@ -726,10 +738,9 @@ def main():
         with Image.open(os.path.join(HERE, rel)) as im:
             assert im.format == fmt and im.size == size, (rel, im.format, im.size, size)
     for s in SCALES:
-        sizes = sorted({size for rel, (fmt, size) in expected.items()
-                        if rel.endswith(f"{suffix(s)}.jpg") and (s > 1 or "@" not in rel)})
-        print(f"{s}x squares OK: {', '.join(f'{w}x{h}' for w, h in sizes)}; "
-              f"dice {DIE_SIZE * s}x{DIE_SIZE * s}")
+        sizes = sorted({size for rel, (_, size) in expected.items()
+                        if (suffix(s) in rel if s > 1 else "@" not in rel)})
+        print(f"{s}x sizes verified: " + ", ".join(f"{w}x{h}" for w, h in sizes))
     print(f"{len(expected)} files verified; wrote {os.path.relpath(QRC_PATH)}")
 
 
