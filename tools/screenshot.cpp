@@ -1,0 +1,68 @@
+// Draws the game's windows offscreen and saves them as PNG pictures, after a few scripted turns so the
+// board shows a game in progress. Usage: dealbrix_screenshot [output folder]
+
+#include "form1.h"
+#include "housework.h"
+#include "properties.h"
+#include "qt_ui.h"
+#include "trade.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+
+#include <cstdio>
+
+namespace {
+
+/// Repeatable numbers, so every run draws the same pictures.
+class FixedRandom final : public dealbrix::RandomSource {
+  public:
+    float next() override {
+        state_ = state_ * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<float>(state_ >> 40) / 16777216.0f;
+    }
+
+  private:
+    std::uint64_t state_ = 20261208;
+};
+
+bool save(QWidget* window, const QDir& folder, const QString& name) {
+    const QString path = folder.filePath(name);
+    const bool ok = window != nullptr && window->grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
+    if (!folder.exists() && !QDir().mkpath(folder.path())) return 1;
+
+    FixedRandom random;
+    // Every question is answered Yes and every box closed at once: the turns below buy what they land on.
+    dealbrix::QtUi ui([] {}, [](QMessageBox&) { return QMessageBox::Yes; });
+    dealbrix::Game game(ui, random);
+    dealbrix::Form1 board(game);
+    ui.setBeforeBox([&board] { board.syncAll(); });
+    board.showWithGrid();
+
+    board.act([](dealbrix::Game& g) { g.mnuFileStart_Click(); });
+    for (int roll = 0; roll < 10 && !board.ended(); ++roll) {
+        board.act([](dealbrix::Game& g) { g.cmdRoll_Click(); });
+        board.act([](dealbrix::Game& g) { g.cmdEndTurn_Click(); });
+    }
+    board.act([](dealbrix::Game& g) { g.cmdRoll_Click(); });
+    const int square = game.state.Position[game.state.turn];
+    board.clickSquare(dealbrix::isOwnable(square) ? square : 39);
+    board.clickPlayerHeading(game.state.turn % dealbrix::kPlayerCount + 1);
+
+    bool ok = save(&board, folder, QStringLiteral("board.png"));
+    ok = save(board.properties(), folder, QStringLiteral("properties.png")) && ok;
+    ok = save(board.houseWork(), folder, QStringLiteral("housework.png")) && ok;
+    ok = save(board.trade(), folder, QStringLiteral("trade.png")) && ok;
+    return ok ? 0 : 1;
+}

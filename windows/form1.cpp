@@ -1,0 +1,272 @@
+#include "form1.h"
+
+#include "housework.h"
+#include "properties.h"
+#include "trade.h"
+
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QTimer>
+
+// Resources live in the static windows library; they must be registered by name from outside any namespace.
+static void initAssets() { Q_INIT_RESOURCE(assets); }
+
+namespace dealbrix {
+
+namespace {
+
+constexpr int kBoardWidthPx = kBoardClientWidth / kTwipsPerPixel;   // 649
+constexpr int kBoardHeightPx = kBoardClientHeight / kTwipsPerPixel; // 647
+constexpr int kDieSize = 750;
+constexpr int kDiceTop = 3840;
+constexpr std::array<int, 3> kDiceLeft{0, 5400, 2880}; // Dice(2) is drawn left of Dice(1)
+constexpr int kMoneyLeft = 3480;
+constexpr int kMoneyWidth = 2055;
+constexpr int kLineHeight = 375;
+constexpr std::array<int, kPlayerCount + 1> kMoneyTop{0, 5520, 6000, 6480, 6960};
+constexpr int kButtonLeft = 2640;
+constexpr int kButtonWidth = 3855;
+constexpr int kButtonHeight = 615;
+constexpr std::array<QRgb, kPlayerCount + 1> kTokenColours{0, qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(255, 255, 0),
+                                                           qRgb(0, 0, 255)};
+const QColor kFelt(214, 232, 208); // the middle of the board
+
+QString squarePicture(int square) { return QStringLiteral(":/squares/square%1.jpg").arg(square, 2, 10, QChar('0')); }
+
+} // namespace
+
+Form1::Form1(Game& game, QWidget* parent) : QMainWindow(parent), game_(game) {
+    initAssets();
+    setWindowTitle(QStringLiteral("Game Board"));
+    setAccessibleName(windowTitle());
+    setObjectName(QStringLiteral("Form1"));
+
+    auto* board = new QWidget(this);
+    board->setObjectName(QStringLiteral("board"));
+    board->setFixedSize(kBoardWidthPx, kBoardHeightPx);
+    board->setAutoFillBackground(true);
+    QPalette felt = board->palette();
+    felt.setColor(QPalette::Window, kFelt);
+    board->setPalette(felt);
+    setCentralWidget(board);
+    buildBoard(board);
+    buildMenu();
+
+    properties_ = new Properties(this);
+    connect(properties_, &Properties::headingClicked, this, &Form1::clickPlayerHeading);
+    syncAll();
+}
+
+Form1::~Form1() = default;
+
+HouseWork* Form1::houseWork() const { return houseWork_; }
+
+Trade* Form1::trade() const { return trade_; }
+
+void Form1::buildBoard(QWidget* board) {
+    for (int i = 0; i < kSquareCount; ++i) {
+        auto* square = new ClickableLabel(board);
+        const Rect r = squareRect(i);
+        placeTwips(square, r.left, r.top, r.width, r.height);
+        square->setPixmap(QPixmap(squarePicture(i)));
+        square->setScaledContents(true);
+        nameControl(square, QStringLiteral("Square(%1)").arg(i), qs(squareInfo(i).landingText));
+        square->setProperty("tag", labelText(SquareTitle(i)));
+        connect(square, &ClickableLabel::clicked, this, [this, i] { clickSquare(i); });
+        Square[static_cast<std::size_t>(i)] = square;
+    }
+    for (int n = 0; n < 6; ++n) {
+        auto* face = new QLabel(board);
+        placeTwips(face, 0, 0, kDieSize, kDieSize);
+        face->setPixmap(QPixmap(QStringLiteral(":/dice/die%1.gif").arg(n + 1)));
+        face->setObjectName(QStringLiteral("die(%1)").arg(n));
+        face->hide();
+        die[static_cast<std::size_t>(n)] = face;
+    }
+    for (int k = 1; k <= 2; ++k) {
+        auto* shown = new QLabel(board);
+        placeTwips(shown, kDiceLeft[static_cast<std::size_t>(k)], kDiceTop, kDieSize, kDieSize);
+        shown->setObjectName(QStringLiteral("Dice(%1)").arg(k));
+        Dice[static_cast<std::size_t>(k)] = shown;
+    }
+    for (int p = 1; p <= kPlayerCount; ++p) {
+        auto* money = new QLabel(board);
+        placeTwips(money, kMoneyLeft, kMoneyTop[static_cast<std::size_t>(p)], kMoneyWidth, kLineHeight);
+        money->setFrameStyle(QFrame::Box | QFrame::Plain);
+        money->setAlignment(Qt::AlignCenter);
+        money->setObjectName(QStringLiteral("Label1(%1)").arg(p));
+        Label1[static_cast<std::size_t>(p)] = money;
+    }
+    lblTurn = new QLabel(board);
+    placeTwips(lblTurn, 3360, 4800, 2295, kLineHeight);
+    lblTurn->setAlignment(Qt::AlignCenter);
+    lblTurn->setObjectName(QStringLiteral("lblTurn"));
+
+    auto button = [&](const char* name, const char* caption, int top) {
+        auto* b = new QPushButton(QString::fromLatin1(caption), board);
+        placeTwips(b, kButtonLeft, top, kButtonWidth, kButtonHeight);
+        nameControl(b, QString::fromLatin1(name), b->text());
+        return b;
+    };
+    cmdRoll = button("cmdRoll", "Roll", 1680);
+    cmdEndTurn = button("cmdEndTurn", "End Turn", 2400);
+    cmdBankrupt = button("cmdBankrupt", "Bankrupt (Give up)", 3120);
+    connect(cmdRoll, &QPushButton::clicked, this, [this] { act(&Game::cmdRoll_Click); });
+    connect(cmdEndTurn, &QPushButton::clicked, this, [this] { act(&Game::cmdEndTurn_Click); });
+    connect(cmdBankrupt, &QPushButton::clicked, this, [this] { act(&Game::cmdBankrupt_Click); });
+    setTabOrder(cmdRoll, cmdEndTurn);
+    setTabOrder(cmdEndTurn, cmdBankrupt);
+
+    // Tokens last, so they stand over the square pictures.
+    for (int p = 1; p <= kPlayerCount; ++p) {
+        auto* token = new QLabel(board);
+        token->setFixedSize(toPixels(kTokenSize), toPixels(kTokenSize));
+        token->setAutoFillBackground(true);
+        QPalette colour = token->palette();
+        colour.setColor(QPalette::Window, QColor::fromRgb(kTokenColours[static_cast<std::size_t>(p)]));
+        token->setPalette(colour);
+        token->setFrameStyle(QFrame::Box | QFrame::Plain);
+        nameControl(token, QStringLiteral("lbl(%1)").arg(p), QStringLiteral("Player %1 token").arg(p));
+        lbl[static_cast<std::size_t>(p)] = token;
+    }
+}
+
+void Form1::buildMenu() {
+    QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    // Menu commands run once the menu has closed, so a box they show never opens inside the menu.
+    auto later = [this](std::function<void(Game&)> handler) {
+        return [this, handler] { QTimer::singleShot(0, this, [this, handler] { act(handler); }); };
+    };
+    QAction* exit = mnuFile->addAction(QStringLiteral("&Exit"));
+    exit->setObjectName(QStringLiteral("mnuFileExit"));
+    connect(exit, &QAction::triggered, this, later(&Game::mnuFileExit_Click));
+
+    QMenu* players = mnuFile->addMenu(QStringLiteral("&Players"));
+    players->setObjectName(QStringLiteral("mnuFilePlayers"));
+    auto* choice = new QActionGroup(this);
+    choice->setExclusive(true);
+    for (int n = 2; n <= kPlayerCount; ++n) {
+        QAction* item = players->addAction(QStringLiteral("%1 Players").arg(n));
+        item->setObjectName(QStringLiteral("mnuFilePlayers%1Players").arg(n));
+        item->setCheckable(true);
+        choice->addAction(item);
+        connect(item, &QAction::triggered, this, [this, n] { act([n](Game& g) { g.mnuFilePlayers_Click(n); }); });
+        mnuFilePlayers[static_cast<std::size_t>(n)] = item;
+    }
+    QAction* start = mnuFile->addAction(QStringLiteral("&Start"));
+    start->setObjectName(QStringLiteral("mnuFileStart"));
+    connect(start, &QAction::triggered, this, later(&Game::mnuFileStart_Click));
+}
+
+void Form1::showWithGrid() {
+    show();
+    // The grid opens beside the board.
+    properties_->move(frameGeometry().right() + 1, frameGeometry().top());
+    properties_->show();
+}
+
+void Form1::act(const std::function<void(Game&)>& handler) {
+    if (ended_) return;
+    try {
+        handler(game_);
+    } catch (const ProgramEnded&) {
+        ended_ = true;
+    }
+    syncAll();
+}
+
+void Form1::syncAll() {
+    drawBoard();
+    properties_->draw(game_.state);
+    syncSecondaryWindows();
+}
+
+void Form1::drawBoard() {
+    const BoardView& view = game_.state.board;
+    cmdRoll->setEnabled(view.rollEnabled);
+    cmdEndTurn->setEnabled(view.endTurnEnabled);
+    cmdBankrupt->setEnabled(view.bankruptEnabled);
+    lblTurn->setText(qs(view.turnLabel));
+    lblTurn->setAccessibleName(lblTurn->text());
+    for (int p = 1; p <= kPlayerCount; ++p) {
+        QLabel* money = Label1[static_cast<std::size_t>(p)];
+        money->setText(qs(view.moneyLabel[p]));
+        money->setAccessibleName(money->text());
+        const TokenView& t = view.tokens[p];
+        QLabel* token = lbl[static_cast<std::size_t>(p)];
+        token->move(toPixels(t.left), toPixels(t.top));
+        token->setVisible(t.visible);
+    }
+    for (int k = 1; k <= 2; ++k) {
+        QLabel* shown = Dice[static_cast<std::size_t>(k)];
+        const int face = view.dice[k];
+        if (face >= 1 && face <= 6) {
+            shown->setPixmap(die[static_cast<std::size_t>(face - 1)]->pixmap());
+            shown->setAccessibleName(QStringLiteral("Die showing %1").arg(face));
+        } else {
+            shown->clear();
+            shown->setAccessibleName(QStringLiteral("Die"));
+        }
+    }
+    for (int n = 2; n <= kPlayerCount; ++n)
+        mnuFilePlayers[static_cast<std::size_t>(n)]->setChecked(view.checkedPlayers == n);
+}
+
+void Form1::syncSecondaryWindows() {
+    const GameState& s = game_.state;
+    if (s.houseWork.open && !houseWork_) {
+        houseWork_ = new HouseWork(*this);
+        connect(houseWork_, &HouseWork::closedByUser, this, [this] { act(&Game::closeHouseWork); });
+        houseWork_->draw(s);
+        houseWork_->show();
+    } else if (!s.houseWork.open && houseWork_) {
+        HouseWork* window = houseWork_;
+        houseWork_.clear();
+        window->disconnect(this);
+        window->close();
+    } else if (houseWork_) {
+        houseWork_->draw(s);
+    }
+    if (s.trade.open && !trade_) {
+        trade_ = new Trade(*this);
+        connect(trade_, &Trade::closedByUser, this, [this] { act(&Game::closeTrade); });
+        trade_->draw(s);
+        trade_->show();
+    } else if (!s.trade.open && trade_) {
+        Trade* window = trade_;
+        trade_.clear();
+        window->disconnect(this);
+        window->close();
+    } else if (trade_) {
+        trade_->draw(s);
+    }
+}
+
+void Form1::raiseWindow(QWidget* window) {
+    if (window == nullptr) return;
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void Form1::clickSquare(int square) {
+    act([square](Game& g) { g.Square_Click(square); });
+    if (isOwnable(square)) raiseWindow(houseWork_);
+}
+
+void Form1::clickPlayerHeading(int player) {
+    act([player](Game& g) { g.lblPlayer_Click(player); });
+    raiseWindow(trade_);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    // Closing the board closes the grid, the House Options window and the trade window, in that order.
+    properties_->closeForGood();
+    if (houseWork_) houseWork_->close();
+    if (trade_) trade_->close();
+    event->accept();
+}
+
+} // namespace dealbrix

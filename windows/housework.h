@@ -1,0 +1,37 @@
+#pragma once
+// The House Options window: Buy House, Sell House and Mortgage for the square last clicked.
+
+#include "game.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QWidget>
+
+namespace dealbrix {
+
+class Form1;
+
+/// The window "House Options". It draws what the game loaded for it and passes its three clicks on.
+class HouseWork final : public QWidget {
+    Q_OBJECT
+  public:
+    explicit HouseWork(Form1& board);
+
+    /// Draws the title, its colour, the buttons' states and the mortgage caption.
+    void draw(const GameState& state);
+
+  signals:
+    /// The user closed the window with its close box.
+    void closedByUser();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    QLabel* lblTitle;
+    QPushButton* cmdBuyHouse;
+    QPushButton* cmdMortgage;
+    QPushButton* cmdSellHouse;
+};
+
+} // namespace dealbrix

@@ -1,0 +1,74 @@
+#include "properties.h"
+
+#include <QCloseEvent>
+
+namespace dealbrix {
+
+namespace {
+constexpr int kClientWidth = 10425;
+constexpr int kClientHeight = 12705;
+constexpr std::array<int, kPlayerCount + 1> kHeadingLeft{0, 120, 2640, 5280, 7800};
+constexpr std::array<int, kPlayerCount + 1> kBoxLeft{0, 0, 2520, 5160, 7680};
+constexpr int kHeadingWidth = 1695;
+constexpr int kHeadingHeight = 375;
+constexpr double kHeadingPoints = 13.5;
+constexpr int kBoxWidth = 2295;
+constexpr int kBoxHeight = 255;
+} // namespace
+
+Properties::Properties(QWidget* board) : QWidget(board, Qt::Window) {
+    setWindowTitle(QStringLiteral("Properties"));
+    setAccessibleName(windowTitle());
+    setObjectName(QStringLiteral("Properties"));
+    setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
+
+    QFont headingFont(QStringLiteral("MS Sans Serif"));
+    headingFont.setPointSizeF(kHeadingPoints);
+    for (int p = 1; p <= kPlayerCount; ++p) {
+        auto* heading = new ClickableLabel(QStringLiteral("Player %1:").arg(p), this);
+        placeTwips(heading, kHeadingLeft[static_cast<std::size_t>(p)], 0, kHeadingWidth, kHeadingHeight);
+        heading->setAlignment(Qt::AlignCenter);
+        heading->setFont(headingFont);
+        heading->setCursor(Qt::PointingHandCursor);
+        heading->setToolTip(QStringLiteral("Trade with Player %1").arg(p));
+        nameControl(heading, QStringLiteral("lblPlayer(%1)").arg(p), heading->text());
+        connect(heading, &ClickableLabel::clicked, this, [this, p] { emit headingClicked(p); });
+        lblPlayer[static_cast<std::size_t>(p)] = heading;
+
+        for (const GridRow& row : gridRows()) {
+            // A check box shows a doubled "&" as one, so the grid's own caption goes in as it stands.
+            auto* box = new QCheckBox(qs(row.caption), this);
+            placeTwips(box, kBoxLeft[static_cast<std::size_t>(p)], row.top, kBoxWidth, kBoxHeight);
+            const QColor colour = toQColor(GroupColor(row.square));
+            box->setStyleSheet(QStringLiteral("QCheckBox { background-color: %1; color: %2; }")
+                                   .arg(colour.name(), colour.lightness() < 100 ? "white" : "black"));
+            box->setEnabled(false);
+            nameControl(box, QStringLiteral("chkP%1(%2)").arg(p).arg(row.square), labelText(row.caption));
+            chkP[static_cast<std::size_t>(p)][static_cast<std::size_t>(row.square)] = box;
+        }
+    }
+}
+
+QCheckBox* Properties::box(int player, int square) const {
+    if (!isPlayer(player) || !isSquare(square)) return nullptr;
+    return chkP[static_cast<std::size_t>(player)][static_cast<std::size_t>(square)];
+}
+
+void Properties::draw(const GameState& state) {
+    for (int p = 1; p <= kPlayerCount; ++p)
+        for (const GridRow& row : gridRows()) box(p, row.square)->setChecked(state.grid.ticked[p][row.square]);
+}
+
+void Properties::closeForGood() {
+    closing_ = true;
+    close();
+}
+
+void Properties::closeEvent(QCloseEvent* event) {
+    if (closing_)
+        event->accept();
+    else
+        event->ignore();
+}
+
+} // namespace dealbrix

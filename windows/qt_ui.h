@@ -1,0 +1,44 @@
+#pragma once
+// The rules' screen in real modal message boxes.
+
+#include "ports.h"
+
+#include <QMessageBox>
+
+#include <functional>
+
+namespace dealbrix {
+
+/// The caption of every box without a title of its own.
+inline constexpr const char* kProgramName = "Dealbrix";
+
+/// Shows every box of the rules as a real QMessageBox. Before each box the windows are brought up
+/// to date, so a box appears over what the game has done so far.
+class QtUi final : public Ui {
+  public:
+    /// Runs a prepared box and returns the button pressed; tests replace it, the program execs the box.
+    using BoxRunner = std::function<QMessageBox::StandardButton(QMessageBox&)>;
+
+    /// `endProgram` ends the process (the program) or records the end (tests).
+    QtUi(std::function<void()> endProgram, BoxRunner runner = {});
+
+    /// Called before every box to redraw the windows.
+    void setBeforeBox(std::function<void()> beforeBox) { beforeBox_ = std::move(beforeBox); }
+    /// The window the boxes are centred on.
+    void setParentWindow(QWidget* parent) { parent_ = parent; }
+
+    void message(std::string_view text, std::string_view title) override;
+    bool ask(std::string_view text, std::string_view title) override;
+    void endProgram() override;
+
+  private:
+    QMessageBox::StandardButton show(std::string_view text, std::string_view title,
+                                     QMessageBox::StandardButtons buttons);
+
+    std::function<void()> endProgram_;
+    BoxRunner runner_;
+    std::function<void()> beforeBox_;
+    QWidget* parent_ = nullptr;
+};
+
+} // namespace dealbrix

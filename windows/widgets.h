@@ -1,0 +1,44 @@
+#pragma once
+// Small pieces the four windows share: placing controls by twips, colours and texts.
+
+#include "board.h"
+#include "geometry.h"
+
+#include <QColor>
+#include <QLabel>
+#include <QString>
+
+#include <string_view>
+
+namespace dealbrix {
+
+/// Converts the game's text to Qt's.
+QString qs(std::string_view text);
+
+/// A label shows a doubled "&" as one, as the titles expect ("B && O Railroad" reads B & O Railroad).
+QString labelText(std::string_view text);
+
+/// The colour of the game's red, green, blue triple.
+QColor toQColor(Rgb rgb);
+
+/// Places `widget` at a rectangle given in twips.
+void placeTwips(QWidget* widget, int left, int top, int width, int height);
+
+/// Names a control for assistive technology and for tests: its object name and accessible name.
+void nameControl(QWidget* widget, const QString& objectName, const QString& accessibleName);
+
+/// A label that reports mouse clicks and Enter/Space presses: the square pictures and the grid headings.
+class ClickableLabel : public QLabel {
+    Q_OBJECT
+  public:
+    using QLabel::QLabel;
+
+  signals:
+    void clicked();
+
+  protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+} // namespace dealbrix
