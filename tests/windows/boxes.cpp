@@ -1,0 +1,77 @@
+#include "boxes.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace dealbrix::testing {
+
+void ScriptedBoxes::expect(std::vector<Box> boxes) {
+    for (Box& box : boxes) script_.push_back(std::move(box));
+}
+
+QtUi::BoxRunner ScriptedBoxes::runner() {
+    return [this](QMessageBox& box) { return answer(box); };
+}
+
+QMessageBox::StandardButton ScriptedBoxes::answer(QMessageBox& box) {
+    const std::string text = box.text().toStdString();
+    shown_.push_back(text);
+    if (script_.empty()) {
+        ADD_FAILURE() << "unexpected box: \"" << text << "\"";
+        return QMessageBox::No;
+    }
+    const Box expected = script_.front();
+    script_.pop_front();
+    EXPECT_EQ(expected.text, text);
+    EXPECT_EQ(QString::fromStdString(expected.title.empty() ? std::string(kProgramName) : expected.title),
+              box.windowTitle());
+    const auto buttons = box.standardButtons();
+    if (expected.kind == Box::Question) {
+        EXPECT_EQ(buttons, QMessageBox::Yes | QMessageBox::No) << text;
+        return expected.answer ? QMessageBox::Yes : QMessageBox::No;
+    }
+    EXPECT_EQ(buttons, QMessageBox::StandardButtons(QMessageBox::Ok)) << text;
+    return QMessageBox::Ok;
+}
+
+namespace {
+ScriptedRandom decksInOrder() {
+    ScriptedRandom random;
+    random.identityShuffle();
+    random.identityShuffle();
+    return random;
+}
+} // namespace
+
+Windows::Windows()
+    : random(decksInOrder()), ui([this] { programEnded = true; }, boxes.runner()), game(ui, random), board(game) {
+    ui.setParentWindow(&board);
+    ui.setBeforeBox([this] { board.syncAll(); });
+    board.showWithGrid();
+}
+
+void Windows::menu(const char* objectName) {
+    auto* action = board.findChild<QAction*>(QString::fromLatin1(objectName));
+    ASSERT_NE(action, nullptr) << objectName;
+    action->trigger();
+    QCoreApplication::processEvents(); // menu commands run once the menu has closed
+}
+
+void Windows::start(int players) {
+    menu(QStringLiteral("mnuFilePlayers%1Players").arg(players).toLatin1().constData());
+    menu("mnuFileStart");
+}
+
+void Windows::click(QWidget* window, const char* objectName) {
+    ASSERT_NE(window, nullptr);
+    auto* button = window->findChild<QAbstractButton*>(QString::fromLatin1(objectName));
+    ASSERT_NE(button, nullptr) << objectName;
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+} // namespace dealbrix::testing

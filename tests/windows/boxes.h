@@ -1,0 +1,55 @@
+#pragma once
+// Window-test support: real message boxes answered from a script, and the board with its game.
+
+#include "form1.h"
+#include "qt_ui.h"
+#include "scripted.h"
+
+#include <QMessageBox>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace dealbrix::testing {
+
+/// Answers the real QMessageBoxes the game opens, without showing them: each box is checked against
+/// the script (text, caption, buttons) and gets the scripted answer.
+class ScriptedBoxes {
+  public:
+    /// Appends boxes to the script; a Box's empty title stands for the "Dealbrix" caption.
+    void expect(std::vector<Box> boxes);
+    /// True when every scripted box has been shown.
+    bool done() const { return script_.empty(); }
+    /// Texts of all boxes shown so far.
+    const std::vector<std::string>& shown() const { return shown_; }
+    /// The runner to give the QtUi.
+    QtUi::BoxRunner runner();
+
+  private:
+    QMessageBox::StandardButton answer(QMessageBox& box);
+
+    std::deque<Box> script_;
+    std::vector<std::string> shown_;
+};
+
+/// A game on the real windows, with scripted dice and boxes. The program's end is recorded, never real.
+struct Windows {
+    ScriptedRandom random;
+    ScriptedBoxes boxes;
+    bool programEnded = false;
+    QtUi ui;
+    Game game;
+    Form1 board;
+
+    Windows();
+    GameState& s() { return game.state; }
+    /// Chooses the player count and Start from the real menu (run after the menu closes).
+    void start(int players);
+    /// Triggers a menu item by its object name and lets the queued command run.
+    void menu(const char* objectName);
+    /// Clicks a button of any of the windows by its object name.
+    void click(QWidget* window, const char* objectName);
+};
+
+} // namespace dealbrix::testing
