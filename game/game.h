@@ -163,8 +163,8 @@ class Game {
     void sellhouse(int Property, i16 cost);
 
     // --- Turn engine and landing (public so tests can drive a single step) --------------------
-    /// Re-seeds and returns r * (high - 1) + low in single precision, r uniform in [0, 1).
-    float RandomValue(i16 low, i16 high);
+    /// Re-seeds and returns r * (high - 1) + low, r uniform in [0, 1), computed exactly.
+    double RandomValue(i16 low, i16 high);
     /// Pays `turn` the salary for passing Go, with its message.
     void PassGo();
     /// Puts `turn`'s token on `square`, makes room beside other tokens, lands, refreshes money.

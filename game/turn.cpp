@@ -11,14 +11,15 @@ constexpr int kDieFaces = 6;
 constexpr int kJailStayUsedUp = 4;
 } // namespace
 
-float Game::RandomValue(i16 low, i16 high) {
-    const float r = random_.next();
-    return r * static_cast<float>(high - 1) + static_cast<float>(low);
+double Game::RandomValue(i16 low, i16 high) {
+    // In double precision the product is exact, so a draw just below a face's boundary stays below it.
+    const double r = random_.next();
+    return r * (high - 1) + low;
 }
 
 void Game::die(int which) {
     // r * 6 + 1 lies in [1, 7); its whole part gives every face the same chance.
-    const float drawn = RandomValue(1, kDieFaces + 1);
+    const double drawn = RandomValue(1, kDieFaces + 1);
     const auto value = static_cast<i16>(std::clamp(static_cast<int>(std::floor(drawn)), 1, kDieFaces));
     state.DiceRoll[static_cast<std::size_t>(which - 1)] = value;
     state.board.dice[which] = value;

@@ -1,3 +1,204 @@
 #include "scripted.h"
 
 #include <gtest/gtest.h>
+
+using namespace dealbrix;
+using namespace dealbrix::testing;
+
+namespace {
+
+Box debt(int player) {
+    return msg("Player " + std::to_string(player) +
+               " must acheive a positive money balance or declare bankruptcy before continuing");
+}
+
+/// Puts `player` below zero and lets the refresh hold them.
+void holdInDebt(Table& t, int player, i16 money = -10) {
+    t.s().Money[player] = money;
+    t.ui.expect({debt(player)});
+    t.game.RefreshMoney();
+}
+
+/// `player` goes below zero and gives up.
+void goBankrupt(Table& t, int player) {
+    holdInDebt(t, player);
+    t.game.cmdBankrupt_Click();
+    ASSERT_EQ(t.s().Bankrupt[player], kTrue);
+}
+
+} // namespace
+
+TEST(DebtHold, ZeroNeitherHoldsNorReleases) {
+    Table t;
+    t.start(4);
+    t.s().turn = 2;
+    t.s().board.endTurnEnabled = true;
+    t.s().Money[1] = 0;
+    t.game.RefreshMoney();
+    EXPECT_TRUE(t.ui.shown().empty());
+    EXPECT_EQ(t.s().Debtor, 0);
+    EXPECT_TRUE(t.s().board.endTurnEnabled);
+
+    holdInDebt(t, 1, -5);
+    EXPECT_EQ(t.s().turn, 1);
+    EXPECT_EQ(t.s().SavedTurn, 2);
+    EXPECT_FALSE(t.s().board.endTurnEnabled);
+    EXPECT_FALSE(t.s().board.rollEnabled);
+    EXPECT_TRUE(t.s().board.bankruptEnabled);
+
+    t.s().Money[1] = 0;
+    t.game.RefreshMoney();
+    EXPECT_EQ(t.ui.shown().size(), 1u);
+    EXPECT_EQ(t.s().Debtor, 1);
+    EXPECT_FALSE(t.s().board.endTurnEnabled);
+    EXPECT_EQ(t.s().board.moneyLabel[1], "0");
+}
+
+TEST(DebtHold, ReleaseGivesTheTurnBackAndEnablesEndTurnButNotRoll) {
+    Table t;
+    t.start(4);
+    t.s().turn = 2;
+    holdInDebt(t, 1);
+    t.s().Money[1] = 1;
+    t.game.RefreshMoney();
+    EXPECT_TRUE(t.ui.done());
+    EXPECT_EQ(t.s().Debtor, 0);
+    EXPECT_EQ(t.s().turn, 2);
+    EXPECT_TRUE(t.s().board.endTurnEnabled);
+    EXPECT_FALSE(t.s().board.rollEnabled);
+    EXPECT_TRUE(t.s().board.bankruptEnabled); // a release leaves the button as it is
+}
+
+TEST(DebtHold, EveryRefreshRepeatsTheMessageAndOverwritesSavedTurn) {
+    Table t;
+    t.start(4);
+    t.s().turn = 2;
+    t.s().board.turnLabel = "Player 2's turn";
+    holdInDebt(t, 3);
+    EXPECT_EQ(t.s().SavedTurn, 2);
+    EXPECT_EQ(t.s().turn, 3);
+    t.ui.expect({debt(3)});
+    t.game.RefreshMoney();
+    EXPECT_TRUE(t.ui.done());
+    EXPECT_EQ(t.s().SavedTurn, 3);
+    t.s().Money[3] = 10;
+    t.game.RefreshMoney();
+    EXPECT_EQ(t.s().turn, 3); // the turn stays with the former debtor
+    EXPECT_EQ(t.s().board.turnLabel, "Player 2's turn");
+}
+
+TEST(DebtHold, TwoDebtorsAreHeldInSeatOrderAndTheLaterHoldsTheTurn) {
+    Table t;
+    t.start(4);
+    t.s().Money[2] = -1;
+    t.s().Money[4] = -300;
+    t.ui.expect({debt(2), debt(4)});
+    t.game.RefreshMoney();
+    EXPECT_TRUE(t.ui.done());
+    EXPECT_EQ(t.s().turn, 4);
+    EXPECT_EQ(t.s().Debtor, 4);
+    EXPECT_EQ(t.s().SavedTurn, 2);
+    EXPECT_EQ(t.s().board.moneyLabel[4], "-300");
+}
+
+TEST(DebtHold, ASeatThatIsOutIsHeldToo) {
+    Table t;
+    t.start(2);
+    holdInDebt(t, 3, -50);
+    EXPECT_EQ(t.s().turn, 3);
+    t.s().Money[3] = 0;
+    t.game.RefreshMoney();
+    EXPECT_EQ(t.s().Debtor, 3);
+    t.game.cmdBankrupt_Click();
+    EXPECT_EQ(t.s().turn, 1);
+    EXPECT_EQ(t.s().Debtor, 0);
+    EXPECT_TRUE(t.ui.done());
+}
+
+TEST(Bankruptcy, MortgagedSquaresKeepTheirCodeAndTheRestGoBackToTheBank) {
+    Table t;
+    t.start(4);
+    t.own(6, 2);
+    t.own(8, 2);
+    t.own(39, 2);
+    t.s().Houses[6] = 2;
+    t.s().Owner[39] = 6; // mortgaged
+    t.own(1, 3);
+    holdInDebt(t, 2, -100);
+    t.game.cmdBankrupt_Click();
+
+    EXPECT_EQ(t.s().Bankrupt[2], kTrue);
+    EXPECT_EQ(t.s().Owner[6], 0);
+    EXPECT_EQ(t.s().Owner[8], 0);
+    EXPECT_EQ(t.s().Houses[6], 2);
+    EXPECT_FALSE(t.s().grid.ticked[2][6]);
+    EXPECT_FALSE(t.s().grid.ticked[2][8]);
+    EXPECT_EQ(t.s().Owner[39], 6);
+    EXPECT_TRUE(t.s().grid.ticked[2][39]);
+    EXPECT_EQ(t.s().Owner[1], 3);
+    EXPECT_EQ(t.s().Money[2], 0);
+    EXPECT_EQ(t.s().Money[1], 1500); // nobody collects the debt
+    EXPECT_EQ(t.s().board.moneyLabel[2], "-100");
+    EXPECT_FALSE(t.s().board.tokens[2].visible);
+    EXPECT_EQ(t.s().turn, 1);
+    EXPECT_EQ(t.s().Debtor, 0);
+    EXPECT_TRUE(t.s().board.endTurnEnabled);
+    EXPECT_FALSE(t.s().board.bankruptEnabled);
+}
+
+TEST(Bankruptcy, ButtonLeftEnabledAfterAReleaseMakesTheTurnHolderGiveUp) {
+    Table t;
+    t.start(4);
+    holdInDebt(t, 2);
+    t.s().Money[2] = 5;
+    t.game.RefreshMoney();
+    ASSERT_EQ(t.s().turn, 1);
+    t.game.cmdBankrupt_Click();
+    EXPECT_EQ(t.s().Bankrupt[1], kTrue);
+    EXPECT_EQ(t.s().Bankrupt[2], 0);
+    EXPECT_EQ(t.s().turn, 1);
+}
+
+TEST(Winner, LastSeatInPlayWinsAtTheNextEndTurn) {
+    Table t;
+    t.start(2);
+    goBankrupt(t, 1);
+    EXPECT_FALSE(t.ui.ended());
+    t.ui.expect({msg("Player 2 WINS!!!")});
+    EXPECT_THROW(t.game.cmdEndTurn_Click(), ProgramEnded);
+    EXPECT_TRUE(t.ui.done());
+    EXPECT_TRUE(t.ui.ended());
+    EXPECT_EQ(t.s().board.moneyLabel[1], "0");
+}
+
+TEST(Winner, WinsEvenBelowZero) {
+    Table t;
+    t.start(2);
+    goBankrupt(t, 2);
+    t.s().Money[1] = -30;
+    t.ui.expect({debt(1), msg("Player 1 WINS!!!")});
+    EXPECT_THROW(t.game.RefreshMoney(), ProgramEnded);
+    EXPECT_TRUE(t.ui.done());
+    EXPECT_TRUE(t.ui.ended());
+}
+
+TEST(Winner, NoWinnerWhileTwoSeatsAreInPlay) {
+    Table t;
+    t.start(3);
+    goBankrupt(t, 3);
+    t.game.RefreshMoney();
+    EXPECT_FALSE(t.ui.ended());
+    EXPECT_TRUE(t.ui.done());
+}
+
+TEST(GameEnd, EveryoneOutEndsTheGameInsteadOfLookingForANextSeat) {
+    Table t;
+    t.start(4);
+    goBankrupt(t, 1);
+    goBankrupt(t, 2);
+    t.start(2); // seats 3 and 4 go out as well
+    t.ui.expect({msg("No player is left in the game. The game is over.")});
+    EXPECT_THROW(t.game.cmdEndTurn_Click(), ProgramEnded);
+    EXPECT_TRUE(t.ui.done());
+    EXPECT_TRUE(t.ui.ended());
+}
