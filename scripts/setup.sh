@@ -5,7 +5,8 @@ set -euo pipefail
 packages=(
     g++ make cmake pkgconf
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libgtest-dev libgmock-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-14-dev
     fonts-dejavu-core
     xvfb xauth
 )

@@ -72,7 +72,7 @@ void Form1::buildBoard(QWidget* board) {
         square->setPixmap(QPixmap(squarePicture(i)));
         square->setScaledContents(true);
         nameControl(square, QStringLiteral("Square(%1)").arg(i), qs(squareInfo(i).landingText));
-        square->setProperty("tag", labelText(SquareTitle(i)));
+        square->setProperty("tag", qs(SquareTitle(i)));
         connect(square, &ClickableLabel::clicked, this, [this, i] { clickSquare(i); });
         Square[static_cast<std::size_t>(i)] = square;
     }
