@@ -27,8 +27,16 @@ class FixedRandom final : public dealbrix::RandomSource {
     std::uint64_t state_ = 20261208;
 };
 
+/// "board.png", or "board@2x.png" on a screen of twice the density.
+QString fileName(const QString& name) {
+    const int scale = qRound(qApp->devicePixelRatio());
+    return scale > 1 ? QStringLiteral("%1@%2x.png").arg(name).arg(scale) : name + QStringLiteral(".png");
+}
+
+constexpr int kTurns = 16; // enough for a few purchases round the board
+
 bool save(QWidget* window, const QDir& folder, const QString& name) {
-    const QString path = folder.filePath(name);
+    const QString path = folder.filePath(fileName(name));
     const bool ok = window != nullptr && window->grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
     return ok;
@@ -44,14 +52,28 @@ int main(int argc, char* argv[]) {
 
     FixedRandom random;
     // Every question is answered Yes and every box closed at once: the turns below buy what they land on.
-    dealbrix::QtUi ui([] {}, [](QMessageBox&) { return QMessageBox::Yes; });
+    // The first purchase question and the first landing message are kept as pictures of a box.
+    bool askedToBuy = false;
+    bool landed = false;
+    dealbrix::QtUi ui([] {}, [&](QMessageBox& box) {
+        bool* first = box.windowTitle() == QStringLiteral("Buy Property") ? &askedToBuy
+                      : box.text().contains(QStringLiteral(" lands on ")) ? &landed
+                                                                          : nullptr;
+        if (first != nullptr && !*first) {
+            *first = true;
+            box.show();
+            save(&box, folder, first == &askedToBuy ? QStringLiteral("question") : QStringLiteral("message"));
+            box.hide();
+        }
+        return QMessageBox::Yes;
+    });
     dealbrix::Game game(ui, random);
     dealbrix::Form1 board(game);
     ui.setBeforeBox([&board] { board.syncAll(); });
     board.showWithGrid();
 
     board.act([](dealbrix::Game& g) { g.mnuFileStart_Click(); });
-    for (int roll = 0; roll < 10 && !board.ended(); ++roll) {
+    for (int roll = 0; roll < kTurns && !board.ended(); ++roll) {
         board.act([](dealbrix::Game& g) { g.cmdRoll_Click(); });
         board.act([](dealbrix::Game& g) { g.cmdEndTurn_Click(); });
     }
@@ -60,9 +82,9 @@ int main(int argc, char* argv[]) {
     board.clickSquare(dealbrix::isOwnable(square) ? square : 39);
     board.clickPlayerHeading(game.state.turn % dealbrix::kPlayerCount + 1);
 
-    bool ok = save(&board, folder, QStringLiteral("board.png"));
-    ok = save(board.properties(), folder, QStringLiteral("properties.png")) && ok;
-    ok = save(board.houseWork(), folder, QStringLiteral("housework.png")) && ok;
-    ok = save(board.trade(), folder, QStringLiteral("trade.png")) && ok;
+    bool ok = save(&board, folder, QStringLiteral("board"));
+    ok = save(board.properties(), folder, QStringLiteral("properties")) && ok;
+    ok = save(board.houseWork(), folder, QStringLiteral("housework")) && ok;
+    ok = save(board.trade(), folder, QStringLiteral("trade")) && ok;
     return ok ? 0 : 1;
 }

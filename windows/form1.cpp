@@ -69,17 +69,18 @@ void Form1::buildBoard(QWidget* board) {
         auto* square = new ClickableLabel(board);
         const Rect r = squareRect(i);
         placeTwips(square, r.left, r.top, r.width, r.height);
-        square->setPixmap(QPixmap(squarePicture(i)));
-        square->setScaledContents(true);
+        square->setPixmap(loadPicture(squarePicture(i), devicePixelRatioF()));
         nameControl(square, QStringLiteral("Square(%1)").arg(i), qs(squareInfo(i).landingText));
         square->setProperty("tag", qs(SquareTitle(i)));
+        square->setFocusPolicy(Qt::NoFocus);
         connect(square, &ClickableLabel::clicked, this, [this, i] { clickSquare(i); });
+        connect(square, &ClickableLabel::arrowPressed, this, [this, i](Qt::Key key) { stepAroundBoard(i, key); });
         Square[static_cast<std::size_t>(i)] = square;
     }
     for (int n = 0; n < 6; ++n) {
         auto* face = new QLabel(board);
         placeTwips(face, 0, 0, kDieSize, kDieSize);
-        face->setPixmap(QPixmap(QStringLiteral(":/dice/die%1.gif").arg(n + 1)));
+        face->setPixmap(loadPicture(QStringLiteral(":/dice/die%1.gif").arg(n + 1), devicePixelRatioF()));
         face->setObjectName(QStringLiteral("die(%1)").arg(n));
         face->hide();
         die[static_cast<std::size_t>(n)] = face;
@@ -117,6 +118,7 @@ void Form1::buildBoard(QWidget* board) {
     connect(cmdBankrupt, &QPushButton::clicked, this, [this] { act(&Game::cmdBankrupt_Click); });
     setTabOrder(cmdRoll, cmdEndTurn);
     setTabOrder(cmdEndTurn, cmdBankrupt);
+    makeKeyboardSquare(0);
 
     // Tokens last, so they stand over the square pictures.
     for (int p = 1; p <= kPlayerCount; ++p) {
@@ -188,16 +190,16 @@ void Form1::drawBoard() {
     cmdRoll->setEnabled(view.rollEnabled);
     cmdEndTurn->setEnabled(view.endTurnEnabled);
     cmdBankrupt->setEnabled(view.bankruptEnabled);
-    lblTurn->setText(qs(view.turnLabel));
-    lblTurn->setAccessibleName(lblTurn->text());
+    setAnnounced(lblTurn, qs(view.turnLabel), qs(view.turnLabel));
     for (int p = 1; p <= kPlayerCount; ++p) {
-        QLabel* money = Label1[static_cast<std::size_t>(p)];
-        money->setText(qs(view.moneyLabel[p]));
-        money->setAccessibleName(money->text());
+        const QString money = qs(view.moneyLabel[p]);
+        setAnnounced(Label1[static_cast<std::size_t>(p)], money, QStringLiteral("Player %1: %2").arg(p).arg(money));
         const TokenView& t = view.tokens[p];
         QLabel* token = lbl[static_cast<std::size_t>(p)];
         token->move(toPixels(t.left), toPixels(t.top));
         token->setVisible(t.visible);
+        token->setAccessibleDescription(
+            QStringLiteral("On %1").arg(qs(squareInfo(game_.state.Position[p]).landingText)));
     }
     for (int k = 1; k <= 2; ++k) {
         QLabel* shown = Dice[static_cast<std::size_t>(k)];
@@ -249,6 +251,37 @@ void Form1::raiseWindow(QWidget* window) {
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+void Form1::makeKeyboardSquare(int square) {
+    Square[static_cast<std::size_t>(keyboardSquare_)]->setFocusPolicy(Qt::NoFocus);
+    keyboardSquare_ = square;
+    ClickableLabel* picture = Square[static_cast<std::size_t>(square)];
+    picture->setFocusPolicy(Qt::TabFocus);
+    setTabOrder(cmdBankrupt, picture);
+}
+
+void Form1::stepAroundBoard(int from, Qt::Key key) {
+    // Of the two neighbours on the ring, take the one that lies in the arrow's direction on screen.
+    const QPoint direction = key == Qt::Key_Left    ? QPoint(-1, 0)
+                             : key == Qt::Key_Right ? QPoint(1, 0)
+                             : key == Qt::Key_Up    ? QPoint(0, -1)
+                                                    : QPoint(0, 1);
+    const QPoint here = Square[static_cast<std::size_t>(from)]->geometry().center();
+    int best = from;
+    int bestReach = 0;
+    for (const int step : {1, kSquareCount - 1}) {
+        const int next = (from + step) % kSquareCount;
+        const QPoint way = Square[static_cast<std::size_t>(next)]->geometry().center() - here;
+        const int reach = QPoint::dotProduct(way, direction);
+        if (reach > bestReach) {
+            best = next;
+            bestReach = reach;
+        }
+    }
+    if (best == from) return;
+    makeKeyboardSquare(best);
+    Square[static_cast<std::size_t>(best)]->setFocus(Qt::TabFocusReason);
 }
 
 void Form1::clickSquare(int square) {

@@ -57,9 +57,12 @@ class Form1 final : public QMainWindow {
     void drawBoard();
     void syncSecondaryWindows();
     void raiseWindow(QWidget* window);
+    void stepAroundBoard(int from, Qt::Key key);
+    void makeKeyboardSquare(int square);
 
     Game& game_;
     bool ended_ = false;
+    int keyboardSquare_ = 0; // the one square picture in the tab chain; arrows move it round the ring
     std::array<ClickableLabel*, kSquareCount> Square{};
     std::array<QLabel*, kPlayerCount + 1> lbl{};    // 1..4
     std::array<QLabel*, 3> Dice{};                   // 1..2

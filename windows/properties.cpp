@@ -30,6 +30,7 @@ Properties::Properties(QWidget* board) : QWidget(board, Qt::Window) {
         heading->setAlignment(Qt::AlignCenter);
         heading->setFont(headingFont);
         heading->setCursor(Qt::PointingHandCursor);
+        heading->setFocusPolicy(Qt::TabFocus); // the only way into trading, so the keyboard reaches it too
         heading->setToolTip(QStringLiteral("Trade with Player %1").arg(p));
         nameControl(heading, QStringLiteral("lblPlayer(%1)").arg(p), heading->text());
         connect(heading, &ClickableLabel::clicked, this, [this, p] { emit headingClicked(p); });

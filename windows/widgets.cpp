@@ -1,7 +1,12 @@
 #include "widgets.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
 
 namespace dealbrix {
 
@@ -20,6 +25,29 @@ void nameControl(QWidget* widget, const QString& objectName, const QString& acce
     widget->setAccessibleName(accessibleName);
 }
 
+QPixmap loadPicture(const QString& path, qreal devicePixelRatio) {
+    constexpr int kLargestDrawing = 3;
+    const int scale = std::clamp(static_cast<int>(std::ceil(devicePixelRatio)), 1, kLargestDrawing);
+    if (scale > 1) {
+        const int dot = static_cast<int>(path.lastIndexOf(QLatin1Char('.')));
+        const QString dense = path.left(dot) + QStringLiteral("@%1x").arg(scale) + path.mid(dot);
+        QPixmap picture(dense);
+        if (!picture.isNull()) {
+            picture.setDevicePixelRatio(scale);
+            return picture;
+        }
+    }
+    return QPixmap(path);
+}
+
+void setAnnounced(QLabel* label, const QString& text, const QString& accessibleName) {
+    if (label->text() == text && label->accessibleName() == accessibleName) return;
+    label->setText(text);
+    label->setAccessibleName(accessibleName);
+    QAccessibleEvent changed(label, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
+}
+
 void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
     QLabel::mouseReleaseEvent(event);
@@ -31,7 +59,20 @@ void ClickableLabel::keyPressEvent(QKeyEvent* event) {
         emit clicked();
         return;
     }
+    if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down) {
+        emit arrowPressed(static_cast<Qt::Key>(key));
+        return;
+    }
     QLabel::keyPressEvent(event);
+}
+
+void ClickableLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (!hasFocus()) return;
+    QPainter painter(this);
+    QPen pen(palette().color(QPalette::Highlight), 2);
+    painter.setPen(pen);
+    painter.drawRect(rect().adjusted(1, 1, -1, -1));
 }
 
 } // namespace dealbrix

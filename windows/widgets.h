@@ -27,7 +27,15 @@ void placeTwips(QWidget* widget, int left, int top, int width, int height);
 /// Names a control for assistive technology and for tests: its object name and accessible name.
 void nameControl(QWidget* widget, const QString& objectName, const QString& accessibleName);
 
-/// A label that reports mouse clicks and Enter/Space presses: the square pictures and the grid headings.
+/// Loads one of the game's pictures for a screen of `devicePixelRatio`: the @2x or @3x drawing where
+/// the screen is denser, so the board stays sharp; the picture keeps its natural size on screen.
+QPixmap loadPicture(const QString& path, qreal devicePixelRatio);
+
+/// Sets a label's text and, when it changed, tells assistive technology (a screen reader reads it out).
+void setAnnounced(QLabel* label, const QString& text, const QString& accessibleName);
+
+/// A label that reports mouse clicks and Enter/Space presses: the square pictures and the grid
+/// headings. With the keyboard focus it draws a focus frame; arrow keys are reported for the board.
 class ClickableLabel : public QLabel {
     Q_OBJECT
   public:
@@ -35,10 +43,13 @@ class ClickableLabel : public QLabel {
 
   signals:
     void clicked();
+    /// An arrow key was pressed while the label had the focus.
+    void arrowPressed(Qt::Key key);
 
   protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 };
 
 } // namespace dealbrix
