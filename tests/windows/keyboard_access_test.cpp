@@ -1,0 +1,172 @@
+#include "boxes.h"
+#include "housework.h"
+#include "properties.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace dealbrix;
+using namespace dealbrix::testing;
+
+namespace {
+
+/// Makes `window` the active window, so key presses reach its focus widget.
+bool activate(QWidget* window) {
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    return QTest::qWaitForWindowActive(window, 1000);
+}
+
+QWidget* focused() { return QApplication::focusWidget(); }
+
+QString focusName() { return focused() != nullptr ? focused()->objectName() : QStringLiteral("(none)"); }
+
+/// Presses `key` on whatever has the focus.
+void press(Qt::Key key) {
+    ASSERT_NE(focused(), nullptr);
+    QTest::keyClick(focused(), key);
+}
+
+} // namespace
+
+TEST(Pictures, DenseScreensGetDrawingsOfTwiceAndThreeTimesTheSize) {
+    for (int square = 0; square < kSquareCount; ++square) {
+        const QString name = QStringLiteral(":/squares/square%1").arg(square, 2, 10, QChar('0'));
+        const QSize natural = QPixmap(name + QStringLiteral(".jpg")).size();
+        ASSERT_FALSE(natural.isEmpty()) << square;
+        EXPECT_EQ(QPixmap(name + QStringLiteral("@2x.jpg")).size(), natural * 2) << square;
+        EXPECT_EQ(QPixmap(name + QStringLiteral("@3x.jpg")).size(), natural * 3) << square;
+    }
+    for (int face = 1; face <= 6; ++face) {
+        const QString name = QStringLiteral(":/dice/die%1").arg(face);
+        EXPECT_EQ(QPixmap(name + QStringLiteral(".gif")).size(), QSize(50, 50));
+        EXPECT_EQ(QPixmap(name + QStringLiteral("@2x.gif")).size(), QSize(100, 100));
+        EXPECT_EQ(QPixmap(name + QStringLiteral("@3x.gif")).size(), QSize(150, 150));
+    }
+}
+
+TEST(Pictures, ADenseScreenLoadsTheLargerDrawingAtTheSameSizeOnScreen) {
+    const QPixmap sharp = loadPicture(QStringLiteral(":/squares/square00.jpg"), 2.0);
+    EXPECT_EQ(sharp.size(), QSize(134, 134));
+    EXPECT_EQ(sharp.deviceIndependentSize().toSize(), QSize(67, 67));
+    const QPixmap densest = loadPicture(QStringLiteral(":/dice/die3.gif"), 2.5);
+    EXPECT_EQ(densest.size(), QSize(150, 150));
+    EXPECT_EQ(loadPicture(QStringLiteral(":/dice/die3.gif"), 1.0).size(), QSize(50, 50));
+}
+
+TEST(Keyboard, TabReachesTheButtonsThenTheBoardWhoseArrowsWalkTheRing) {
+    Windows w;
+    w.start(2);
+    ASSERT_TRUE(activate(&w.board));
+    w.board.findChild<QPushButton*>("cmdRoll")->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(focusName(), "cmdRoll");
+    // End Turn and Bankrupt are disabled before the first roll, so Tab goes on to the board.
+    press(Qt::Key_Tab);
+    EXPECT_EQ(focusName(), "Square(0)");
+    // From Go (bottom right), Left walks along the bottom row and Up climbs the right-hand column.
+    press(Qt::Key_Left);
+    EXPECT_EQ(focusName(), "Square(1)");
+    press(Qt::Key_Right);
+    press(Qt::Key_Up);
+    EXPECT_EQ(focusName(), "Square(39)");
+    press(Qt::Key_Up);
+    EXPECT_EQ(focusName(), "Square(38)");
+    // Arrows that lead off the ring leave the focus where it is.
+    press(Qt::Key_Right);
+    EXPECT_EQ(focusName(), "Square(38)");
+    // The board keeps one square in the tab chain: the one the arrows left it on.
+    press(Qt::Key_Tab);
+    press(Qt::Key_Backtab);
+    EXPECT_EQ(focusName(), "Square(38)");
+}
+
+TEST(Keyboard, EnterOnAnOwnableSquareOpensHouseOptionsAsAClickDoes) {
+    Windows w;
+    w.start(2);
+    ASSERT_TRUE(activate(&w.board));
+    w.board.findChild<QPushButton*>("cmdRoll")->setFocus(Qt::TabFocusReason);
+    press(Qt::Key_Tab);
+    press(Qt::Key_Up); // square 39, Boardwalk
+    press(Qt::Key_Return);
+    ASSERT_NE(w.board.houseWork(), nullptr);
+    EXPECT_EQ(w.s().PIndex, 39);
+    EXPECT_EQ(w.board.houseWork()->findChild<QLabel*>("lblTitle")->text(), "Boardwalk");
+    // Enter on Go, which cannot be owned, opens nothing and leaves the square in place.
+    w.board.houseWork()->close();
+    press(Qt::Key_Down);
+    EXPECT_EQ(focusName(), "Square(0)");
+    press(Qt::Key_Space);
+    EXPECT_EQ(w.board.houseWork(), nullptr);
+    EXPECT_EQ(w.s().PIndex, 39);
+}
+
+TEST(Keyboard, RollEndTurnAndGiveUpArePressedFromTheKeyboard) {
+    Windows w;
+    w.start(2);
+    ASSERT_TRUE(activate(&w.board));
+    w.board.findChild<QPushButton*>("cmdRoll")->setFocus(Qt::TabFocusReason);
+    w.random.dice(3, 4);
+    w.boxes.expect({msg("Player 1 lands on Chance"), msg("Chance Card: 1\r\nCurrent Card: 1"), msg("Advance to Go"),
+                    msg("Player 1 lands on Go")});
+    press(Qt::Key_Space);
+    EXPECT_TRUE(w.boxes.done());
+    // Roll is now disabled; the focus moves on with Tab to End Turn.
+    w.board.findChild<QPushButton*>("cmdEndTurn")->setFocus(Qt::TabFocusReason);
+    press(Qt::Key_Space);
+    EXPECT_EQ(w.s().turn, 2);
+    EXPECT_EQ(w.board.findChild<QLabel*>("lblTurn")->text(), "Player 2's turn");
+}
+
+TEST(Keyboard, GridHeadingsOpenTheTradeWindowFromTheKeyboard) {
+    Windows w;
+    Properties* grid = w.board.properties();
+    ASSERT_TRUE(activate(grid));
+    auto* heading = grid->findChild<QLabel*>("lblPlayer(3)");
+    ASSERT_NE(heading, nullptr);
+    EXPECT_EQ(heading->focusPolicy() & Qt::TabFocus, Qt::TabFocus);
+    heading->setFocus(Qt::TabFocusReason);
+    press(Qt::Key_Return);
+    EXPECT_EQ(w.s().tradeto, 3);
+    EXPECT_NE(w.board.trade(), nullptr);
+}
+
+TEST(ScreenReader, MoneyLinesNameTheirPlayerAndTokensTheirSquare) {
+    Windows w;
+    w.start(2);
+    for (int p = 1; p <= kPlayerCount; ++p) {
+        auto* line = w.board.findChild<QLabel*>(QStringLiteral("Label1(%1)").arg(p));
+        EXPECT_EQ(line->text(), "1500");
+        EXPECT_EQ(line->accessibleName(), QStringLiteral("Player %1: 1500").arg(p));
+    }
+    w.random.dice(1, 2);
+    w.boxes.expect({msg("Player 1 lands on Baltic Avenue $60"), ask("Buy Baltic Avenue?", true, "Buy Property"),
+                    msg("Baltic Avenue Bought by player 1")});
+    w.click(&w.board, "cmdRoll");
+    EXPECT_EQ(w.board.findChild<QLabel*>("Label1(1)")->accessibleName(), "Player 1: 1440");
+    auto* token = w.board.findChild<QLabel*>("lbl(1)");
+    EXPECT_EQ(token->accessibleName(), "Player 1 token");
+    EXPECT_EQ(token->accessibleDescription(), "On Baltic Avenue $60");
+    EXPECT_EQ(w.board.findChild<QLabel*>("lbl(2)")->accessibleDescription(), "On Go");
+}
+
+TEST(ScreenReader, EveryMessageBoxIsARealBoxNamedByItsCaptionAndText) {
+    QMessageBox* seen = nullptr;
+    QString name;
+    QString description;
+    QtUi ui([] {}, [&](QMessageBox& box) {
+        seen = &box;
+        name = box.accessibleName();
+        description = box.accessibleDescription();
+        return QMessageBox::Ok;
+    });
+    ui.message("Player 3 Passed GO", {});
+    ASSERT_NE(seen, nullptr);
+    EXPECT_EQ(name, "Dealbrix");
+    EXPECT_EQ(description, "Player 3 Passed GO");
+    ui.ask("Buy Boardwalk?", "Buy Property");
+    EXPECT_EQ(name, "Buy Property");
+}
