@@ -145,9 +145,7 @@ TEST_F(CardDraw, ShowsCardAndPositionThenTheText) {
 }
 
 TEST(CardDrawTiming, PositionAdvancesBeforeTheActionAndTheReshuffleComesAfterIt) {
-    ScriptedRandom random;
-    random.identityShuffle();
-    random.identityShuffle();
+    ScriptedRandom random = ScriptedRandom::withDecksInOrder();
     DeckWatcher ui;
     Game game(ui, random);
     ui.state = &game.state;

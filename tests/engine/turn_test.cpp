@@ -90,9 +90,7 @@ class WatchingUi final : public Ui {
 } // namespace
 
 TEST(PassingGo, SalaryIsAnnouncedWhileTheTokenStillStandsOnItsOldSquare) {
-    ScriptedRandom random;
-    random.identityShuffle();
-    random.identityShuffle();
+    ScriptedRandom random = ScriptedRandom::withDecksInOrder();
     WatchingUi ui;
     Game game(ui, random);
     ui.state = &game.state;

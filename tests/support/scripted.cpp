@@ -62,16 +62,14 @@ void ScriptedRandom::identityShuffle() {
         for (int j = 1; j <= kCardsPerDeck; ++j) swapWith(j);
 }
 
-namespace {
-ScriptedRandom decksInOrder() {
+ScriptedRandom ScriptedRandom::withDecksInOrder() {
     ScriptedRandom random;
     random.identityShuffle();
     random.identityShuffle();
     return random;
 }
-} // namespace
 
-Table::Table() : random(decksInOrder()), game(ui, random) {}
+Table::Table() : random(ScriptedRandom::withDecksInOrder()), game(ui, random) {}
 
 void Table::start(int players) {
     game.mnuFilePlayers_Click(players);

@@ -65,6 +65,8 @@ class ScriptedRandom final : public RandomSource {
     void swapWith(int r);
     /// Draws not yet used.
     std::size_t left() const { return draws_.size(); }
+    /// A source holding the two shuffles of a game's load that leave both decks in order 1..17.
+    static ScriptedRandom withDecksInOrder();
 
   private:
     std::deque<float> draws_;

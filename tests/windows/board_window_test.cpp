@@ -69,7 +69,7 @@ struct WatchedBoard {
     Form1 board;
 
     WatchedBoard()
-        : random(decksInOrder()), ui([this] { programEnded = true; },
+        : random(ScriptedRandom::withDecksInOrder()), ui([this] { programEnded = true; },
                                      [this](QMessageBox& box) {
                                          if (onBox) onBox(box);
                                          return boxes.runner()(box);
@@ -78,13 +78,6 @@ struct WatchedBoard {
         ui.setParentWindow(&board);
         ui.setBeforeBox([this] { board.syncAll(); });
         board.showWithGrid();
-    }
-
-    static ScriptedRandom decksInOrder() {
-        ScriptedRandom r;
-        r.identityShuffle();
-        r.identityShuffle();
-        return r;
     }
 };
 

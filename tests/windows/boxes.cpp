@@ -39,17 +39,8 @@ QMessageBox::StandardButton ScriptedBoxes::answer(QMessageBox& box) {
     return QMessageBox::Ok;
 }
 
-namespace {
-ScriptedRandom decksInOrder() {
-    ScriptedRandom random;
-    random.identityShuffle();
-    random.identityShuffle();
-    return random;
-}
-} // namespace
-
 Windows::Windows()
-    : random(decksInOrder()), ui([this] { programEnded = true; }, boxes.runner()), game(ui, random), board(game) {
+    : random(ScriptedRandom::withDecksInOrder()), ui([this] { programEnded = true; }, boxes.runner()), game(ui, random), board(game) {
     ui.setParentWindow(&board);
     ui.setBeforeBox([this] { board.syncAll(); });
     board.showWithGrid();

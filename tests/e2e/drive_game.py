@@ -1,0 +1,532 @@
+#!/usr/bin/python3
+"""Plays the opening of a two-player game of Dealbrix through AT-SPI, as a screen reader would.
+
+Started by run_e2e.sh once the game is up on a private display and accessibility bus. It finds the
+program and its windows by their accessible names, checks what a blind player hears before the game
+starts, chooses File > Players > 2 Players and File > Start through the menu items' actions, rolls,
+checks that the landing message names the square the two dice lead to, answers every message box
+(turning down any purchase), ends the turn, checks whose turn it is, and leaves with File > Exit.
+
+Nothing here moves the mouse or types: every step is an accessible action, and every wait has a time
+limit. Exits 0 when every check passed, 1 on the first failed check.
+"""
+
+import argparse
+import re
+import sys
+import time
+import traceback
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi, GLib  # noqa: E402
+import pyatspi  # noqa: E402
+
+APP_NAME = "Dealbrix"
+BOARD_WINDOW = "Game Board"
+GRID_WINDOW = "Properties"
+BOX_CAPTION = "Dealbrix"          # every message box without a title of its own
+BUY_CAPTION = "Buy Property"
+STARTING_MONEY = 1500
+
+# What the landing message says for each square a first roll from Go can reach (2..12).
+LANDING_TEXT = {
+    2: "Community Chest",
+    3: "Baltic Avenue $60",
+    4: "Income Tax",
+    5: "Reading Railroad $200",
+    6: "Oriental Avenue $100",
+    7: "Chance",
+    8: "Vermont Avenue $100",
+    9: "Connecticut Avenue $120",
+    10: "Jail",
+    11: "St. Charles Place $140",
+    12: "Electric Company $150",
+}
+# The name the purchase question uses for the ownable ones among them (square 5 really is "Railread").
+PURCHASE_NAME = {
+    3: "Baltic Avenue",
+    5: "Reading Railread",
+    6: "Oriental Avenue",
+    8: "Vermont Avenue",
+    9: "Connecticut Avenue",
+    11: "St. Charles Place",
+    12: "Electric Company",
+}
+CARD_SQUARES = {2, 7}     # Community Chest, Chance: what follows depends on the card drawn
+TAX = {4: 200}            # Income Tax
+
+ROLL, END_TURN, BANKRUPT = "Roll", "End Turn", "Bankrupt (Give up)"
+PRESS_ACTIONS = ("press", "click", "activate")
+MENU_ACTIONS = ("showmenu", "show menu", "open", "click", "press")
+
+START = time.monotonic()
+PATIENCE = 1.0            # scales every time limit (--patience, for slow sanitizer builds)
+QUIET_SECONDS = 1.5       # with no message box for this long, the game is waiting for the player
+
+
+class Failed(Exception):
+    """A check failed; the message says what was expected and what the game showed."""
+
+
+def log(message):
+    print(f"[drive {time.monotonic() - START:6.2f}s] {message}", flush=True)
+
+
+def check(condition, message):
+    if not condition:
+        raise Failed(message)
+
+
+def wait_until(what, probe, timeout=10.0, interval=0.1):
+    """Polls `probe` until it returns something true and returns that; fails after `timeout` seconds.
+
+    An accessible object that vanishes under the probe (a box closing) raises; that counts as "not yet".
+    """
+    timeout *= PATIENCE
+    deadline = time.monotonic() + timeout
+    last_error = None
+    while True:
+        try:
+            value = probe()
+            if value:
+                return value
+        except Failed:
+            raise
+        except Exception as error:  # a defunct object or a D-Bus time-out; try again
+            last_error = error
+        if time.monotonic() >= deadline:
+            detail = f" (last error: {last_error})" if last_error else ""
+            raise Failed(f"timed out after {timeout:.0f}s waiting for {what}{detail}")
+        time.sleep(interval)
+
+
+# ---- reading the accessible tree ------------------------------------------------------------------
+
+def children(acc):
+    result = []
+    for i in range(acc.childCount):
+        child = acc.getChildAtIndex(i)
+        if child is not None:
+            result.append(child)
+    return result
+
+
+def descendants(acc):
+    stack = list(reversed(children(acc)))
+    while stack:
+        node = stack.pop()
+        yield node
+        stack.extend(reversed(children(node)))
+
+
+def has_state(acc, state):
+    return acc.getState().contains(state)
+
+
+def is_enabled(acc):
+    return has_state(acc, pyatspi.STATE_ENABLED) and has_state(acc, pyatspi.STATE_SENSITIVE)
+
+
+def is_disabled(acc):
+    return not has_state(acc, pyatspi.STATE_ENABLED) and not has_state(acc, pyatspi.STATE_SENSITIVE)
+
+
+def is_showing(acc):
+    return has_state(acc, pyatspi.STATE_SHOWING)
+
+
+def plain(name):
+    """A caption as spoken: without the access-key marker."""
+    return (name or "").replace("&", "")
+
+
+def action_names(acc):
+    try:
+        actions = acc.queryAction()
+    except NotImplementedError:
+        return []
+    return [actions.getName(i) for i in range(actions.nActions)]
+
+
+def do_action(acc, wanted, what):
+    """Runs the first of the `wanted` actions (compared without case) that `acc` offers."""
+    names = action_names(acc)
+    for want in wanted:
+        for index, name in enumerate(names):
+            if name.lower() == want:
+                check(acc.queryAction().doAction(index), f"the {name!r} action of {what} was refused")
+                return
+    raise Failed(f"{what} offers no action among {list(wanted)}; it offers {names}")
+
+
+def x_position(acc):
+    return acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS).x
+
+
+def y_position(acc):
+    return acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS).y
+
+
+def find_app(pid):
+    for app in children(pyatspi.Registry.getDesktop(0)):
+        try:
+            if app.get_process_id() == pid:
+                return app
+        except Exception:
+            continue
+    return None
+
+
+def top_window(app, name):
+    for window in children(app):
+        if window.name == name:
+            return window
+    return None
+
+
+class Board:
+    """The controls of the game board window, looked up afresh on every call."""
+
+    MONEY = re.compile(r"^(?:Player ([1-4]): ?)?(-?\d+)$")
+    TURN = re.compile(r"^Player ([1-4])'s turn$")
+    DIE = re.compile(r"^Die(?: showing ([1-6]))?$")
+
+    def __init__(self, window):
+        self.window = window
+
+    def labels(self):
+        """Labels, and pictures: a QLabel showing an image (a die with its face) reads as an image."""
+        return [a for a in descendants(self.window) if a.getRole() in (pyatspi.ROLE_LABEL, pyatspi.ROLE_IMAGE)]
+
+    def button(self, caption):
+        found = [a for a in descendants(self.window)
+                 if a.getRole() == pyatspi.ROLE_PUSH_BUTTON and plain(a.name) == caption]
+        check(len(found) == 1, f"expected one button {caption!r} on the board, found {len(found)}")
+        return found[0]
+
+    def money(self):
+        """Player 1..4 to the amount their money line reads."""
+        lines = []
+        for label in self.labels():
+            match = self.MONEY.match(label.name or "")
+            if match:
+                lines.append((match, label))
+        check(len(lines) == 4, f"expected four money lines, found {[m.group(0) for m, _ in lines]}")
+        if all(m.group(1) for m, _ in lines):
+            result = {int(m.group(1)): int(m.group(2)) for m, _ in lines}
+        else:  # plain amounts: the lines stand one below the other, player 1 at the top
+            lines.sort(key=lambda pair: y_position(pair[1]))
+            result = {player: int(m.group(2)) for player, (m, _) in enumerate(lines, start=1)}
+        check(sorted(result) == [1, 2, 3, 4], f"money lines name players {sorted(result)}")
+        return result
+
+    def turn_line(self):
+        found = [label.name for label in self.labels() if self.TURN.match(label.name or "")]
+        check(len(found) == 1, f"expected one whose-turn line, found {found}")
+        return found[0]
+
+    def dice(self):
+        """The two dice as (die 1, die 2); None for an empty die. Die 1 is drawn right of die 2."""
+        found = [label for label in self.labels() if self.DIE.match(label.name or "")]
+        check(len(found) == 2, f"expected two dice, found {[d.name for d in found]}")
+        found.sort(key=x_position, reverse=True)
+        values = []
+        for die in found:
+            face = self.DIE.match(die.name).group(1)
+            values.append(int(face) if face else None)
+        return tuple(values)
+
+    def tokens_showing(self):
+        shown = set()
+        for label in self.labels():
+            match = re.match(r"^Player ([1-4]) token$", label.name or "")
+            if match and is_showing(label):
+                shown.add(int(match.group(1)))
+        return shown
+
+    def menu_item(self, *path):
+        """The menu item reached by the captions in `path` from the menu bar (File, then Players, ...)."""
+        bars = [a for a in children(self.window) if a.getRole() == pyatspi.ROLE_MENU_BAR]
+        check(len(bars) == 1, f"expected one menu bar in {BOARD_WINDOW!r}, found {len(bars)}")
+        node = bars[0]
+        for caption in path:
+            items = [a for a in descendants(node)
+                     if a.getRole() in (pyatspi.ROLE_MENU_ITEM, pyatspi.ROLE_MENU, pyatspi.ROLE_CHECK_MENU_ITEM,
+                                        pyatspi.ROLE_RADIO_MENU_ITEM)
+                     and plain(a.name) == caption]
+            check(items, f"no menu item {caption!r} under {' > '.join(path[:path.index(caption)]) or 'the menu bar'}")
+            node = items[0]
+        return node
+
+
+def popup_of(item):
+    menus = [c for c in children(item) if c.getRole() in (pyatspi.ROLE_MENU, pyatspi.ROLE_POPUP_MENU)]
+    check(len(menus) == 1, f"menu item {item.name!r} has no menu of its own")
+    return menus[0]
+
+
+# ---- message boxes -------------------------------------------------------------------------------
+
+class Box:
+    def __init__(self, acc):
+        self.acc = acc
+        self.path = acc.path
+        self.caption = acc.name or ""
+        self.text = acc.description or ""
+        if not self.text:  # no description: take the longest label inside
+            texts = [a.name for a in descendants(acc) if a.getRole() == pyatspi.ROLE_LABEL and a.name]
+            self.text = max(texts, key=len) if texts else ""
+        self.buttons = {plain(a.name): a for a in descendants(acc) if a.getRole() == pyatspi.ROLE_PUSH_BUTTON}
+
+    def __str__(self):
+        return f"[{self.caption}] {self.text!r} {sorted(self.buttons)}"
+
+
+def open_boxes(app):
+    boxes = []
+    for window in children(app):
+        if window.name in (BOARD_WINDOW, GRID_WINDOW):
+            continue
+        if window.getRole() in (pyatspi.ROLE_ALERT, pyatspi.ROLE_DIALOG) and is_showing(window):
+            boxes.append(window)
+    return boxes
+
+
+def next_box(app, timeout):
+    """The next message box to open within `timeout` seconds, or None when the game stays quiet."""
+    deadline = time.monotonic() + timeout * PATIENCE
+    while True:
+        try:
+            boxes = open_boxes(app)
+            if boxes:
+                check(len(boxes) == 1, f"{len(boxes)} message boxes open at once")
+                return Box(boxes[0])
+        except Failed:
+            raise
+        except Exception:
+            pass  # a box closing under us; look again
+        if time.monotonic() >= deadline:
+            return None
+        time.sleep(0.1)
+
+
+def answer(app, box):
+    """Presses OK, or No to a question (a purchase is turned down), and waits for the box to close."""
+    if "OK" in box.buttons:
+        choice = "OK"
+    elif "Yes" in box.buttons and "No" in box.buttons:
+        choice = "No"
+    else:
+        raise Failed(f"message box with unexpected buttons: {box}")
+    log(f"box {box} -> {choice}")
+    do_action(box.buttons[choice], PRESS_ACTIONS, f"the {choice!r} button of {box}")
+    wait_until(f"the box {box.text!r} to close",
+               lambda: all(b.path != box.path for b in open_boxes(app)))
+    return choice
+
+
+def answer_all(app, first=None, wait_for_first=0.0):
+    """Answers boxes until none opens for a quiet spell; returns [(caption, text, button pressed)]."""
+    transcript = []
+    box = first if first is not None else next_box(app, wait_for_first or QUIET_SECONDS)
+    while box is not None:
+        check(len(transcript) < 30, f"more than 30 message boxes in a row: {transcript}")
+        transcript.append((box.caption, box.text, answer(app, box)))
+        box = next_box(app, QUIET_SECONDS)
+    return transcript
+
+
+# ---- the game ------------------------------------------------------------------------------------
+
+def check_grid(grid):
+    headings = sorted(a.name for a in descendants(grid)
+                      if a.getRole() == pyatspi.ROLE_LABEL and re.match(r"^Player [1-4]:$", a.name or ""))
+    check(headings == [f"Player {p}:" for p in range(1, 5)], f"grid headings are {headings}")
+    boxes = [a for a in descendants(grid) if a.getRole() == pyatspi.ROLE_CHECK_BOX]
+    check(len(boxes) == 4 * 28, f"expected {4 * 28} ownership boxes in the grid, found {len(boxes)}")
+    ticked = [a.name for a in boxes if has_state(a, pyatspi.STATE_CHECKED)]
+    check(not ticked, f"no square should be owned, but the grid ticks {ticked}")
+    return len(boxes)
+
+
+def check_before_start(app, board, grid):
+    for caption in (ROLL, END_TURN, BANKRUPT):
+        button = board.button(caption)
+        check(is_disabled(button), f"{caption!r} should be disabled before Start")
+    money = board.money()
+    check(money == {p: STARTING_MONEY for p in range(1, 5)}, f"money before Start: {money}")
+    check(board.turn_line() == "Player 1's turn", f"turn line before Start: {board.turn_line()!r}")
+    check(board.dice() == (None, None), f"dice before Start: {board.dice()}")
+    check(board.tokens_showing() == set(), f"tokens shown before Start: {board.tokens_showing()}")
+    check_grid(grid)
+    check(not open_boxes(app), "a message box is open before Start")
+    log("before Start: Roll, End Turn and Bankrupt disabled; 1500 each; Player 1's turn; grid empty")
+
+
+def choose_two_players_and_start(board):
+    file_menu = board.menu_item("File")
+    do_action(file_menu, MENU_ACTIONS, "File")
+    file_popup = wait_until("the File menu to open", lambda: is_showing(popup_of(file_menu)) and popup_of(file_menu))
+    for caption in ("Exit", "Players", "Start"):
+        board.menu_item("File", caption)  # each is there
+
+    players = board.menu_item("File", "Players")
+    do_action(players, MENU_ACTIONS, "File > Players")
+    wait_until("the Players menu to open", lambda: is_showing(popup_of(players)))
+    checked = [c for c in ("2 Players", "3 Players", "4 Players")
+               if has_state(board.menu_item("File", "Players", c), pyatspi.STATE_CHECKED)]
+    check(checked == ["4 Players"], f"before choosing, the ticked player count is {checked}")
+
+    do_action(board.menu_item("File", "Players", "2 Players"), PRESS_ACTIONS, "File > Players > 2 Players")
+
+    def ticked():
+        return [c for c in ("2 Players", "3 Players", "4 Players")
+                if has_state(board.menu_item("File", "Players", c), pyatspi.STATE_CHECKED)]
+
+    wait_until("'2 Players' to be the one ticked player count", lambda: ticked() == ["2 Players"])
+    log("File > Players > 2 Players chosen")
+
+    do_action(board.menu_item("File", "Start"), PRESS_ACTIONS, "File > Start")
+    log("File > Start chosen")
+    # A menu item run through its action leaves the menu up; close it as Escape would.
+    try:
+        if is_showing(file_popup):
+            do_action(file_menu, MENU_ACTIONS, "File")
+        wait_until("the File menu to close", lambda: not is_showing(popup_of(file_menu)), timeout=5)
+    except Failed as error:
+        log(f"note: {error}")
+
+
+def check_started(app, board):
+    wait_until("Roll to be enabled after Start", lambda: is_enabled(board.button(ROLL)))
+    check(is_disabled(board.button(END_TURN)), "End Turn should stay disabled until the first roll")
+    wait_until("the tokens of players 1 and 2 to show", lambda: board.tokens_showing() == {1, 2})
+    check(board.turn_line() == "Player 1's turn", f"turn line after Start: {board.turn_line()!r}")
+    check(board.money() == {p: STARTING_MONEY for p in range(1, 5)}, f"money after Start: {board.money()}")
+    check(next_box(app, 0.5) is None, "Start should show no message box")
+    log("started: Roll enabled, End Turn disabled, tokens 1 and 2 on Go")
+
+
+def roll(app, board):
+    """Rolls for player 1 from Go; returns (die 1, die 2, boxes answered)."""
+    do_action(board.button(ROLL), PRESS_ACTIONS, "Roll")
+    first = next_box(app, 10)
+    check(first is not None, "no message box after Roll (a move always ends with the landing message)")
+    die1, die2 = board.dice()
+    check(die1 in range(1, 7) and die2 in range(1, 7), f"dice after Roll: {(die1, die2)}")
+    target = die1 + die2
+    log(f"rolled {die1} and {die2}: player 1 goes from Go to square {target} ({LANDING_TEXT[target]})")
+
+    expected = f"Player 1 lands on {LANDING_TEXT[target]}"
+    check(first.caption == BOX_CAPTION, f"the landing message's caption is {first.caption!r}, not {BOX_CAPTION!r}")
+    check(first.text == expected, f"first box after rolling {die1}+{die2}: {first.text!r}, expected {expected!r}")
+    transcript = answer_all(app, first)
+
+    if target in PURCHASE_NAME:
+        question = f"Buy {PURCHASE_NAME[target]}?"
+        check(len(transcript) == 3
+              and transcript[1] == (BUY_CAPTION, question, "No")
+              and transcript[2][:2] == (BOX_CAPTION, "Property Turned Down"),
+              f"landing on square {target}: expected the landing message, {question!r} turned down and "
+              f"'Property Turned Down'; the boxes were {transcript}")
+    elif target in CARD_SQUARES:
+        check(len(transcript) >= 2, f"landing on a card square should show the card; the boxes were {transcript}")
+    else:  # Income Tax, Jail (just visiting): the landing message alone
+        check(len(transcript) == 1, f"landing on square {target}: expected one box; the boxes were {transcript}")
+    check(all(caption in (BOX_CAPTION, BUY_CAPTION) for caption, _, _ in transcript),
+          f"unexpected captions in {transcript}")
+    return die1, die2, transcript
+
+
+def check_after_roll(board, grid, dice, transcript):
+    die1, die2 = dice
+    target = die1 + die2
+    check(board.dice() == (die1, die2), f"the dice changed after the roll: {board.dice()}")
+    check(is_disabled(board.button(ROLL)), "Roll should be disabled after rolling")
+    check(is_enabled(board.button(END_TURN)), "End Turn should be enabled after rolling")
+    check_grid(grid)  # every purchase was turned down
+    money = board.money()
+    if target not in CARD_SQUARES:
+        expected = {p: STARTING_MONEY for p in range(1, 5)}
+        expected[1] -= TAX.get(target, 0)
+        check(money == expected, f"money after landing on square {target}: {money}, expected {expected}")
+    log(f"after the roll: money {money}, {len(transcript)} box(es) answered")
+
+
+def end_turn(app, board, doubles):
+    do_action(board.button(END_TURN), PRESS_ACTIONS, "End Turn")
+    transcript = answer_all(app, wait_for_first=3.0 if doubles else QUIET_SECONDS)
+    if doubles:
+        check(transcript == [(BOX_CAPTION, "Doubles, Roll Again !!", "OK")],
+              f"after doubles, End Turn should say 'Doubles, Roll Again !!' only; the boxes were {transcript}")
+        expected = "Player 1's turn"
+    else:
+        check(transcript == [], f"End Turn without doubles should show no box; the boxes were {transcript}")
+        expected = "Player 2's turn"
+    wait_until(f"the turn line to read {expected!r}", lambda: board.turn_line() == expected)
+    wait_until("Roll to be enabled for the next roll", lambda: is_enabled(board.button(ROLL)))
+    check(is_disabled(board.button(END_TURN)), "End Turn should be disabled until the next roll")
+    log(f"after End Turn: {expected!r}")
+
+
+def exit_game(app, board, pid):
+    file_menu = board.menu_item("File")
+    do_action(file_menu, MENU_ACTIONS, "File")
+    wait_until("the File menu to open", lambda: is_showing(popup_of(file_menu)))
+    try:
+        do_action(board.menu_item("File", "Exit"), PRESS_ACTIONS, "File > Exit")
+    except GLib.Error as error:
+        # The program may end before it gets round to answering the action call.
+        check("disconnected" in str(error).lower() or "no reply" in str(error).lower(),
+              f"File > Exit: {error}")
+    log("File > Exit chosen")
+    wait_until("Dealbrix to leave the accessibility bus", lambda: find_app(pid) is None, timeout=20)
+    log("Dealbrix has gone from the desktop")
+
+
+def main():
+    global PATIENCE
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--pid", type=int, required=True, help="process id of the running dealbrix")
+    parser.add_argument("--patience", type=float, default=1.0, help="multiplies every time limit")
+    args = parser.parse_args()
+    PATIENCE = max(args.patience, 1.0)
+    pyatspi.setTimeout(int(5000 * PATIENCE), int(30000 * PATIENCE))  # per call, and for a starting program
+
+    app = wait_until(f"process {args.pid} on the accessibility bus", lambda: find_app(args.pid), timeout=30)
+    check(app.name == APP_NAME, f"the application is called {app.name!r}, not {APP_NAME!r}")
+    Atspi.Accessible.set_cache_mask(app, Atspi.Cache.NONE)  # every read asks the program itself
+    log(f"found application {app.name!r} (process {args.pid})")
+
+    board_window = wait_until(f"the window {BOARD_WINDOW!r}", lambda: top_window(app, BOARD_WINDOW), timeout=20)
+    grid = wait_until(f"the window {GRID_WINDOW!r}", lambda: top_window(app, GRID_WINDOW), timeout=20)
+    check(board_window.getRole() == pyatspi.ROLE_FRAME,
+          f"{BOARD_WINDOW!r} is a {board_window.getRoleName()}, not a frame")
+    check(is_showing(board_window) and is_showing(grid), "both windows should be on screen")
+    log(f"windows: {BOARD_WINDOW!r} ({board_window.getRoleName()}), {GRID_WINDOW!r} ({grid.getRoleName()})")
+    board = Board(board_window)
+    wait_until("the three buttons of the board", lambda: all(board.button(c) for c in (ROLL, END_TURN, BANKRUPT)))
+
+    check_before_start(app, board, grid)
+    choose_two_players_and_start(board)
+    check_started(app, board)
+    die1, die2, transcript = roll(app, board)
+    check_after_roll(board, grid, (die1, die2), transcript)
+    end_turn(app, board, doubles=(die1 == die2))
+    exit_game(app, board, args.pid)
+    log("PASS")
+    return 0
+
+
+if __name__ == "__main__":
+    try:
+        sys.exit(main())
+    except Failed as failure:
+        log(f"FAIL: {failure}")
+        sys.exit(1)
+    except Exception:  # an AT-SPI call that failed outright
+        traceback.print_exc()
+        log("FAIL: unexpected error")
+        sys.exit(1)
