@@ -9,6 +9,7 @@ packages=(
     clang libclang-rt-14-dev
     fonts-dejavu-core
     xvfb xauth
+    python3-pyatspi gir1.2-atspi-2.0 at-spi2-core dbus procps
 )
 
 missing=()

@@ -38,6 +38,7 @@ QString squarePicture(int square) { return QStringLiteral(":/squares/square%1.jp
 
 Form1::Form1(Game& game, QWidget* parent) : QMainWindow(parent), game_(game) {
     initAssets();
+    installAccessibility();
     setWindowTitle(QStringLiteral("Game Board"));
     setAccessibleName(windowTitle());
     setObjectName(QStringLiteral("Form1"));
@@ -81,7 +82,7 @@ void Form1::buildBoard(QWidget* board) {
         auto* face = new QLabel(board);
         placeTwips(face, 0, 0, kDieSize, kDieSize);
         face->setPixmap(loadPicture(QStringLiteral(":/dice/die%1.gif").arg(n + 1), devicePixelRatioF()));
-        face->setObjectName(QStringLiteral("die(%1)").arg(n));
+        nameControl(face, QStringLiteral("die(%1)").arg(n), QStringLiteral("Die face %1").arg(n + 1));
         face->hide();
         die[static_cast<std::size_t>(n)] = face;
     }
@@ -89,6 +90,7 @@ void Form1::buildBoard(QWidget* board) {
         auto* shown = new QLabel(board);
         placeTwips(shown, kDiceLeft[static_cast<std::size_t>(k)], kDiceTop, kDieSize, kDieSize);
         shown->setObjectName(QStringLiteral("Dice(%1)").arg(k));
+        shown->setAccessibleDescription(k == 1 ? QStringLiteral("First die") : QStringLiteral("Second die"));
         Dice[static_cast<std::size_t>(k)] = shown;
     }
     for (int p = 1; p <= kPlayerCount; ++p) {
@@ -216,34 +218,29 @@ void Form1::drawBoard() {
         mnuFilePlayers[static_cast<std::size_t>(n)]->setChecked(view.checkedPlayers == n);
 }
 
+/// Opens, redraws or discards one secondary window so that it is there exactly while the game has it
+/// open. `closeInGame` is what the window's close box does in the game.
+template <class Window>
+void syncWindow(Form1& board, QPointer<Window>& window, bool open, void (Game::*closeInGame)()) {
+    const GameState& s = board.game().state;
+    if (open && !window) {
+        window = new Window(board);
+        QObject::connect(window, &Window::closedByUser, &board, [&board, closeInGame] { board.act(closeInGame); });
+        window->draw(s);
+        window->show();
+    } else if (!open && window) {
+        Window* closing = window;
+        window.clear();
+        closing->disconnect(&board);
+        closing->close();
+    } else if (window) {
+        window->draw(s);
+    }
+}
+
 void Form1::syncSecondaryWindows() {
-    const GameState& s = game_.state;
-    if (s.houseWork.open && !houseWork_) {
-        houseWork_ = new HouseWork(*this);
-        connect(houseWork_, &HouseWork::closedByUser, this, [this] { act(&Game::closeHouseWork); });
-        houseWork_->draw(s);
-        houseWork_->show();
-    } else if (!s.houseWork.open && houseWork_) {
-        HouseWork* window = houseWork_;
-        houseWork_.clear();
-        window->disconnect(this);
-        window->close();
-    } else if (houseWork_) {
-        houseWork_->draw(s);
-    }
-    if (s.trade.open && !trade_) {
-        trade_ = new Trade(*this);
-        connect(trade_, &Trade::closedByUser, this, [this] { act(&Game::closeTrade); });
-        trade_->draw(s);
-        trade_->show();
-    } else if (!s.trade.open && trade_) {
-        Trade* window = trade_;
-        trade_.clear();
-        window->disconnect(this);
-        window->close();
-    } else if (trade_) {
-        trade_->draw(s);
-    }
+    syncWindow(*this, houseWork_, game_.state.houseWork.open, &Game::closeHouseWork);
+    syncWindow(*this, trade_, game_.state.trade.open, &Game::closeTrade);
 }
 
 void Form1::raiseWindow(QWidget* window) {

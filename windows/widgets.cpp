@@ -1,6 +1,8 @@
 #include "widgets.h"
 
 #include <QAccessible>
+#include <QAccessibleWidget>
+#include <QTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -46,6 +48,41 @@ void setAnnounced(QLabel* label, const QString& text, const QString& accessibleN
     label->setAccessibleName(accessibleName);
     QAccessibleEvent changed(label, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&changed);
+}
+
+namespace {
+
+/// A square picture or grid heading: pressed through the accessibility interface like a button.
+class AccessibleClickable final : public QAccessibleWidget {
+  public:
+    explicit AccessibleClickable(ClickableLabel* label) : QAccessibleWidget(label, QAccessible::Button) {}
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& action) override {
+        if (action != pressAction()) return;
+        // Run after the caller has had its answer, as a mouse click would.
+        auto* label = static_cast<ClickableLabel*>(widget());
+        QTimer::singleShot(0, label, [label] { emit label->clicked(); });
+    }
+};
+
+QAccessibleInterface* gameAccessibility(const QString& className, QObject* object) {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (widget == nullptr) return nullptr;
+    if (auto* label = qobject_cast<ClickableLabel*>(widget)) return new AccessibleClickable(label);
+    // The grid, House Options and trade windows are plain widgets made windows: say so.
+    static const QStringList secondaryWindows{QStringLiteral("dealbrix::Properties"),
+                                              QStringLiteral("dealbrix::HouseWork"), QStringLiteral("dealbrix::Trade")};
+    if (widget->isWindow() && secondaryWindows.contains(className)) return new QAccessibleWidget(widget, QAccessible::Window);
+    return nullptr;
+}
+
+} // namespace
+
+void installAccessibility() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    QAccessible::installFactory(gameAccessibility);
 }
 
 void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {

@@ -34,6 +34,10 @@ QPixmap loadPicture(const QString& path, qreal devicePixelRatio);
 /// Sets a label's text and, when it changed, tells assistive technology (a screen reader reads it out).
 void setAnnounced(QLabel* label, const QString& text, const QString& accessibleName);
 
+/// Lets assistive technology see the game's secondary windows as windows, and press the square
+/// pictures and grid headings as it presses buttons. Call once, before the windows are built.
+void installAccessibility();
+
 /// A label that reports mouse clicks and Enter/Space presses: the square pictures and the grid
 /// headings. With the keyboard focus it draws a focus frame; arrow keys are reported for the board.
 class ClickableLabel : public QLabel {

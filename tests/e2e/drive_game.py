@@ -82,7 +82,8 @@ def check(condition, message):
 def wait_until(what, probe, timeout=10.0, interval=0.1):
     """Polls `probe` until it returns something true and returns that; fails after `timeout` seconds.
 
-    An accessible object that vanishes under the probe (a box closing) raises; that counts as "not yet".
+    A probe that raises (a check not met yet, an object that vanished as a box closed, a D-Bus call
+    that timed out) counts as "not yet"; the last such error is reported on failure.
     """
     timeout *= PATIENCE
     deadline = time.monotonic() + timeout
@@ -92,9 +93,7 @@ def wait_until(what, probe, timeout=10.0, interval=0.1):
             value = probe()
             if value:
                 return value
-        except Failed:
-            raise
-        except Exception as error:  # a defunct object or a D-Bus time-out; try again
+        except Exception as error:
             last_error = error
         if time.monotonic() >= deadline:
             detail = f" (last error: {last_error})" if last_error else ""
@@ -222,6 +221,9 @@ class Board:
         check(sorted(result) == [1, 2, 3, 4], f"money lines name players {sorted(result)}")
         return result
 
+    def money_names(self):
+        return [label.name for label in self.labels() if self.MONEY.match(label.name or "")]
+
     def turn_line(self):
         found = [label.name for label in self.labels() if self.TURN.match(label.name or "")]
         check(len(found) == 1, f"expected one whose-turn line, found {found}")
@@ -342,7 +344,8 @@ def answer_all(app, first=None, wait_for_first=0.0):
 
 def check_grid(grid):
     headings = sorted(a.name for a in descendants(grid)
-                      if a.getRole() == pyatspi.ROLE_LABEL and re.match(r"^Player [1-4]:$", a.name or ""))
+                      if a.getRole() in (pyatspi.ROLE_LABEL, pyatspi.ROLE_PUSH_BUTTON)
+                      and re.match(r"^Player [1-4]:$", a.name or ""))
     check(headings == [f"Player {p}:" for p in range(1, 5)], f"grid headings are {headings}")
     boxes = [a for a in descendants(grid) if a.getRole() == pyatspi.ROLE_CHECK_BOX]
     check(len(boxes) == 4 * 28, f"expected {4 * 28} ownership boxes in the grid, found {len(boxes)}")
@@ -357,6 +360,7 @@ def check_before_start(app, board, grid):
         check(is_disabled(button), f"{caption!r} should be disabled before Start")
     money = board.money()
     check(money == {p: STARTING_MONEY for p in range(1, 5)}, f"money before Start: {money}")
+    log(f"money lines read {board.money_names()}")
     check(board.turn_line() == "Player 1's turn", f"turn line before Start: {board.turn_line()!r}")
     check(board.dice() == (None, None), f"dice before Start: {board.dice()}")
     check(board.tokens_showing() == set(), f"tokens shown before Start: {board.tokens_showing()}")

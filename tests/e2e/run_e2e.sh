@@ -29,7 +29,7 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/dealbrix-e2e.XXXXXX")"
 log() { printf '[e2e %s] %s\n' "$(date +%T)" "$*"; }
 
 # The ids of everything started here; each is emptied once that process has been reaped.
-xvfb_pid="" session_pid="" launcher_pid="" a11y_bus_pid="" registry_pid="" game_pid=""
+xvfb_pid="" session_pid="" launcher_pid="" a11y_bus_pid="" registry_pid="" game_pid="" driver_pid=""
 
 alive() { # alive PID: running and not a zombie
     local pid="$1" state
@@ -62,6 +62,7 @@ cleanup() {
     if [ -n "$launcher_pid" ] && [ -z "$a11y_bus_pid" ]; then
         a11y_bus_pid="$(ps -o pid= --ppid "$launcher_pid" 2>/dev/null | tr -d ' ' | head -n1)"
     fi
+    stop_pid "$driver_pid" drive_game.py
     stop_pid "$game_pid" dealbrix
     stop_pid "$registry_pid" at-spi2-registryd
     stop_pid "$a11y_bus_pid" "accessibility bus" # first, so that the launcher, its parent, reaps it
@@ -73,6 +74,7 @@ cleanup() {
             if [ -s "$work/$f.log" ]; then
                 echo "----- $f.log (last lines) -----"
                 tail -n 60 "$work/$f.log"
+                echo
             fi
         done
     fi
@@ -161,14 +163,17 @@ game_pid=$!
 log "dealbrix $game_pid"
 
 # 5. The player.
+# In the background, so that a signal to this script is handled at once rather than after the player.
+timeout -k 5 120 "$python" "$here/drive_game.py" --pid "$game_pid" --patience "${DEALBRIX_E2E_PATIENCE:-1}" &
+driver_pid=$!
 driver_status=0
-timeout -k 5 140 "$python" "$here/drive_game.py" --pid "$game_pid" --patience "${DEALBRIX_E2E_PATIENCE:-1}" ||
-    driver_status=$?
+wait "$driver_pid" || driver_status=$?
+driver_pid=""
 [ $driver_status -eq 0 ] || fail "drive_game.py failed with status $driver_status"
 
 # 6. File > Exit ends the program at once, with status 0.
 game_gone() { ! alive "$game_pid"; }
-wait_for 20 "dealbrix to exit after File > Exit" game_gone
+wait_for 15 "dealbrix to exit after File > Exit" game_gone
 game_status=0
 wait "$game_pid" || game_status=$?
 game_pid=""

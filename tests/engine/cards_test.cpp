@@ -80,13 +80,6 @@ class DeckWatcher final : public Ui {
     void endProgram() override {}
 };
 
-/// A fresh table; every box scripted for it must have been shown by the end of the test.
-class TableTest : public ::testing::Test {
-  protected:
-    Table t;
-    void TearDown() override { EXPECT_TRUE(t.ui.done()) << "a scripted box was never shown"; }
-};
-
 using ShuffleDeck = TableTest;
 using CardDraw = TableTest;
 using CardMoves = TableTest;

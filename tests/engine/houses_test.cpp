@@ -65,13 +65,6 @@ void expectBuyRefused(const Holding& h, int square, const std::string& message) 
     EXPECT_EQ(t.s().Money[1], h.money);
 }
 
-/// A fresh table; every box scripted for it must have been shown by the end of the test.
-class TableTest : public ::testing::Test {
-  protected:
-    Table t;
-    void TearDown() override { EXPECT_TRUE(t.ui.done()) << "a scripted box was never shown"; }
-};
-
 using BuyHouse = TableTest;
 using HouseQuestions = TableTest;
 using SellHouse = TableTest;

@@ -72,13 +72,6 @@ void dealTable(Table& t) {
     t.game.lblPlayer_Click(2);
 }
 
-/// A fresh table; every box scripted for it must have been shown by the end of the test.
-class TableTest : public ::testing::Test {
-  protected:
-    Table t;
-    void TearDown() override { EXPECT_TRUE(t.ui.done()) << "a scripted box was never shown"; }
-};
-
 using TradeMoneyField = TableTest;
 using TradePropertyField = TableTest;
 using TradeHelp = TableTest;

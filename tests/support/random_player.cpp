@@ -28,16 +28,6 @@ class SilentUi final : public Ui {
     std::mt19937_64& rng_;
 };
 
-/// Dice and shuffles from the player's own generator.
-class SeededRandom final : public RandomSource {
-  public:
-    explicit SeededRandom(std::mt19937_64& rng) : rng_(rng) {}
-    float next() override { return static_cast<float>(rng_() >> 40) * (1.0f / 16777216.0f); }
-
-  private:
-    std::mt19937_64& rng_;
-};
-
 const std::array<const char*, 24> kTexts{
     "", "0", "1", "3", "5.4", "6.5", "7.5", "12", "39", "40", "-1", "100", "-50", "12.5", "1e30", "-1e30",
     "  25", "abc", "nan", "inf", "e5", "+", "99999999999999999999999999999999999999", "32767"};

@@ -5,10 +5,21 @@
 #include "game.h"
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
 namespace dealbrix::testing {
+
+/// Dice and shuffles drawn from a seeded generator that the caller also uses for its choices.
+class SeededRandom final : public RandomSource {
+  public:
+    explicit SeededRandom(std::mt19937_64& rng) : rng_(rng) {}
+    float next() override { return static_cast<float>(rng_() >> 40) * (1.0f / 16777216.0f); }
+
+  private:
+    std::mt19937_64& rng_;
+};
 
 /// One thing a user can do to the game.
 struct Action {

@@ -3,6 +3,8 @@
 
 #include "game.h"
 
+#include <gtest/gtest.h>
+
 #include <deque>
 #include <string>
 #include <vector>
@@ -84,6 +86,13 @@ struct Table {
     void start(int players);
     /// Gives `square` to `player` as a purchase would (owner, grid box, price paid).
     void own(int square, int player);
+};
+
+/// A test on a fresh table; every box scripted for it must have been shown by the end of the test.
+class TableTest : public ::testing::Test {
+  protected:
+    Table t;
+    void TearDown() override { EXPECT_TRUE(t.ui.done()) << "a scripted box was never shown"; }
 };
 
 } // namespace dealbrix::testing

@@ -1,8 +1,11 @@
 #include "boxes.h"
 #include "housework.h"
 #include "properties.h"
+#include "trade.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -169,4 +172,31 @@ TEST(ScreenReader, EveryMessageBoxIsARealBoxNamedByItsCaptionAndText) {
     EXPECT_EQ(description, "Player 3 Passed GO");
     ui.ask("Buy Boardwalk?", "Buy Property");
     EXPECT_EQ(name, "Buy Property");
+}
+
+TEST(ScreenReader, SecondaryWindowsAreWindowsAndPicturesCanBePressed) {
+    Windows w;
+    QAccessibleInterface* grid = QAccessible::queryAccessibleInterface(w.board.properties());
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->role(), QAccessible::Window);
+    EXPECT_EQ(grid->text(QAccessible::Name), "Properties");
+
+    QAccessibleInterface* boardwalk =
+        QAccessible::queryAccessibleInterface(w.board.findChild<QWidget*>("Square(39)"));
+    ASSERT_NE(boardwalk, nullptr);
+    EXPECT_EQ(boardwalk->text(QAccessible::Name), "Boardwalk $400");
+    ASSERT_NE(boardwalk->actionInterface(), nullptr);
+    EXPECT_TRUE(boardwalk->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    boardwalk->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCoreApplication::processEvents();
+    ASSERT_NE(w.board.houseWork(), nullptr);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(w.board.houseWork())->role(), QAccessible::Window);
+
+    QAccessibleInterface* heading =
+        QAccessible::queryAccessibleInterface(w.board.properties()->findChild<QWidget*>("lblPlayer(2)"));
+    heading->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.s().tradeto, 2);
+    ASSERT_NE(w.board.trade(), nullptr);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(w.board.trade())->text(QAccessible::Name), "Trade");
 }

@@ -4,6 +4,7 @@
 #include "form1.h"
 #include "housework.h"
 #include "invariants.h"
+#include "random_player.h"
 #include "properties.h"
 #include "qt_ui.h"
 #include "trade.h"
@@ -24,17 +25,9 @@
 
 using namespace dealbrix;
 using dealbrix::testing::brokenInvariants;
+using dealbrix::testing::SeededRandom;
 
 namespace {
-
-class SeededRandom final : public RandomSource {
-  public:
-    explicit SeededRandom(std::mt19937_64& rng) : rng_(rng) {}
-    float next() override { return static_cast<float>(rng_() >> 40) * (1.0f / 16777216.0f); }
-
-  private:
-    std::mt19937_64& rng_;
-};
 
 /// One game on the real windows, with dice and answers from the shared generator.
 struct RandomWindows {
