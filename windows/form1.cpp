@@ -293,7 +293,7 @@ void Form1::clickPlayerHeading(int player) {
 
 void Form1::closeEvent(QCloseEvent* event) {
     // Closing the board closes the grid, the House Options window and the trade window, in that order.
-    properties_->closeForGood();
+    properties_->close();
     if (houseWork_) houseWork_->close();
     if (trade_) trade_->close();
     event->accept();

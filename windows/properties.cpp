@@ -14,6 +14,7 @@ constexpr int kHeadingHeight = 375;
 constexpr double kHeadingPoints = 13.5;
 constexpr int kBoxWidth = 2295;
 constexpr int kBoxHeight = 255;
+constexpr int kDarkGroup = 100; // lightness below which a group colour takes a white caption
 } // namespace
 
 Properties::Properties(QWidget* board) : QWidget(board, Qt::Window) {
@@ -40,9 +41,21 @@ Properties::Properties(QWidget* board) : QWidget(board, Qt::Window) {
             // A check box shows a doubled "&" as one, so the grid's own caption goes in as it stands.
             auto* box = new QCheckBox(qs(row.caption), this);
             placeTwips(box, kBoxLeft[static_cast<std::size_t>(p)], row.top, kBoxWidth, kBoxHeight);
+            // A check box fills its background with the Button colour; its caption stays readable
+            // although the box is disabled.
             const QColor colour = toQColor(GroupColor(row.square));
-            box->setStyleSheet(QStringLiteral("QCheckBox { background-color: %1; color: %2; }")
-                                   .arg(colour.name(), colour.lightness() < 100 ? "white" : "black"));
+            const QColor caption = colour.lightness() < kDarkGroup ? Qt::white : Qt::black;
+            QPalette palette = box->palette();
+            palette.setColor(QPalette::Button, colour);
+            for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+                palette.setColor(group, QPalette::Button, colour);
+                palette.setColor(group, QPalette::WindowText, caption);
+                palette.setColor(group, QPalette::ButtonText, caption);
+                palette.setColor(group, QPalette::Text, Qt::black); // the tick itself
+                palette.setColor(group, QPalette::Base, Qt::white);
+            }
+            box->setPalette(palette);
+            box->setAutoFillBackground(true);
             box->setEnabled(false);
             nameControl(box, QStringLiteral("chkP%1(%2)").arg(p).arg(row.square), labelText(row.caption));
             chkP[static_cast<std::size_t>(p)][static_cast<std::size_t>(row.square)] = box;
@@ -60,16 +73,13 @@ void Properties::draw(const GameState& state) {
         for (const GridRow& row : gridRows()) box(p, row.square)->setChecked(state.grid.ticked[p][row.square]);
 }
 
-void Properties::closeForGood() {
-    closing_ = true;
-    close();
-}
-
 void Properties::closeEvent(QCloseEvent* event) {
-    if (closing_)
-        event->accept();
-    else
+    // The close box (a request from the window system) is refused; the board closing the grid, or
+    // the application quitting, is not.
+    if (event->spontaneous())
         event->ignore();
+    else
+        event->accept();
 }
 
 } // namespace dealbrix

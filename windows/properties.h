@@ -13,7 +13,7 @@ namespace dealbrix {
 
 /// The window "Properties". Display only: the game ticks the boxes, the user cannot. Its headings
 /// open the trade window. Its close box does nothing: the game never shows it again, and it is the
-/// only way into trading; it closes with the board.
+/// only way into trading; it closes with the board or when the application quits.
 class Properties final : public QWidget {
     Q_OBJECT
   public:
@@ -21,8 +21,6 @@ class Properties final : public QWidget {
 
     /// Ticks exactly the boxes the game shows ticked.
     void draw(const GameState& state);
-    /// Lets the next close request through: the board is closing.
-    void closeForGood();
     /// The box of `player` (1..4) for `square`, or nullptr for a square that cannot be owned.
     QCheckBox* box(int player, int square) const;
 
@@ -37,7 +35,6 @@ class Properties final : public QWidget {
     std::array<ClickableLabel*, kPlayerCount + 1> lblPlayer{};
     // chkP1..chkP4 by square; squares that cannot be owned have no box.
     std::array<std::array<QCheckBox*, kSquareCount>, kPlayerCount + 1> chkP{};
-    bool closing_ = false;
 };
 
 } // namespace dealbrix

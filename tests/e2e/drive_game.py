@@ -1,17 +1,23 @@
 #!/usr/bin/python3
-"""Plays the opening of a two-player game of Dealbrix through AT-SPI, as a screen reader would.
+"""Plays the opening of a two-player game of Dealbrix through AT-SPI, as a screen reader user would.
 
 Started by run_e2e.sh once the game is up on a private display and accessibility bus. It finds the
 program and its windows by their accessible names, checks what a blind player hears before the game
 starts, chooses File > Players > 2 Players and File > Start through the menu items' actions, rolls,
 checks that the landing message names the square the two dice lead to, answers every message box
-(turning down any purchase), ends the turn, checks whose turn it is, and leaves with File > Exit.
+(turning down any purchase), ends the turn and checks whose turn it is: player 1's turn is played
+through accessible actions only.
 
-Nothing here moves the mouse or types: every step is an accessible action, and every wait has a time
-limit. Exits 0 when every check passed, 1 on the first failed check.
+Player 2 then plays from the keyboard alone: real key presses go to the X display through the
+accessibility registry (XTest), and the screen is read only through AT-SPI (names, the FOCUSED and
+ACTIVE states, message boxes). Tab to Roll, Space; Enter or N for every box; Tab to End Turn, Space;
+then Tab onto the board and walk it with the arrow keys. File > Exit ends the game.
+
+Every wait has a time limit. Exits 0 when every check passed, 1 on the first failed check.
 """
 
 import argparse
+import ctypes
 import re
 import sys
 import time
@@ -30,20 +36,20 @@ BOX_CAPTION = "Dealbrix"          # every message box without a title of its own
 BUY_CAPTION = "Buy Property"
 STARTING_MONEY = 1500
 
+# The landing message and the accessible name of each square picture, Go (0) to Boardwalk (39).
+SQUARE_NAMES = (
+    "Go", "Mediteranean Avenue $60", "Community Chest", "Baltic Avenue $60", "Income Tax",
+    "Reading Railroad $200", "Oriental Avenue $100", "Chance", "Vermont Avenue $100", "Connecticut Avenue $120",
+    "Jail", "St. Charles Place $140", "Electric Company $150", "States Avenue $140", "Virginia avenue $160",
+    "Pensilvania Railroad $200", "St. James Place $180", "Community Chest", "Tennesse Avenue $180",
+    "New York Avenue $200", "Free Parking", "Kentucky Avenue $220", "Chance", "Indiana Avenue $220",
+    "Illinois Avenue $240", "B&O Railroad $200", "Atlantic Avenue $260", "Ventor Avenue $260", "Water Works $150",
+    "Marvin Gardens $280", "Go To Gail", "Pacific Avenue $300", "North Carolina Avenue $300", "Community Chest",
+    "Pennsylvania Avenue $320", "Shortline Railroad $200", "Chance", "Park Place $350", "Luxury Tax",
+    "Boardwalk $400",
+)
 # What the landing message says for each square a first roll from Go can reach (2..12).
-LANDING_TEXT = {
-    2: "Community Chest",
-    3: "Baltic Avenue $60",
-    4: "Income Tax",
-    5: "Reading Railroad $200",
-    6: "Oriental Avenue $100",
-    7: "Chance",
-    8: "Vermont Avenue $100",
-    9: "Connecticut Avenue $120",
-    10: "Jail",
-    11: "St. Charles Place $140",
-    12: "Electric Company $150",
-}
+LANDING_TEXT = {square: SQUARE_NAMES[square] for square in range(2, 13)}
 # The name the purchase question uses for the ownable ones among them (square 5 really is "Railread").
 PURCHASE_NAME = {
     3: "Baltic Avenue",
@@ -56,6 +62,7 @@ PURCHASE_NAME = {
 }
 CARD_SQUARES = {2, 7}     # Community Chest, Chance: what follows depends on the card drawn
 TAX = {4: 200}            # Income Tax
+GO_TO_JAIL = 30
 
 ROLL, END_TURN, BANKRUPT = "Roll", "End Turn", "Bankrupt (Give up)"
 PRESS_ACTIONS = ("press", "click", "activate")
@@ -329,15 +336,219 @@ def answer(app, box):
     return choice
 
 
-def answer_all(app, first=None, wait_for_first=0.0):
-    """Answers boxes until none opens for a quiet spell; returns [(caption, text, button pressed)]."""
+def answer_all(app, first=None, wait_for_first=0.0, reply=answer):
+    """Answers boxes until none opens for a quiet spell; returns [(caption, text, button pressed)].
+
+    `reply(app, box)` answers one box and says which button it chose: `answer` through the buttons'
+    actions, a `Keyboard`'s `answer` with keys.
+    """
     transcript = []
     box = first if first is not None else next_box(app, wait_for_first or QUIET_SECONDS)
     while box is not None:
         check(len(transcript) < 30, f"more than 30 message boxes in a row: {transcript}")
-        transcript.append((box.caption, box.text, answer(app, box)))
+        transcript.append((box.caption, box.text, reply(app, box)))
         box = next_box(app, QUIET_SECONDS)
     return transcript
+
+
+# ---- the keyboard --------------------------------------------------------------------------------
+
+# X keysyms of the keys the player presses.
+KEY_TAB, KEY_RETURN, KEY_SPACE, KEY_N = 0xFF09, 0xFF0D, 0x0020, 0x006E
+KEY_LEFT, KEY_UP, KEY_RIGHT = 0xFF51, 0xFF52, 0xFF53
+KEY_NAMES = {KEY_TAB: "Tab", KEY_RETURN: "Enter", KEY_SPACE: "Space", KEY_N: "N",
+             KEY_LEFT: "Left", KEY_UP: "Up", KEY_RIGHT: "Right"}
+
+
+class XDisplay:
+    """Just enough of Xlib, through ctypes, to give a top-level window the keyboard focus.
+
+    On a desktop the window manager gives the focus to a window as it opens, and back to the board when
+    a message box closes. There is no window manager on the Xvfb display here: the board never gets the
+    focus by itself, and although Qt gives the focus to each message box as it opens, it falls back to
+    the root window when the box closes, where no key reaches the game. So the player hands the focus
+    to the board as a window manager would (XSetInputFocus, which is what `xdotool windowfocus` does;
+    `xdotool windowactivate` asks a window manager and does nothing here). No click is involved.
+    """
+
+    REVERT_TO_PARENT = 2
+    CURRENT_TIME = 0
+    ANY_PROPERTY_TYPE = 0
+
+    def __init__(self):
+        try:
+            xlib = ctypes.CDLL("libX11.so.6")
+        except OSError as error:
+            raise Failed(f"cannot load libX11 to hand the board the keyboard focus: {error}")
+        ulong, pointer = ctypes.c_ulong, ctypes.POINTER
+        xlib.XOpenDisplay.restype = ctypes.c_void_p
+        xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        xlib.XDefaultRootWindow.restype = ulong
+        xlib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        xlib.XQueryTree.argtypes = [ctypes.c_void_p, ulong, pointer(ulong), pointer(ulong),
+                                    pointer(pointer(ulong)), pointer(ctypes.c_uint)]
+        xlib.XInternAtom.restype = ulong
+        xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        xlib.XGetWindowProperty.argtypes = [ctypes.c_void_p, ulong, ulong, ctypes.c_long, ctypes.c_long, ctypes.c_int,
+                                            ulong, pointer(ulong), pointer(ctypes.c_int), pointer(ulong),
+                                            pointer(ulong), pointer(ctypes.c_void_p)]
+        xlib.XFree.argtypes = [ctypes.c_void_p]
+        xlib.XSetInputFocus.argtypes = [ctypes.c_void_p, ulong, ctypes.c_int, ulong]
+        xlib.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        # Xlib's own handler ends the process on any error (a window gone, say); note it and go on.
+        self.errors = []
+        handler_type = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
+        self._handler = handler_type(lambda _display, event: self.errors.append(event) or 0)
+        xlib.XSetErrorHandler.restype = ctypes.c_void_p
+        xlib.XSetErrorHandler.argtypes = [handler_type]
+        xlib.XSetErrorHandler(self._handler)
+        self.xlib = xlib
+        self.display = xlib.XOpenDisplay(None)
+        check(self.display, "cannot open the X display named by DISPLAY")
+        self.root = xlib.XDefaultRootWindow(self.display)
+
+    def close(self):
+        if self.display:
+            self.xlib.XCloseDisplay(self.display)
+            self.display = None
+
+    def _property(self, window, name):
+        """The value of a window property: bytes for 8-bit data, a list for 32-bit data, or None."""
+        atom = self.xlib.XInternAtom(self.display, name.encode(), 0)
+        kind, size, count, left = ctypes.c_ulong(), ctypes.c_int(), ctypes.c_ulong(), ctypes.c_ulong()
+        data = ctypes.c_void_p()
+        status = self.xlib.XGetWindowProperty(self.display, window, atom, 0, 1024, 0, self.ANY_PROPERTY_TYPE,
+                                              ctypes.byref(kind), ctypes.byref(size), ctypes.byref(count),
+                                              ctypes.byref(left), ctypes.byref(data))
+        if status != 0 or not data.value:
+            return None
+        try:
+            if size.value == 8:
+                return ctypes.string_at(data.value, count.value)
+            if size.value == 32:  # Xlib hands 32-bit items over as longs
+                return list(ctypes.cast(data, ctypes.POINTER(ctypes.c_ulong))[:count.value])
+            return None
+        finally:
+            self.xlib.XFree(data)
+
+    def top_window(self, pid, title):
+        """The top-level window of process `pid` titled `title`, or None."""
+        root, parent = ctypes.c_ulong(), ctypes.c_ulong()
+        kids, count = ctypes.POINTER(ctypes.c_ulong)(), ctypes.c_uint()
+        if not self.xlib.XQueryTree(self.display, self.root, ctypes.byref(root), ctypes.byref(parent),
+                                    ctypes.byref(kids), ctypes.byref(count)):
+            return None
+        windows = list(kids[:count.value])
+        if kids:
+            self.xlib.XFree(kids)
+        found = [w for w in windows
+                 if self._property(w, "_NET_WM_PID") == [pid] and self._property(w, "_NET_WM_NAME") == title.encode()]
+        check(len(found) <= 1, f"{len(found)} top-level windows of process {pid} are titled {title!r}")
+        return found[0] if found else None
+
+    def give_focus(self, window):
+        del self.errors[:]
+        self.xlib.XSetInputFocus(self.display, window, self.REVERT_TO_PARENT, self.CURRENT_TIME)
+        self.xlib.XSync(self.display, 0)
+        check(not self.errors, f"the X server refused the keyboard focus for window {window:#x}")
+
+
+class Keyboard:
+    """Key presses on the X display (through the accessibility registry, which uses XTest), with
+    everything the player learns read back through AT-SPI."""
+
+    def __init__(self, board_window, display, board_xid):
+        self.board_window = board_window
+        self.display = display
+        self.board_xid = board_xid
+
+    def press(self, keysym):
+        """Presses and releases one key."""
+        log(f"key {KEY_NAMES[keysym]}")
+        pyatspi.Registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
+
+    def focus_board(self):
+        """Makes the board the active window, unless it already is."""
+        if has_state(self.board_window, pyatspi.STATE_ACTIVE):
+            return
+        self.display.give_focus(self.board_xid)
+        wait_until(f"{BOARD_WINDOW!r} to become the active window",
+                   lambda: has_state(self.board_window, pyatspi.STATE_ACTIVE), timeout=5)
+        log(f"{BOARD_WINDOW!r} is the active window")
+
+    def focused(self):
+        """The control of the board with the keyboard focus, or None."""
+        found = [a for a in descendants(self.board_window) if has_state(a, pyatspi.STATE_FOCUSED)]
+        check(len(found) <= 1, f"{len(found)} controls of the board claim the focus: {[a.name for a in found]}")
+        return found[0] if found else None
+
+    def focus_moved_from(self, path):
+        """The focused control if it is another than the one at `path`, else None."""
+        now = self.focused()
+        return now if now is not None and now.path != path else None
+
+    def tab_to(self, what, wanted, presses=6):
+        """Presses Tab until the focused control is `wanted` (a test on it); returns that control.
+
+        Every stop on the way must be an enabled button or a square picture, and every Tab must move
+        the focus.
+        """
+        current = wait_until("a control of the board to have the keyboard focus", self.focused, timeout=5)
+        stops = [current.name]
+        while True:
+            check(current.getRole() == pyatspi.ROLE_PUSH_BUTTON and is_enabled(current)
+                  and (current.name in (ROLL, END_TURN, BANKRUPT) or current.name in SQUARE_NAMES),
+                  f"Tab stopped on {current.name!r} ({current.getRoleName()}, enabled: {is_enabled(current)}); "
+                  f"the stops were {' -> '.join(stops)}")
+            if wanted(current):
+                log(f"the focus is on {current.name!r} (Tab stops: {' -> '.join(stops)})")
+                return current
+            check(len(stops) <= presses, f"{presses} presses of Tab never reached {what}; "
+                                         f"the focus went {' -> '.join(stops)}")
+            before = current
+            self.press(KEY_TAB)
+            current = wait_until(f"the focus to move on from {before.name!r} on Tab",
+                                 lambda: self.focus_moved_from(before.path), timeout=5)
+            stops.append(current.name)
+
+    def arrow(self, keysym, expected):
+        """Presses an arrow key on a square picture and checks which square has the focus then."""
+        before = self.focused()
+        check(before is not None and is_square(before),
+              f"no square picture has the focus for {KEY_NAMES[keysym]}: {before.name if before else None!r}")
+        self.press(keysym)
+        now = wait_until(f"{KEY_NAMES[keysym]} to move the focus on from {before.name!r}",
+                         lambda: self.focus_moved_from(before.path), timeout=5)
+        check(now.name == expected,
+              f"{KEY_NAMES[keysym]} from {before.name!r} took the focus to {now.name!r}, expected {expected!r}")
+        log(f"{KEY_NAMES[keysym]}: the focus goes from {before.name!r} to {now.name!r}")
+
+    def answer(self, app, box):
+        """Answers a box with keys: Enter for OK, N for No; waits for the box to close."""
+        if "OK" in box.buttons:
+            key, choice, default = KEY_RETURN, "OK", "OK"
+        elif "Yes" in box.buttons and "No" in box.buttons:
+            key, choice, default = KEY_N, "No", "Yes"
+        else:
+            raise Failed(f"message box with unexpected buttons: {box}")
+        # A box takes the keyboard as it opens, with the focus on its default button.
+        wait_until(f"the box {box.text!r} to be active with {default!r} focused",
+                   lambda: has_state(box.acc, pyatspi.STATE_ACTIVE)
+                   and has_state(box.buttons[default], pyatspi.STATE_FOCUSED), timeout=5)
+        log(f"box {box} -> {choice} by {KEY_NAMES[key]}")
+        self.press(key)
+        wait_until(f"the box {box.text!r} to close on {KEY_NAMES[key]}",
+                   lambda: all(b.path != box.path for b in open_boxes(app)))
+        return choice
+
+
+def is_button(caption):
+    return lambda acc: acc.getRole() == pyatspi.ROLE_PUSH_BUTTON and acc.name == caption
+
+
+def is_square(acc):
+    return acc.getRole() == pyatspi.ROLE_PUSH_BUTTON and acc.name in SQUARE_NAMES
 
 
 # ---- the game ------------------------------------------------------------------------------------
@@ -416,17 +627,25 @@ def check_started(app, board):
 def roll(app, board):
     """Rolls for player 1 from Go; returns (die 1, die 2, boxes answered)."""
     do_action(board.button(ROLL), PRESS_ACTIONS, "Roll")
+    return first_move_from_go(app, board, 1, answer)
+
+
+def first_move_from_go(app, board, player, reply):
+    """Checks and answers the boxes of a player's first move, from Go, once Roll has been pressed.
+
+    Returns (die 1, die 2, [(caption, text, button pressed)]); `reply` answers each box.
+    """
     first = next_box(app, 10)
     check(first is not None, "no message box after Roll (a move always ends with the landing message)")
     die1, die2 = board.dice()
     check(die1 in range(1, 7) and die2 in range(1, 7), f"dice after Roll: {(die1, die2)}")
     target = die1 + die2
-    log(f"rolled {die1} and {die2}: player 1 goes from Go to square {target} ({LANDING_TEXT[target]})")
+    log(f"rolled {die1} and {die2}: player {player} goes from Go to square {target} ({LANDING_TEXT[target]})")
 
-    expected = f"Player 1 lands on {LANDING_TEXT[target]}"
+    expected = f"Player {player} lands on {LANDING_TEXT[target]}"
     check(first.caption == BOX_CAPTION, f"the landing message's caption is {first.caption!r}, not {BOX_CAPTION!r}")
     check(first.text == expected, f"first box after rolling {die1}+{die2}: {first.text!r}, expected {expected!r}")
-    transcript = answer_all(app, first)
+    transcript = answer_all(app, first, reply=reply)
 
     if target in PURCHASE_NAME:
         question = f"Buy {PURCHASE_NAME[target]}?"
@@ -444,7 +663,8 @@ def roll(app, board):
     return die1, die2, transcript
 
 
-def check_after_roll(board, grid, dice, transcript):
+def check_after_roll(board, grid, dice, transcript, player=1, money_before=None):
+    """The board after `player`'s first move from Go; `money_before` is the money lines before the roll."""
     die1, die2 = dice
     target = die1 + die2
     check(board.dice() == (die1, die2), f"the dice changed after the roll: {board.dice()}")
@@ -453,26 +673,91 @@ def check_after_roll(board, grid, dice, transcript):
     check_grid(grid)  # every purchase was turned down
     money = board.money()
     if target not in CARD_SQUARES:
-        expected = {p: STARTING_MONEY for p in range(1, 5)}
-        expected[1] -= TAX.get(target, 0)
+        expected = dict(money_before or {p: STARTING_MONEY for p in range(1, 5)})
+        expected[player] -= TAX.get(target, 0)
         check(money == expected, f"money after landing on square {target}: {money}, expected {expected}")
     log(f"after the roll: money {money}, {len(transcript)} box(es) answered")
 
 
 def end_turn(app, board, doubles):
     do_action(board.button(END_TURN), PRESS_ACTIONS, "End Turn")
-    transcript = answer_all(app, wait_for_first=3.0 if doubles else QUIET_SECONDS)
+    check_turn_handed_on(app, board, 1, doubles, answer)
+
+
+def check_turn_handed_on(app, board, player, doubles, reply):
+    """After `player` pressed End Turn: the doubles message and the same player again, or the other one."""
+    transcript = answer_all(app, wait_for_first=3.0 if doubles else QUIET_SECONDS, reply=reply)
     if doubles:
         check(transcript == [(BOX_CAPTION, "Doubles, Roll Again !!", "OK")],
               f"after doubles, End Turn should say 'Doubles, Roll Again !!' only; the boxes were {transcript}")
-        expected = "Player 1's turn"
+        expected = f"Player {player}'s turn"
     else:
         check(transcript == [], f"End Turn without doubles should show no box; the boxes were {transcript}")
-        expected = "Player 2's turn"
+        expected = f"Player {player % 2 + 1}'s turn"  # two players
     wait_until(f"the turn line to read {expected!r}", lambda: board.turn_line() == expected)
     wait_until("Roll to be enabled for the next roll", lambda: is_enabled(board.button(ROLL)))
     check(is_disabled(board.button(END_TURN)), "End Turn should be disabled until the next roll")
     log(f"after End Turn: {expected!r}")
+
+
+def roll_again_until_player_2(app, board, position):
+    """After doubles player 1 rolls again (through the actions) until the turn goes to player 2.
+
+    `position` is player 1's square after the first roll, or None where a card or Go To Jail may have
+    moved the token; the landing message is checked while the square is known.
+    """
+    rolls = 0
+    while board.turn_line() == "Player 1's turn":
+        rolls += 1
+        check(rolls <= 10, "player 1 threw doubles ten times running")
+        do_action(board.button(ROLL), PRESS_ACTIONS, "Roll")
+        first = next_box(app, 10)
+        check(first is not None, "no message box after Roll")
+        die1, die2 = board.dice()
+        check(die1 in range(1, 7) and die2 in range(1, 7), f"dice after Roll: {(die1, die2)}")
+        if position is None:
+            check(first.text.startswith("Player 1 ") or first.text.endswith("Turns left"),
+                  f"first box of player 1's roll {rolls + 1}: {first.text!r}")
+        else:
+            target = (position + die1 + die2) % len(SQUARE_NAMES)
+            expected = ("Player 1 Passed GO" if position + die1 + die2 >= len(SQUARE_NAMES)
+                        else f"Player 1 lands on {SQUARE_NAMES[target]}")
+            check(first.text == expected, f"player 1 on square {position} rolled {die1}+{die2}: "
+                                          f"the first box says {first.text!r}, expected {expected!r}")
+            moved = SQUARE_NAMES[target] in ("Chance", "Community Chest") or target == GO_TO_JAIL
+            position = None if moved else target
+        log(f"player 1 rolls again: {die1} and {die2}")
+        answer_all(app, first)
+        do_action(board.button(END_TURN), PRESS_ACTIONS, "End Turn")
+        check_turn_handed_on(app, board, 1, die1 == die2, answer)
+
+
+def keyboard_turn(app, board, grid, keys):
+    """Player 2's first turn, from Go, with keys only."""
+    check(board.turn_line() == "Player 2's turn", f"the keyboard turn should be player 2's: {board.turn_line()!r}")
+    money_before = board.money()
+    keys.focus_board()
+    keys.tab_to(repr(ROLL), is_button(ROLL))
+    keys.press(KEY_SPACE)
+    die1, die2, transcript = first_move_from_go(app, board, 2, keys.answer)
+    check_after_roll(board, grid, (die1, die2), transcript, player=2, money_before=money_before)
+
+    keys.focus_board()  # the last box has closed
+    keys.tab_to(repr(END_TURN), is_button(END_TURN))
+    keys.press(KEY_SPACE)
+    check_turn_handed_on(app, board, 2, die1 == die2, keys.answer)
+
+
+def keyboard_walk(keys):
+    """From Roll, Tab onto the board's square picture (Go, before anyone walked the board) and round the ring."""
+    keys.focus_board()
+    keys.tab_to(repr(ROLL), is_button(ROLL))
+    square = keys.tab_to("a square picture", is_square)
+    check(square.name == SQUARE_NAMES[0], f"the square picture in the tab chain is {square.name!r}, "
+                                          f"expected {SQUARE_NAMES[0]!r}")
+    keys.arrow(KEY_LEFT, SQUARE_NAMES[1])   # Go is the bottom right corner; square 1 is left of it
+    keys.arrow(KEY_RIGHT, SQUARE_NAMES[0])
+    keys.arrow(KEY_UP, SQUARE_NAMES[39])    # and the last square above it
 
 
 def exit_game(app, board, pid):
@@ -519,6 +804,18 @@ def main():
     die1, die2, transcript = roll(app, board)
     check_after_roll(board, grid, (die1, die2), transcript)
     end_turn(app, board, doubles=(die1 == die2))
+    if die1 == die2:
+        first_square = die1 + die2
+        roll_again_until_player_2(app, board, None if first_square in CARD_SQUARES else first_square)
+
+    display = XDisplay()
+    try:
+        board_xid = wait_until(f"the X window of {BOARD_WINDOW!r}", lambda: display.top_window(args.pid, BOARD_WINDOW))
+        keys = Keyboard(board_window, display, board_xid)
+        keyboard_turn(app, board, grid, keys)
+        keyboard_walk(keys)
+    finally:
+        display.close()
     exit_game(app, board, args.pid)
     log("PASS")
     return 0

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Plays the start of a real game of Dealbrix the way a screen-reader user would: the program runs on
 # a private X display (Xvfb) with its own D-Bus session bus and accessibility bus, and drive_game.py
-# works it through AT-SPI only (names, roles, states and actions), never through mouse or keyboard.
+# plays player 1's turn through AT-SPI actions and player 2's turn from the keyboard (key presses
+# sent to the display through the accessibility registry), reading the screen only through AT-SPI
+# (names, roles and states). The mouse is never used.
 #
 #   bash run_e2e.sh path/to/dealbrix
 #

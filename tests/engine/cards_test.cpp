@@ -29,7 +29,7 @@ std::string debt(int player) {
 std::string balances(Table& t) {
     std::string text;
     for (int p = 1; p <= kPlayerCount; ++p)
-        text += (p > 1 ? " " : "") + std::to_string(t.s().Money[p]);
+        text.append(p > 1 ? " " : "").append(std::to_string(t.s().Money[p]));
     return text;
 }
 
@@ -43,7 +43,7 @@ void draw(Table& t, int deck, int card, int from) {
 std::string order(Table& t, int deck) {
     std::string text;
     for (int pos = 1; pos <= kCardsPerDeck; ++pos)
-        text += (pos > 1 ? " " : "") + std::to_string(t.s().Decks[deck][pos]);
+        text.append(pos > 1 ? " " : "").append(std::to_string(t.s().Decks[deck][pos]));
     return text;
 }
 

@@ -5,6 +5,9 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QSpontaneKeyEvent>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -153,10 +156,16 @@ TEST(GridWindow, BoxesFollowPurchaseMortgageAndBankruptcy) {
     EXPECT_EQ(ticked(w), QStringList{"1:6"});
 }
 
-TEST(GridWindow, CloseBoxLeavesTheGridOpen) {
+TEST(GridWindow, CloseBoxLeavesTheGridOpenButTheBoardAndQuittingCloseIt) {
     Windows w;
-    EXPECT_FALSE(grid(w).close());
+    // The close box arrives from the window system.
+    QCloseEvent closeBox;
+    QSpontaneKeyEvent::setSpontaneous(&closeBox);
+    QCoreApplication::instance()->notify(&grid(w), &closeBox); // sendEvent would clear the mark
+    EXPECT_FALSE(closeBox.isAccepted());
     EXPECT_TRUE(grid(w).isVisible());
+    // Closing from the program (the board closing, the application quitting) is let through.
+    EXPECT_TRUE(grid(w).close());
 }
 
 TEST(GridWindow, HeadingOpensTradeAndALaterHeadingOnlyChangesTheOtherParty) {

@@ -1,0 +1,121 @@
+// How fast the rules run with nobody watching: random play through every user action, and whole
+// random games played until a player wins. Single-threaded; boxes are answered at once.
+//
+//   engine_bench [--benchmark_filter=...] [--benchmark_repetitions=N]
+
+#include "game.h"
+#include "random_player.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace {
+
+using dealbrix::Game;
+using dealbrix::testing::Action;
+
+constexpr std::uint64_t kFirstSeed = 20261208;
+constexpr long kActionsPerBatch = 100'000;   // random play: actions per timed batch
+constexpr long kActionsPerGameCap = 3'000;   // random play: a game that runs this long starts over
+constexpr int kGamesPerBatch = 40;           // whole games: games per timed batch
+constexpr long kGameGiveUpAfter = 1'000'000; // whole games: a game still going after this is unfinished
+
+/// Shows nothing, answers Yes three times in four (as the random player does), lets the rules stop.
+class SilentUi final : public dealbrix::Ui {
+  public:
+    explicit SilentUi(std::mt19937_64& rng) : rng_(rng) {}
+    void message(std::string_view, std::string_view) override {}
+    bool ask(std::string_view, std::string_view) override { return (rng_() & 3) != 0; }
+    void endProgram() override {}
+
+  private:
+    std::mt19937_64& rng_;
+};
+
+/// (a) The random player's whole mix of actions, invariants unchecked; games start over when one
+/// ends, is exited or runs kActionsPerGameCap actions. Items are actions.
+void BM_RandomPlay(benchmark::State& state) {
+    std::uint64_t seed = kFirstSeed;
+    long actions = 0;
+    long games = 0;
+    for (auto _ : state) {
+        const auto report =
+            dealbrix::testing::playRandomly(seed++, kActionsPerBatch, false, kActionsPerGameCap);
+        benchmark::DoNotOptimize(report.boxes);
+        actions += report.actions;
+        games += report.games;
+    }
+    state.SetItemsProcessed(actions);
+    state.counters["actions/game"] =
+        benchmark::Counter(static_cast<double>(actions) / static_cast<double>(games));
+}
+BENCHMARK(BM_RandomPlay)->Unit(benchmark::kMillisecond);
+
+/// Plays one game from `seed` with the random player's actions, Exit left out (it ends the program
+/// with no winner), until the game is over; returns the actions taken, or -1 when the game is still
+/// going after kGameGiveUpAfter actions.
+long playToWinner(std::uint64_t seed) {
+    std::mt19937_64 rng(seed);
+    SilentUi ui(rng);
+    dealbrix::testing::SeededRandom random(rng);
+    Game game(ui, random);
+    for (long n = 1; n <= kGameGiveUpAfter;) {
+        const std::uint64_t draw = rng();
+        const Action action = dealbrix::testing::actionFrom(draw, rng());
+        if (action.kind == Action::Exit) continue;
+        if (!dealbrix::testing::perform(game, action)) return n;
+        ++n;
+    }
+    return -1;
+}
+
+/// (b) Whole games to a winner: each iteration plays the same kGamesPerBatch seeded games, so every
+/// run does the same work. Items are actions; also games per second, and the mean and median actions
+/// per game (random games are either short or, with the money pinned at its 16-bit top, very long).
+void BM_GamesToWinner(benchmark::State& state) {
+    long actions = 0;
+    long games = 0;
+    long unfinished = 0;
+    std::vector<long> lengths(kGamesPerBatch);
+    for (auto _ : state) {
+        for (int g = 0; g < kGamesPerBatch; ++g) {
+            const long n = playToWinner(kFirstSeed + static_cast<std::uint64_t>(g));
+            const long played = n < 0 ? kGameGiveUpAfter : n;
+            lengths[static_cast<std::size_t>(g)] = played;
+            actions += played;
+            if (n < 0)
+                ++unfinished;
+            else
+                ++games;
+        }
+    }
+    std::nth_element(lengths.begin(), lengths.begin() + kGamesPerBatch / 2, lengths.end());
+    state.SetItemsProcessed(actions);
+    state.counters["games"] = benchmark::Counter(static_cast<double>(games), benchmark::Counter::kIsRate);
+    state.counters["actions/game"] =
+        benchmark::Counter(static_cast<double>(actions) / static_cast<double>(games + unfinished));
+    state.counters["median"] = benchmark::Counter(static_cast<double>(lengths[kGamesPerBatch / 2]));
+    state.counters["unfinished"] =
+        benchmark::Counter(static_cast<double>(unfinished), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_GamesToWinner)->Unit(benchmark::kMillisecond);
+
+/// The board window's load alone: money, tokens and both decks shuffled.
+void BM_NewGame(benchmark::State& state) {
+    std::mt19937_64 rng(kFirstSeed);
+    SilentUi ui(rng);
+    dealbrix::testing::SeededRandom random(rng);
+    for (auto _ : state) {
+        Game game(ui, random);
+        benchmark::DoNotOptimize(game.state);
+    }
+}
+BENCHMARK(BM_NewGame);
+
+} // namespace
+
+BENCHMARK_MAIN();
