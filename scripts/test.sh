@@ -21,8 +21,12 @@ cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWith
 cmake --build build-fuzz -j"$jobs"
 for target in number actions; do
     scratch="$(mktemp -d)"
-    ./build-fuzz/fuzz/fuzz_$target "$scratch" "fuzz/corpus/$target" -max_total_time=20 -max_len=16384 \
-        -print_final_stats=1 2>&1 | tail -n 3
+    if ! ./build-fuzz/fuzz/fuzz_$target "$scratch" "fuzz/corpus/$target" -max_total_time=20 -max_len=16384 \
+        -print_final_stats=1 >"$scratch/log" 2>&1; then
+        cat "$scratch/log"
+        exit 1
+    fi
+    sed -n "s/^stat::\(number_of_executed_units\|new_units_added\)/fuzz_$target \1/p" "$scratch/log"
     rm -rf "$scratch"
 done
 
