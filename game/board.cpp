@@ -40,7 +40,13 @@ constexpr std::array<SquareInfo, kSquareCount> kBoard{{
     {"Marvin Gardens $280", K::Street, "Marvin Gardens", 280, 24, 48, {120, 360, 850, 1025, 1200}},
     {"Go To Gail", K::GoToJail, "", 0, 0, 0, {}},
     {"Pacific Avenue $300", K::Street, "Pacific Avenue", 300, 26, 52, {130, 390, 900, 1100, 1275}},
-    {"North Carolina Avenue $300", K::Street, "North Carolina Avenue", 300, 26, 52, {130, 390, 900, 1100, 1275}},
+    {"North Carolina Avenue $300",
+     K::Street,
+     "North Carolina Avenue",
+     300,
+     26,
+     52,
+     {130, 390, 900, 1100, 1275}},
     {"Community Chest", K::CommunityChest, "", 0, 0, 0, {}},
     {"Pennsylvania Avenue $320", K::Street, "Pennsylvania Avenue", 320, 28, 56, {150, 450, 1000, 1200, 1400}},
     {"Shortline Railroad $200", K::Railroad, "Shortline Railroad", 200, 0, 0, {}},
@@ -117,27 +123,41 @@ constexpr std::array<std::string_view, kSquareCount> kTitles{
 };
 
 constexpr std::array<i16, 28> kOwnable{1,  3,  5,  6,  8,  9,  11, 12, 13, 14, 15, 16, 18, 19,
-                                        21, 23, 24, 25, 26, 27, 28, 29, 31, 32, 34, 35, 37, 39};
+                                       21, 23, 24, 25, 26, 27, 28, 29, 31, 32, 34, 35, 37, 39};
 
 constexpr std::array<GridRow, 28> kGridRows{{
-    {1, "Mediteranean Avenue", 480},    {3, "Baltic Avenue", 840},
-    {6, "Oriental Avenue", 1440},       {8, "Vermont Avenue", 1800},
-    {9, "Connecticut Avenue", 2160},    {11, "St. Charles Place", 2640},
-    {13, "States Avenue", 3000},        {14, "Virginia Avenue", 3360},
-    {16, "St. James Place", 3840},      {18, "Tennesse Avenue", 4200},
-    {19, "New York Avenue", 4560},      {21, "Kentucky Avenue", 5040},
-    {23, "Indiana Avenue", 5400},       {24, "Illinois Avenue", 5760},
-    {26, "Atlantic Avenue", 6240},      {27, "Ventor Avenue", 6600},
-    {29, "Marvin Gardens", 6960},       {31, "Pacific Avenue", 7440},
-    {32, "North Carolina Avenue", 7800}, {34, "Pennsilvania Avenue", 8160},
-    {37, "Park Place", 8640},           {39, "Boardwalk", 9000},
-    {5, "Reading Railroad", 9600},      {15, "Pennsilvania Railroad", 9960},
-    {25, "B && O Railroad", 10320},     {35, "Short Line", 10680},
-    {12, "Electric Company", 11160},    {28, "Water Works", 11520},
+    {1, "Mediteranean Avenue", 480},
+    {3, "Baltic Avenue", 840},
+    {6, "Oriental Avenue", 1440},
+    {8, "Vermont Avenue", 1800},
+    {9, "Connecticut Avenue", 2160},
+    {11, "St. Charles Place", 2640},
+    {13, "States Avenue", 3000},
+    {14, "Virginia Avenue", 3360},
+    {16, "St. James Place", 3840},
+    {18, "Tennesse Avenue", 4200},
+    {19, "New York Avenue", 4560},
+    {21, "Kentucky Avenue", 5040},
+    {23, "Indiana Avenue", 5400},
+    {24, "Illinois Avenue", 5760},
+    {26, "Atlantic Avenue", 6240},
+    {27, "Ventor Avenue", 6600},
+    {29, "Marvin Gardens", 6960},
+    {31, "Pacific Avenue", 7440},
+    {32, "North Carolina Avenue", 7800},
+    {34, "Pennsilvania Avenue", 8160},
+    {37, "Park Place", 8640},
+    {39, "Boardwalk", 9000},
+    {5, "Reading Railroad", 9600},
+    {15, "Pennsilvania Railroad", 9960},
+    {25, "B && O Railroad", 10320},
+    {35, "Short Line", 10680},
+    {12, "Electric Company", 11160},
+    {28, "Water Works", 11520},
 }};
 
 constexpr std::array<i16, 28> kHelpOrder{1,  3,  5,  6,  8,  9,  11, 13, 14, 15, 16, 18, 19, 21,
-                                          23, 24, 25, 26, 27, 29, 31, 32, 34, 35, 37, 39, 12, 28};
+                                         23, 24, 25, 26, 27, 29, 31, 32, 34, 35, 37, 39, 12, 28};
 
 constexpr std::array<i16, 4> kRailroadRents{25, 50, 100, 200};
 constexpr i16 kIncomeTax = 200;
@@ -163,14 +183,18 @@ bool isOwnable(int square) {
     return kind == K::Street || kind == K::Railroad || kind == K::Utility;
 }
 
-std::span<const i16> ownableSquares() { return kOwnable; }
+std::span<const i16> ownableSquares() {
+    return kOwnable;
+}
 
 i16 railroadRent(int count) {
     assert(count >= 1 && count <= 4);
     return kRailroadRents[static_cast<std::size_t>(count - 1)];
 }
 
-i16 utilityMultiplier(bool sameOwner) { return sameOwner ? 10 : 4; }
+i16 utilityMultiplier(bool sameOwner) {
+    return sameOwner ? 10 : 4;
+}
 
 i16 taxAmount(int square) {
     if (square == 4) return kIncomeTax;
@@ -194,8 +218,12 @@ Rgb GroupColor(int square) {
     return g < 0 ? kGrey : kGroupColours[static_cast<std::size_t>(g)];
 }
 
-std::span<const GridRow> gridRows() { return kGridRows; }
+std::span<const GridRow> gridRows() {
+    return kGridRows;
+}
 
-std::span<const i16> helpOrder() { return kHelpOrder; }
+std::span<const i16> helpOrder() {
+    return kHelpOrder;
+}
 
 } // namespace dealbrix

@@ -10,11 +10,22 @@
 
 namespace dealbrix {
 
-enum class SquareKind { Go, Street, CommunityChest, Tax, Railroad, Chance, Jail, Utility, FreeParking, GoToJail };
+enum class SquareKind {
+    Go,
+    Street,
+    CommunityChest,
+    Tax,
+    Railroad,
+    Chance,
+    Jail,
+    Utility,
+    FreeParking,
+    GoToJail
+};
 
 /// One square of the board table. Fields that do not apply to the kind are empty or 0.
 struct SquareInfo {
-    std::string_view landingText;  // ends "Player N lands on ..."
+    std::string_view landingText; // ends "Player N lands on ..."
     SquareKind kind;
     std::string_view purchaseName; // "Buy <name>?" and "<name> Bought by player N"
     i16 price;

@@ -9,7 +9,17 @@ namespace dealbrix {
 
 namespace {
 
-enum class Action { MoveTo, NearestRailroad, NearestUtility, Money, JailCard, BackThree, GoToJail, PayEach, CollectEach };
+enum class Action {
+    MoveTo,
+    NearestRailroad,
+    NearestUtility,
+    Money,
+    JailCard,
+    BackThree,
+    GoToJail,
+    PayEach,
+    CollectEach
+};
 
 struct Card {
     std::string_view text;
@@ -67,7 +77,8 @@ constexpr std::array<Card, kCardsPerDeck> kChest{{
 
 void Game::ShuffleDeck(int deck) {
     auto& cards = state.Decks[deck];
-    for (int i = 1; i <= kCardsPerDeck; ++i) cards[i] = static_cast<i16>(i);
+    for (int i = 1; i <= kCardsPerDeck; ++i)
+        cards[i] = static_cast<i16>(i);
     for (int pass = 0; pass < 2; ++pass) {
         for (int j = 1; j <= kCardsPerDeck; ++j) {
             const double u = random_.next();
@@ -78,9 +89,13 @@ void Game::ShuffleDeck(int deck) {
     state.CardPos[deck] = 1;
 }
 
-void Game::ChanceCard(int card) { playCard(1, card); }
+void Game::ChanceCard(int card) {
+    playCard(1, card);
+}
 
-void Game::ChestCard(int card) { playCard(2, card); }
+void Game::ChestCard(int card) {
+    playCard(2, card);
+}
 
 void Game::playCard(int deck, int card) {
     const std::string heading = deck == 1 ? "Chance Card: " : "Community Chest Card: ";
@@ -126,7 +141,9 @@ void Game::playCard(int deck, int card) {
     RefreshMoney();
 }
 
-void Game::cardMoney(int player, int delta) { state.Money[player] = clampedAdd(state.Money[player], delta); }
+void Game::cardMoney(int player, int delta) {
+    state.Money[player] = clampedAdd(state.Money[player], delta);
+}
 
 void Game::moveToNearestRailroad() {
     const int p = state.Position[state.turn];
@@ -147,6 +164,8 @@ int Game::Nearest(int a, int b, int c, int d) {
     return 4;
 }
 
-int Game::Distance(int n) { return std::abs(n); }
+int Game::Distance(int n) {
+    return std::abs(n);
+}
 
 } // namespace dealbrix

@@ -66,27 +66,27 @@ struct TradeView {
     bool open = false;
     std::string lblTrader;
     std::string lblTradee;
-    std::array<std::string, 2> moneyOff{};                  // lblMoneyOff(0..1), running sums
+    std::array<std::string, 2> moneyOff{};                 // lblMoneyOff(0..1), running sums
     std::array<std::array<OfferedSquare, 7>, 2> propOff{}; // PropOff0(0..6), PropOff1(0..6)
 };
 
 /// Everything that makes up a running game, under the names the rules use.
 struct GameState : PublicArrays {
-    i16 turn = 0;                     // the player whose turn it is (the debtor during a hold)
-    i16 PIndex = 0;                   // the square of the House Options window
-    PlayerArray<i16> Position{};      // square of each token
-    std::array<i16, 3> DiceRoll{};    // first die, second die, their sum
-    i16 NumPlayers = 0;               // 2, 3 or 4 from Start
-    i16 Rent = 0;                     // rent of the landing in progress
-    i16 Answer = 0;                   // last purchase answer: 6 Yes, 7 No
-    PlayerArray<i16> JailTurns{};     // 0 free; 1..3 in jail; 4 stay used up
-    PlayerArray<i16> JailCards{};     // "Get Out of Jail Free" cards held
-    Indexed<i16, 1, 2> CardPos{};     // next position to draw in deck 1 (Chance) and 2 (Community Chest)
+    i16 turn = 0;                  // the player whose turn it is (the debtor during a hold)
+    i16 PIndex = 0;                // the square of the House Options window
+    PlayerArray<i16> Position{};   // square of each token
+    std::array<i16, 3> DiceRoll{}; // first die, second die, their sum
+    i16 NumPlayers = 0;            // 2, 3 or 4 from Start
+    i16 Rent = 0;                  // rent of the landing in progress
+    i16 Answer = 0;                // last purchase answer: 6 Yes, 7 No
+    PlayerArray<i16> JailTurns{};  // 0 free; 1..3 in jail; 4 stay used up
+    PlayerArray<i16> JailCards{};  // "Get Out of Jail Free" cards held
+    Indexed<i16, 1, 2> CardPos{};  // next position to draw in deck 1 (Chance) and 2 (Community Chest)
     Indexed<Indexed<i16, 1, kCardsPerDeck>, 1, 2> Decks{}; // card numbers by deck and position
-    i16 SavedTurn = 0;                // where the turn goes back after a debt hold
-    PlayerArray<i16> Bankrupt{};      // 0 in play, -1 out
-    i16 Debtor = 0;                   // player held for debt, 0 none
-    i16 tradeto = 0;                  // the other party of a trade, chosen in the grid
+    i16 SavedTurn = 0;                                     // where the turn goes back after a debt hold
+    PlayerArray<i16> Bankrupt{};                           // 0 in play, -1 out
+    i16 Debtor = 0;                                        // player held for debt, 0 none
+    i16 tradeto = 0;                                       // the other party of a trade, chosen in the grid
 
     BoardView board;
     GridView grid;

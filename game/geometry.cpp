@@ -7,7 +7,7 @@ namespace dealbrix {
 namespace {
 constexpr int kBoardLeft = 165;
 constexpr int kBoardTop = 405;
-constexpr int kFarEdge = 7920;   // Left of the right column, Top of the bottom row is 8160
+constexpr int kFarEdge = 7920; // Left of the right column, Top of the bottom row is 8160
 constexpr int kBottomTop = 8160;
 constexpr int kInnerStart = 1170; // first edge square after the top-left corner
 constexpr int kRightColumnTop = 1410;

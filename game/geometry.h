@@ -13,7 +13,9 @@ struct Rect {
 };
 
 /// Converts twips to pixels at 96 dots per inch.
-constexpr int toPixels(int twips) { return twips / kTwipsPerPixel; }
+constexpr int toPixels(int twips) {
+    return twips / kTwipsPerPixel;
+}
 
 inline constexpr int kCornerSize = 1005;
 inline constexpr int kEdgeWidth = 750;

@@ -22,11 +22,14 @@ void Game::loadHouseWork() {
     view.mortgageCaption = mine && owner > kPlayerCount ? "Unmortgage" : "Mortgage";
 }
 
-void Game::closeHouseWork() { state.houseWork = HouseWorkView{}; }
+void Game::closeHouseWork() {
+    state.houseWork = HouseWorkView{};
+}
 
 bool Game::houseRequirementsMet(const ColourGroup& group) {
     const auto& s = group.squares;
-    const bool sameOwner = group.size == 2 ? state.Owner[s[0]] == state.Owner[s[1]] : ownall(s[0], s[1], s[2]);
+    const bool sameOwner =
+        group.size == 2 ? state.Owner[s[0]] == state.Owner[s[1]] : ownall(s[0], s[1], s[2]);
     const int tested = state.Owner[s[0]];
     return sameOwner && state.Money[state.turn] >= group.housePrice && tested != 0 && tested <= kPlayerCount;
 }

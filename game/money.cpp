@@ -18,7 +18,8 @@ void Game::RefreshMoney() {
         if (state.Bankrupt[seat] == kTrue) ++out;
     if (out == kPlayerCount - 1) {
         int winner = 1;
-        while (state.Bankrupt[winner] == kTrue) ++winner;
+        while (state.Bankrupt[winner] == kTrue)
+            ++winner;
         ui_.message("Player " + num(winner) + " WINS!!!");
         quit();
     }

@@ -16,7 +16,8 @@ std::uint64_t mix(std::uint64_t z) {
 ClockRandom::ClockRandom(std::uint64_t seed) : state_(seed) {}
 
 float ClockRandom::next() {
-    const auto ticks = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    const auto ticks =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     // The clock is folded into the state, which also keeps stepping on its own: two draws within one
     // tick still differ, and the sequence never starts over.
     state_ = mix(state_ ^ ticks) + 0x9E3779B97F4A7C15ull;

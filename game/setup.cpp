@@ -24,17 +24,23 @@ void Game::mnuFileStart_Click() {
     state.board.rollEnabled = true;
     state.NumPlayers = static_cast<i16>(state.board.checkedPlayers);
     // Seats beyond the count are out for good: a later Start with more players does not bring them back.
-    for (int seat = state.NumPlayers + 1; seat <= kPlayerCount; ++seat) state.Bankrupt[seat] = kTrue;
-    for (int seat = 1; seat <= state.NumPlayers; ++seat) state.board.tokens[seat].visible = true;
+    for (int seat = state.NumPlayers + 1; seat <= kPlayerCount; ++seat)
+        state.Bankrupt[seat] = kTrue;
+    for (int seat = 1; seat <= state.NumPlayers; ++seat)
+        state.board.tokens[seat].visible = true;
 }
 
-void Game::mnuFileExit_Click() { quit(); }
+void Game::mnuFileExit_Click() {
+    quit();
+}
 
 void Game::quit() {
     ui_.endProgram();
     throw ProgramEnded{};
 }
 
-void Game::setMoneyLabel(int player) { state.board.moneyLabel[player] = num(state.Money[player]); }
+void Game::setMoneyLabel(int player) {
+    state.board.moneyLabel[player] = num(state.Money[player]);
+}
 
 } // namespace dealbrix

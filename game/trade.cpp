@@ -1,8 +1,8 @@
 // The trade window: composing an offer and carrying it out.
 #include "game.h"
 
-#include <charconv>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <optional>
 
@@ -13,17 +13,22 @@ namespace {
 constexpr int kSignificantDigits = 15;
 constexpr long long kExponentCap = 1000000; // far beyond any double
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 /// Length of the run of digits at `text[from]`.
 std::size_t digitsAt(std::string_view text, std::size_t from) {
     std::size_t n = 0;
-    while (from + n < text.size() && isDigit(text[from + n])) ++n;
+    while (from + n < text.size() && isDigit(text[from + n]))
+        ++n;
     return n;
 }
 
 /// The player who gives side 0 (the trader) or side 1 (the tradee).
-int sidePlayer(const GameState& state, int side) { return side == 0 ? state.turn : state.tradeto; }
+int sidePlayer(const GameState& state, int side) {
+    return side == 0 ? state.turn : state.tradeto;
+}
 
 /// Balance after adding a typed amount, rounded half to even, when it fits in 16 bits.
 std::optional<i16> tradedBalance(i16 balance, double amount) {
@@ -36,7 +41,8 @@ std::optional<i16> tradedBalance(i16 balance, double amount) {
 
 double Game::readNumber(std::string_view text) {
     std::size_t start = 0;
-    while (start < text.size() && (text[start] == ' ' || text[start] == '\t')) ++start;
+    while (start < text.size() && (text[start] == ' ' || text[start] == '\t'))
+        ++start;
     std::size_t end = start;
     const bool negative = end < text.size() && text[end] == '-';
     if (end < text.size() && (text[end] == '+' || text[end] == '-')) ++end;
@@ -113,7 +119,9 @@ void Game::loadTrade() {
     view.propOff = {};
 }
 
-void Game::closeTrade() { state.trade = TradeView{}; }
+void Game::closeTrade() {
+    state.trade = TradeView{};
+}
 
 void Game::txtMoney_KeyDown(int side, int key, std::string_view text) {
     if (!state.trade.open || (side != 0 && side != 1) || key != kEnterKey) return;
@@ -151,8 +159,9 @@ bool Game::offerCanBeMade(double amount0, double amount1) {
             const auto square = static_cast<int>(roundHalfEven(label.tag));
             if (!isSquare(square) || state.Owner[square] != player) {
                 const std::string name = isSquare(square) ? std::string(SquareTitle(square)) : num(square);
-                ui_.message(name + " is no longer Player " + num(player) +
-                            "'s to trade (sold, traded or mortgaged since it was listed). The offer was not made.");
+                ui_.message(
+                    name + " is no longer Player " + num(player) +
+                    "'s to trade (sold, traded or mortgaged since it was listed). The offer was not made.");
                 return false;
             }
         }
@@ -161,12 +170,14 @@ bool Game::offerCanBeMade(double amount0, double amount1) {
     PlayerArray<i16> money = state.Money;
     const int t = state.turn;
     const int o = state.tradeto;
-    const std::array<std::pair<int, double>, 4> steps{{{t, amount1}, {t, -amount0}, {o, amount0}, {o, -amount1}}};
+    const std::array<std::pair<int, double>, 4> steps{
+        {{t, amount1}, {t, -amount0}, {o, amount0}, {o, -amount1}}};
     for (const auto& [player, amount] : steps) {
         const std::optional<i16> balance = tradedBalance(money[player], amount);
         if (!balance) {
-            ui_.message("This offer cannot be carried out: a balance would go beyond what the bank can count (" +
-                        num(kMin16) + " to " + num(kMax16) + "). The offer was not made.");
+            ui_.message(
+                "This offer cannot be carried out: a balance would go beyond what the bank can count (" +
+                num(kMin16) + " to " + num(kMax16) + "). The offer was not made.");
             return false;
         }
         money[player] = *balance;
@@ -199,7 +210,8 @@ void Game::cmdOffer_Click(std::string_view money0, std::string_view money1) {
 
 void Game::giveSquare(int square, int player) {
     state.Owner[square] = static_cast<i16>(player);
-    for (int seat = 1; seat <= kPlayerCount; ++seat) state.grid.ticked[seat][square] = false;
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        state.grid.ticked[seat][square] = false;
     state.grid.ticked[player][square] = true;
 }
 

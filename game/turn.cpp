@@ -98,7 +98,8 @@ void Game::NextTurn() {
     } else {
         ++state.turn;
     }
-    for (int player = 1; player <= kPlayerCount; ++player) setMoneyLabel(player);
+    for (int player = 1; player <= kPlayerCount; ++player)
+        setMoneyLabel(player);
     auto wrap = [this] {
         if (state.turn > state.NumPlayers || state.turn < 1) state.turn = 1;
     };

@@ -22,6 +22,8 @@ double roundHalfEven(double value) {
     return std::nearbyint(value);
 }
 
-std::string num(long long value) { return std::to_string(value); }
+std::string num(long long value) {
+    return std::to_string(value);
+}
 
 } // namespace dealbrix

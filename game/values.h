@@ -20,14 +20,13 @@ inline constexpr i16 kStartingMoney = 1500;
 inline constexpr i16 kGoSalary = 200;
 inline constexpr i16 kJailSquare = 10;
 inline constexpr i16 kGoToJailSquare = 30;
-inline constexpr i16 kTrue = -1;  // truth values of the game's state
+inline constexpr i16 kTrue = -1; // truth values of the game's state
 inline constexpr i16 kFalse = 0;
 inline constexpr int kMin16 = -32768;
 inline constexpr int kMax16 = 32767;
 
 /// A fixed array indexed Lo..Hi inclusive, as the game's own tables count.
-template <typename T, int Lo, int Hi>
-class Indexed {
+template <typename T, int Lo, int Hi> class Indexed {
   public:
     static constexpr int first = Lo;
     static constexpr int last = Hi;
@@ -49,16 +48,18 @@ class Indexed {
 };
 
 /// Arrays by player have four elements, 1..4, whatever the number of players.
-template <typename T>
-using PlayerArray = Indexed<T, 1, kPlayerCount>;
+template <typename T> using PlayerArray = Indexed<T, 1, kPlayerCount>;
 /// Arrays by square have forty elements, 0..39.
-template <typename T>
-using SquareArray = Indexed<T, 0, kSquareCount - 1>;
+template <typename T> using SquareArray = Indexed<T, 0, kSquareCount - 1>;
 
 /// True when `square` is a board index 0..39.
-constexpr bool isSquare(long long square) { return square >= 0 && square < kSquareCount; }
+constexpr bool isSquare(long long square) {
+    return square >= 0 && square < kSquareCount;
+}
 /// True when `player` is a seat number 1..4.
-constexpr bool isPlayer(long long player) { return player >= 1 && player <= kPlayerCount; }
+constexpr bool isPlayer(long long player) {
+    return player >= 1 && player <= kPlayerCount;
+}
 
 /// A forced change of a 16-bit value (salary, rent, tax, card): the result stops at -32768 or 32767.
 i16 clampedAdd(i16 value, long long delta);

@@ -45,7 +45,8 @@ bool save(QWidget* window, const QDir& folder, const QString& name) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
     if (!folder.exists() && !QDir().mkpath(folder.path())) return 1;
@@ -55,18 +56,21 @@ int main(int argc, char* argv[]) {
     // The first purchase question and the first landing message are kept as pictures of a box.
     bool askedToBuy = false;
     bool landed = false;
-    dealbrix::QtUi ui([] {}, [&](QMessageBox& box) {
-        bool* first = box.windowTitle() == QStringLiteral("Buy Property") ? &askedToBuy
-                      : box.text().contains(QStringLiteral(" lands on ")) ? &landed
-                                                                          : nullptr;
-        if (first != nullptr && !*first) {
-            *first = true;
-            box.show();
-            save(&box, folder, first == &askedToBuy ? QStringLiteral("question") : QStringLiteral("message"));
-            box.hide();
-        }
-        return QMessageBox::Yes;
-    });
+    dealbrix::QtUi ui([] {},
+                      [&](QMessageBox& box) {
+                          bool* first = box.windowTitle() == QStringLiteral("Buy Property") ? &askedToBuy
+                                        : box.text().contains(QStringLiteral(" lands on ")) ? &landed
+                                                                                            : nullptr;
+                          if (first != nullptr && !*first) {
+                              *first = true;
+                              box.show();
+                              save(&box, folder,
+                                   first == &askedToBuy ? QStringLiteral("question")
+                                                        : QStringLiteral("message"));
+                              box.hide();
+                          }
+                          return QMessageBox::Yes;
+                      });
     dealbrix::Game game(ui, random);
     dealbrix::Form1 board(game);
     ui.setBeforeBox([&board] { board.syncAll(); });

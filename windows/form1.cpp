@@ -10,7 +10,9 @@
 #include <QTimer>
 
 // Resources live in the static windows library; they must be registered by name from outside any namespace.
-static void initAssets() { Q_INIT_RESOURCE(assets); }
+static void initAssets() {
+    Q_INIT_RESOURCE(assets);
+}
 
 namespace dealbrix {
 
@@ -28,11 +30,13 @@ constexpr std::array<int, kPlayerCount + 1> kMoneyTop{0, 5520, 6000, 6480, 6960}
 constexpr int kButtonLeft = 2640;
 constexpr int kButtonWidth = 3855;
 constexpr int kButtonHeight = 615;
-constexpr std::array<QRgb, kPlayerCount + 1> kTokenColours{0, qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(255, 255, 0),
-                                                           qRgb(0, 0, 255)};
+constexpr std::array<QRgb, kPlayerCount + 1> kTokenColours{0, qRgb(255, 0, 0), qRgb(0, 255, 0),
+                                                           qRgb(255, 255, 0), qRgb(0, 0, 255)};
 const QColor kFelt(214, 232, 208); // the middle of the board
 
-QString squarePicture(int square) { return QStringLiteral(":/squares/square%1.jpg").arg(square, 2, 10, QChar('0')); }
+QString squarePicture(int square) {
+    return QStringLiteral(":/squares/square%1.jpg").arg(square, 2, 10, QChar('0'));
+}
 
 } // namespace
 
@@ -61,9 +65,13 @@ Form1::Form1(Game& game, QWidget* parent) : QMainWindow(parent), game_(game) {
 
 Form1::~Form1() = default;
 
-HouseWork* Form1::houseWork() const { return houseWork_; }
+HouseWork* Form1::houseWork() const {
+    return houseWork_;
+}
 
-Trade* Form1::trade() const { return trade_; }
+Trade* Form1::trade() const {
+    return trade_;
+}
 
 void Form1::buildBoard(QWidget* board) {
     for (int i = 0; i < kSquareCount; ++i) {
@@ -75,7 +83,8 @@ void Form1::buildBoard(QWidget* board) {
         square->setProperty("tag", qs(SquareTitle(i)));
         square->setFocusPolicy(Qt::NoFocus);
         connect(square, &ClickableLabel::clicked, this, [this, i] { clickSquare(i); });
-        connect(square, &ClickableLabel::arrowPressed, this, [this, i](Qt::Key key) { stepAroundBoard(i, key); });
+        connect(square, &ClickableLabel::arrowPressed, this,
+                [this, i](Qt::Key key) { stepAroundBoard(i, key); });
         Square[static_cast<std::size_t>(i)] = square;
     }
     for (int n = 0; n < 6; ++n) {
@@ -156,7 +165,8 @@ void Form1::buildMenu() {
         item->setObjectName(QStringLiteral("mnuFilePlayers%1Players").arg(n));
         item->setCheckable(true);
         choice->addAction(item);
-        connect(item, &QAction::triggered, this, [this, n] { act([n](Game& g) { g.mnuFilePlayers_Click(n); }); });
+        connect(item, &QAction::triggered, this,
+                [this, n] { act([n](Game& g) { g.mnuFilePlayers_Click(n); }); });
         mnuFilePlayers[static_cast<std::size_t>(n)] = item;
     }
     QAction* start = mnuFile->addAction(QStringLiteral("&Start"));
@@ -195,7 +205,8 @@ void Form1::drawBoard() {
     setAnnounced(lblTurn, qs(view.turnLabel), qs(view.turnLabel));
     for (int p = 1; p <= kPlayerCount; ++p) {
         const QString money = qs(view.moneyLabel[p]);
-        setAnnounced(Label1[static_cast<std::size_t>(p)], money, QStringLiteral("Player %1: %2").arg(p).arg(money));
+        setAnnounced(Label1[static_cast<std::size_t>(p)], money,
+                     QStringLiteral("Player %1: %2").arg(p).arg(money));
         const TokenView& t = view.tokens[p];
         QLabel* token = lbl[static_cast<std::size_t>(p)];
         token->move(toPixels(t.left), toPixels(t.top));
@@ -225,7 +236,8 @@ void syncWindow(Form1& board, QPointer<Window>& window, bool open, void (Game::*
     const GameState& s = board.game().state;
     if (open && !window) {
         window = new Window(board);
-        QObject::connect(window, &Window::closedByUser, &board, [&board, closeInGame] { board.act(closeInGame); });
+        QObject::connect(window, &Window::closedByUser, &board,
+                         [&board, closeInGame] { board.act(closeInGame); });
         window->draw(s);
         window->show();
     } else if (!open && window) {

@@ -65,8 +65,8 @@ class Form1 final : public QMainWindow {
     int keyboardSquare_ = 0; // the one square picture in the tab chain; arrows move it round the ring
     std::array<ClickableLabel*, kSquareCount> Square{};
     std::array<QLabel*, kPlayerCount + 1> lbl{};    // 1..4
-    std::array<QLabel*, 3> Dice{};                   // 1..2
-    std::array<QLabel*, 6> die{};                    // die(n) holds the face of n + 1
+    std::array<QLabel*, 3> Dice{};                  // 1..2
+    std::array<QLabel*, 6> die{};                   // die(n) holds the face of n + 1
     std::array<QLabel*, kPlayerCount + 1> Label1{}; // 1..4
     QLabel* lblTurn = nullptr;
     QPushButton* cmdRoll = nullptr;

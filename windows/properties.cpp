@@ -70,7 +70,8 @@ QCheckBox* Properties::box(int player, int square) const {
 
 void Properties::draw(const GameState& state) {
     for (int p = 1; p <= kPlayerCount; ++p)
-        for (const GridRow& row : gridRows()) box(p, row.square)->setChecked(state.grid.ticked[p][row.square]);
+        for (const GridRow& row : gridRows())
+            box(p, row.square)->setChecked(state.grid.ticked[p][row.square]);
 }
 
 void Properties::closeEvent(QCloseEvent* event) {

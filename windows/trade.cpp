@@ -26,7 +26,9 @@ constexpr std::array<int, 2> kMoneyCaptionLeft{360, 4440};
 constexpr std::array<int, 2> kMoneyOffLeft{1320, 5400};
 constexpr std::array<int, 2> kListLeft{360, 4560};
 
-std::string text(const QLineEdit* field) { return field->text().toStdString(); }
+std::string text(const QLineEdit* field) {
+    return field->text().toStdString();
+}
 } // namespace
 
 Trade::Trade(Form1& board) : QWidget(&board, Qt::Window), board_(board) {
@@ -40,7 +42,8 @@ Trade::Trade(Form1& board) : QWidget(&board, Qt::Window), board_(board) {
     small.setPointSize(kCaptionPoints);
     setFont(small);
 
-    auto label = [this](const QString& name, const QString& caption, int left, int top, int width, int height) {
+    auto label = [this](const QString& name, const QString& caption, int left, int top, int width,
+                        int height) {
         auto* l = new QLabel(caption, this);
         placeTwips(l, left, top, width, height);
         nameControl(l, name, caption);
@@ -57,16 +60,19 @@ Trade::Trade(Form1& board) : QWidget(&board, Qt::Window), board_(board) {
     for (int side = 0; side < 2; ++side) {
         const auto i = static_cast<std::size_t>(side);
         const QString n = QString::number(side);
-        label(QStringLiteral("Label1(%1)").arg(n), QStringLiteral("Add money:"), kCaptionLeft[i], 1320, 975, kRowHeight);
-        label(QStringLiteral("Label2(%1)").arg(n), QStringLiteral("Add property:"), kCaptionLeft[i], 1800, 1095,
+        label(QStringLiteral("Label1(%1)").arg(n), QStringLiteral("Add money:"), kCaptionLeft[i], 1320, 975,
               kRowHeight);
-        label(QStringLiteral("Label3(%1)").arg(n), QStringLiteral("Offer:"), kOfferLeft[i], 3120, 735, kRowHeight);
+        label(QStringLiteral("Label2(%1)").arg(n), QStringLiteral("Add property:"), kCaptionLeft[i], 1800,
+              1095, kRowHeight);
+        label(QStringLiteral("Label3(%1)").arg(n), QStringLiteral("Offer:"), kOfferLeft[i], 3120, 735,
+              kRowHeight);
         label(side == 0 ? QStringLiteral("Label4") : QStringLiteral("Label5"), QStringLiteral("Money:"),
               kMoneyCaptionLeft[i], 3840, 855, kRowHeight);
 
         txtMoney[i] = new QLineEdit(this);
         placeTwips(txtMoney[i], kFieldLeft[i], 1320, 1455, kFieldHeight);
-        nameControl(txtMoney[i], QStringLiteral("txtMoney(%1)").arg(n), QStringLiteral("Add money, side %1").arg(n));
+        nameControl(txtMoney[i], QStringLiteral("txtMoney(%1)").arg(n),
+                    QStringLiteral("Add money, side %1").arg(n));
         txtProperty[i] = new QLineEdit(this);
         placeTwips(txtProperty[i], kFieldLeft[i], 1800, 1455, kFieldHeight);
         nameControl(txtProperty[i], QStringLiteral("txtProperty(%1)").arg(n),
@@ -79,10 +85,12 @@ Trade::Trade(Form1& board) : QWidget(&board, Qt::Window), board_(board) {
         nameControl(cmdHelp[i], QStringLiteral("cmdHelp(%1)").arg(n), QStringLiteral("?"));
         connect(cmdHelp[i], &QPushButton::clicked, this, [this] { board_.act(&Game::cmdHelp_Click); });
 
-        lblMoneyOff[i] = label(QStringLiteral("lblMoneyOff(%1)").arg(n), {}, kMoneyOffLeft[i], 3840, 1695, kRowHeight);
+        lblMoneyOff[i] =
+            label(QStringLiteral("lblMoneyOff(%1)").arg(n), {}, kMoneyOffLeft[i], 3840, 1695, kRowHeight);
         for (int k = 0; k < kListLabels; ++k) {
-            PropOff[i][static_cast<std::size_t>(k)] = label(QStringLiteral("PropOff%1(%2)").arg(n).arg(k), {},
-                                                            kListLeft[i], kListTop + kListStep * k, 2415, kRowHeight);
+            PropOff[i][static_cast<std::size_t>(k)] =
+                label(QStringLiteral("PropOff%1(%2)").arg(n).arg(k), {}, kListLeft[i],
+                      kListTop + kListStep * k, 2415, kRowHeight);
         }
     }
     cmdOffer = new QPushButton(QStringLiteral("Finalize offer"), this);
@@ -133,7 +141,8 @@ void Trade::draw(const GameState& state) {
         for (std::size_t k = 0; k < PropOff[i].size(); ++k) {
             const OfferedSquare& offered = view.propOff[i][k];
             set(PropOff[i][k], labelText(offered.text));
-            PropOff[i][k]->setProperty("tag", offered.text.empty() ? QString() : qs(Game::showNumber(offered.tag)));
+            PropOff[i][k]->setProperty("tag",
+                                       offered.text.empty() ? QString() : qs(Game::showNumber(offered.tag)));
         }
     }
 }

@@ -2,21 +2,27 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
 
 namespace dealbrix {
 
-QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
-QString labelText(std::string_view text) { return qs(text).replace(QStringLiteral("&&"), QStringLiteral("&")); }
+QString labelText(std::string_view text) {
+    return qs(text).replace(QStringLiteral("&&"), QStringLiteral("&"));
+}
 
-QColor toQColor(Rgb rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
+QColor toQColor(Rgb rgb) {
+    return QColor(rgb.red, rgb.green, rgb.blue);
+}
 
 void placeTwips(QWidget* widget, int left, int top, int width, int height) {
     widget->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
@@ -71,8 +77,10 @@ QAccessibleInterface* gameAccessibility(const QString& className, QObject* objec
     if (auto* label = qobject_cast<ClickableLabel*>(widget)) return new AccessibleClickable(label);
     // The grid, House Options and trade windows are plain widgets made windows: say so.
     static const QStringList secondaryWindows{QStringLiteral("dealbrix::Properties"),
-                                              QStringLiteral("dealbrix::HouseWork"), QStringLiteral("dealbrix::Trade")};
-    if (widget->isWindow() && secondaryWindows.contains(className)) return new QAccessibleWidget(widget, QAccessible::Window);
+                                              QStringLiteral("dealbrix::HouseWork"),
+                                              QStringLiteral("dealbrix::Trade")};
+    if (widget->isWindow() && secondaryWindows.contains(className))
+        return new QAccessibleWidget(widget, QAccessible::Window);
     return nullptr;
 }
 

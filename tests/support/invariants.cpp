@@ -9,15 +9,16 @@ namespace {
 
 struct Report {
     std::vector<std::string> lines;
-    template <typename... Parts>
-    void fail(const Parts&... parts) {
+    template <typename... Parts> void fail(const Parts&... parts) {
         std::ostringstream out;
         (out << ... << parts);
         lines.push_back(out.str());
     }
 };
 
-bool inRange(int value, int low, int high) { return value >= low && value <= high; }
+bool inRange(int value, int low, int high) {
+    return value >= low && value <= high;
+}
 
 } // namespace
 
@@ -29,18 +30,20 @@ std::vector<std::string> brokenInvariants(const GameState& s, bool afterHandOver
         if (!inRange(owner, 0, 2 * kPlayerCount)) r.fail("owner code ", owner, " on square ", sq);
         if (owner != 0 && !isOwnable(sq)) r.fail("square ", sq, " cannot be owned but has owner ", owner);
         if (!inRange(houses, 0, 5)) r.fail("square ", sq, " has ", houses, " houses");
-        if (houses > 0 && colourGroupOf(sq) == nullptr) r.fail("houses on square ", sq, " outside a colour group");
+        if (houses > 0 && colourGroupOf(sq) == nullptr)
+            r.fail("houses on square ", sq, " outside a colour group");
         if (owner > kPlayerCount && houses != 0) r.fail("mortgaged square ", sq, " has houses");
         for (int p = 1; p <= kPlayerCount; ++p) {
             const bool owns = owner == p || owner == p + kPlayerCount;
             if (s.grid.ticked[p][sq] != owns)
-                r.fail("grid box of player ", p, " for square ", sq, " is ", s.grid.ticked[p][sq] ? "" : "not ",
-                       "ticked, owner code ", owner);
+                r.fail("grid box of player ", p, " for square ", sq, " is ",
+                       s.grid.ticked[p][sq] ? "" : "not ", "ticked, owner code ", owner);
         }
     }
     for (int deck = 1; deck <= 2; ++deck) {
         std::vector<int> cards;
-        for (int pos = 1; pos <= kCardsPerDeck; ++pos) cards.push_back(s.Decks[deck][pos]);
+        for (int pos = 1; pos <= kCardsPerDeck; ++pos)
+            cards.push_back(s.Decks[deck][pos]);
         std::sort(cards.begin(), cards.end());
         for (int i = 0; i < kCardsPerDeck; ++i)
             if (cards[static_cast<std::size_t>(i)] != i + 1) {
@@ -61,7 +64,8 @@ std::vector<std::string> brokenInvariants(const GameState& s, bool afterHandOver
     if (!isPlayer(s.turn)) r.fail("turn names seat ", s.turn);
     if (!inRange(s.Debtor, 0, kPlayerCount)) r.fail("debtor ", s.Debtor);
     if (!inRange(s.SavedTurn, 0, kPlayerCount)) r.fail("saved turn ", s.SavedTurn);
-    if (s.NumPlayers != 0 && !inRange(s.NumPlayers, 2, kPlayerCount)) r.fail("number of players ", s.NumPlayers);
+    if (s.NumPlayers != 0 && !inRange(s.NumPlayers, 2, kPlayerCount))
+        r.fail("number of players ", s.NumPlayers);
     if (!inRange(s.tradeto, 0, kPlayerCount)) r.fail("trade partner ", s.tradeto);
     if (s.houseWork.open && !isOwnable(s.PIndex)) r.fail("House Options open on square ", s.PIndex);
     // Outside a debt hold, a hand-over leaves the turn with a seat in play.

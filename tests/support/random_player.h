@@ -24,8 +24,23 @@ class SeededRandom final : public RandomSource {
 /// One thing a user can do to the game.
 struct Action {
     enum Kind : std::uint8_t {
-        Roll, EndTurn, Bankrupt, Players, Start, Exit, SquareClick, BuyHouse, SellHouse, Mortgage,
-        CloseHouseWork, Heading, MoneyKey, PropertyKey, Help, Offer, CloseTrade
+        Roll,
+        EndTurn,
+        Bankrupt,
+        Players,
+        Start,
+        Exit,
+        SquareClick,
+        BuyHouse,
+        SellHouse,
+        Mortgage,
+        CloseHouseWork,
+        Heading,
+        MoneyKey,
+        PropertyKey,
+        Help,
+        Offer,
+        CloseTrade
     } kind = Roll;
     int number = 0;   // players, square, heading, side or key
     int side = 0;     // trade side for the key actions
@@ -43,14 +58,15 @@ struct RandomPlayReport {
     std::uint64_t seed = 0;
     long actions = 0;
     long games = 0;
-    long winners = 0;  // games that ended with a winner's or no-player-left message
-    long boxes = 0;    // message boxes shown
+    long winners = 0;    // games that ended with a winner's or no-player-left message
+    long boxes = 0;      // message boxes shown
     std::string failure; // empty when every invariant held: else the seed, game and actions that broke one
 };
 
 /// Plays `actions` random actions over as many games as they take, starting a new game whenever one
 /// ends or has run `actionsPerGame` actions. Checks the invariants after every action when `check`.
-RandomPlayReport playRandomly(std::uint64_t seed, long actions, bool check = true, long actionsPerGame = 3000);
+RandomPlayReport playRandomly(std::uint64_t seed, long actions, bool check = true,
+                              long actionsPerGame = 3000);
 
 /// Builds one random action from `draws` (used by the fuzzer to turn bytes into actions).
 Action actionFrom(std::uint64_t draw, std::uint64_t detail);

@@ -4,14 +4,17 @@
 
 namespace dealbrix::testing {
 
-Box msg(std::string text, std::string title) { return {Box::Message, std::move(text), std::move(title), false}; }
+Box msg(std::string text, std::string title) {
+    return {Box::Message, std::move(text), std::move(title), false};
+}
 
 Box ask(std::string text, bool yes, std::string title) {
     return {Box::Question, std::move(text), std::move(title), yes};
 }
 
 void ScriptedUi::expect(std::vector<Box> boxes) {
-    for (Box& box : boxes) script_.push_back(std::move(box));
+    for (Box& box : boxes)
+        script_.push_back(std::move(box));
 }
 
 bool ScriptedUi::next(Box::Kind kind, std::string_view text, std::string_view title) {
@@ -29,11 +32,17 @@ bool ScriptedUi::next(Box::Kind kind, std::string_view text, std::string_view ti
     return box.answer;
 }
 
-void ScriptedUi::message(std::string_view text, std::string_view title) { next(Box::Message, text, title); }
+void ScriptedUi::message(std::string_view text, std::string_view title) {
+    next(Box::Message, text, title);
+}
 
-bool ScriptedUi::ask(std::string_view text, std::string_view title) { return next(Box::Question, text, title); }
+bool ScriptedUi::ask(std::string_view text, std::string_view title) {
+    return next(Box::Question, text, title);
+}
 
-void ScriptedUi::endProgram() { ended_ = true; }
+void ScriptedUi::endProgram() {
+    ended_ = true;
+}
 
 float ScriptedRandom::next() {
     if (draws_.empty()) {
@@ -46,7 +55,8 @@ float ScriptedRandom::next() {
 }
 
 void ScriptedRandom::push(std::initializer_list<float> draws) {
-    for (const float d : draws) draws_.push_back(d);
+    for (const float d : draws)
+        draws_.push_back(d);
 }
 
 void ScriptedRandom::dice(int first, int second) {
@@ -55,11 +65,14 @@ void ScriptedRandom::dice(int first, int second) {
     draws_.push_back((static_cast<float>(second) - 0.5f) / 6.0f);
 }
 
-void ScriptedRandom::swapWith(int r) { draws_.push_back((static_cast<float>(r) - 0.5f) / 17.0f); }
+void ScriptedRandom::swapWith(int r) {
+    draws_.push_back((static_cast<float>(r) - 0.5f) / 17.0f);
+}
 
 void ScriptedRandom::identityShuffle() {
     for (int pass = 0; pass < 2; ++pass)
-        for (int j = 1; j <= kCardsPerDeck; ++j) swapWith(j);
+        for (int j = 1; j <= kCardsPerDeck; ++j)
+            swapWith(j);
 }
 
 ScriptedRandom ScriptedRandom::withDecksInOrder() {

@@ -70,10 +70,10 @@ struct WatchedBoard {
 
     WatchedBoard()
         : random(ScriptedRandom::withDecksInOrder()), ui([this] { programEnded = true; },
-                                     [this](QMessageBox& box) {
-                                         if (onBox) onBox(box);
-                                         return boxes.runner()(box);
-                                     }),
+                                                         [this](QMessageBox& box) {
+                                                             if (onBox) onBox(box);
+                                                             return boxes.runner()(box);
+                                                         }),
           game(ui, random), board(game) {
         ui.setParentWindow(&board);
         ui.setBeforeBox([this] { board.syncAll(); });

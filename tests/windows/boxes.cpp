@@ -11,7 +11,8 @@
 namespace dealbrix::testing {
 
 void ScriptedBoxes::expect(std::vector<Box> boxes) {
-    for (Box& box : boxes) script_.push_back(std::move(box));
+    for (Box& box : boxes)
+        script_.push_back(std::move(box));
 }
 
 QtUi::BoxRunner ScriptedBoxes::runner() {
@@ -40,7 +41,8 @@ QMessageBox::StandardButton ScriptedBoxes::answer(QMessageBox& box) {
 }
 
 Windows::Windows()
-    : random(ScriptedRandom::withDecksInOrder()), ui([this] { programEnded = true; }, boxes.runner()), game(ui, random), board(game) {
+    : random(ScriptedRandom::withDecksInOrder()), ui([this] { programEnded = true; }, boxes.runner()),
+      game(ui, random), board(game) {
     ui.setParentWindow(&board);
     ui.setBeforeBox([this] { board.syncAll(); });
     board.showWithGrid();

@@ -4,9 +4,9 @@
 #include "trade.h"
 
 #include <QCheckBox>
-#include <QLabel>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QSpontaneKeyEvent>
 #include <QTest>
 

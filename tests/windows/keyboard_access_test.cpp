@@ -24,9 +24,13 @@ bool activate(QWidget* window) {
     return QTest::qWaitForWindowActive(window, 1000);
 }
 
-QWidget* focused() { return QApplication::focusWidget(); }
+QWidget* focused() {
+    return QApplication::focusWidget();
+}
 
-QString focusName() { return focused() != nullptr ? focused()->objectName() : QStringLiteral("(none)"); }
+QString focusName() {
+    return focused() != nullptr ? focused()->objectName() : QStringLiteral("(none)");
+}
 
 /// Presses `key` on whatever has the focus.
 void press(Qt::Key key) {
@@ -113,8 +117,8 @@ TEST(Keyboard, RollEndTurnAndGiveUpArePressedFromTheKeyboard) {
     ASSERT_TRUE(activate(&w.board));
     w.board.findChild<QPushButton*>("cmdRoll")->setFocus(Qt::TabFocusReason);
     w.random.dice(3, 4);
-    w.boxes.expect({msg("Player 1 lands on Chance"), msg("Chance Card: 1\r\nCurrent Card: 1"), msg("Advance to Go"),
-                    msg("Player 1 lands on Go")});
+    w.boxes.expect({msg("Player 1 lands on Chance"), msg("Chance Card: 1\r\nCurrent Card: 1"),
+                    msg("Advance to Go"), msg("Player 1 lands on Go")});
     press(Qt::Key_Space);
     EXPECT_TRUE(w.boxes.done());
     // Roll is now disabled; the focus moves on with Tab to End Turn.
@@ -146,7 +150,8 @@ TEST(ScreenReader, MoneyLinesNameTheirPlayerAndTokensTheirSquare) {
         EXPECT_EQ(line->accessibleName(), QStringLiteral("Player %1: 1500").arg(p));
     }
     w.random.dice(1, 2);
-    w.boxes.expect({msg("Player 1 lands on Baltic Avenue $60"), ask("Buy Baltic Avenue?", true, "Buy Property"),
+    w.boxes.expect({msg("Player 1 lands on Baltic Avenue $60"),
+                    ask("Buy Baltic Avenue?", true, "Buy Property"),
                     msg("Baltic Avenue Bought by player 1")});
     w.click(&w.board, "cmdRoll");
     EXPECT_EQ(w.board.findChild<QLabel*>("Label1(1)")->accessibleName(), "Player 1: 1440");
@@ -160,12 +165,13 @@ TEST(ScreenReader, EveryMessageBoxIsARealBoxNamedByItsCaptionAndText) {
     QMessageBox* seen = nullptr;
     QString name;
     QString description;
-    QtUi ui([] {}, [&](QMessageBox& box) {
-        seen = &box;
-        name = box.accessibleName();
-        description = box.accessibleDescription();
-        return QMessageBox::Ok;
-    });
+    QtUi ui([] {},
+            [&](QMessageBox& box) {
+                seen = &box;
+                name = box.accessibleName();
+                description = box.accessibleDescription();
+                return QMessageBox::Ok;
+            });
     ui.message("Player 3 Passed GO", {});
     ASSERT_NE(seen, nullptr);
     EXPECT_EQ(name, "Dealbrix");
@@ -186,7 +192,8 @@ TEST(ScreenReader, SecondaryWindowsAreWindowsAndPicturesCanBePressed) {
     ASSERT_NE(boardwalk, nullptr);
     EXPECT_EQ(boardwalk->text(QAccessible::Name), "Boardwalk $400");
     ASSERT_NE(boardwalk->actionInterface(), nullptr);
-    EXPECT_TRUE(boardwalk->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    EXPECT_TRUE(
+        boardwalk->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
     boardwalk->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     QCoreApplication::processEvents();
     ASSERT_NE(w.board.houseWork(), nullptr);

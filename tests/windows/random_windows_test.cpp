@@ -4,9 +4,9 @@
 #include "form1.h"
 #include "housework.h"
 #include "invariants.h"
-#include "random_player.h"
 #include "properties.h"
 #include "qt_ui.h"
+#include "random_player.h"
 #include "trade.h"
 
 #include <QAction>
@@ -32,9 +32,9 @@ namespace {
 /// One game on the real windows, with dice and answers from the shared generator.
 struct RandomWindows {
     explicit RandomWindows(std::mt19937_64& rng)
-        : random(rng), ui([this] { ended = true; }, [&rng](QMessageBox&) {
-              return (rng() & 3) != 0 ? QMessageBox::Yes : QMessageBox::No;
-          }),
+        : random(rng),
+          ui([this] { ended = true; },
+             [&rng](QMessageBox&) { return (rng() & 3) != 0 ? QMessageBox::Yes : QMessageBox::No; }),
           game(ui, random), board(game) {
         ui.setBeforeBox([this] { board.syncAll(); });
         board.showWithGrid();
@@ -46,10 +46,10 @@ struct RandomWindows {
     Form1 board;
 };
 
-const std::array<const char*, 12> kTyped{"1", "3", "5.4", "12.5", "-50", "39", "40", "abc", "1e30", "", " 6", "nan"};
+const std::array<const char*, 12> kTyped{"1",  "3",   "5.4",  "12.5", "-50", "39",
+                                         "40", "abc", "1e30", "",     " 6",  "nan"};
 
-template <class T>
-T* child(QWidget* window, const QString& name) {
+template <class T> T* child(QWidget* window, const QString& name) {
     return window != nullptr ? window->findChild<T*>(name) : nullptr;
 }
 
@@ -65,7 +65,8 @@ std::string act(RandomWindows& w, std::mt19937_64& rng) {
         did << "click " << name;
     } else if (choice < 52) {
         static const std::array<const char*, 5> items{"mnuFilePlayers2Players", "mnuFilePlayers3Players",
-                                                      "mnuFilePlayers4Players", "mnuFileStart", "mnuFileExit"};
+                                                      "mnuFilePlayers4Players", "mnuFileStart",
+                                                      "mnuFileExit"};
         // Exit ends the game; let it come now and then only.
         const char* name = items[static_cast<std::size_t>(pick(choice == 51 ? 5 : 4))];
         child<QAction>(&w.board, QString::fromLatin1(name))->trigger();
@@ -115,14 +116,16 @@ std::vector<std::string> windowsOutOfStep(RandomWindows& w) {
     std::vector<std::string> wrong;
     const GameState& s = w.game.state;
     for (int p = 1; p <= kPlayerCount; ++p) {
-        if (child<QLabel>(&w.board, QStringLiteral("Label1(%1)").arg(p))->text().toStdString() != s.board.moneyLabel[p])
+        if (child<QLabel>(&w.board, QStringLiteral("Label1(%1)").arg(p))->text().toStdString() !=
+            s.board.moneyLabel[p])
             wrong.push_back("money line " + std::to_string(p));
         for (const GridRow& row : gridRows())
             if (w.board.properties()->box(p, row.square)->isChecked() != s.grid.ticked[p][row.square])
                 wrong.push_back("grid box " + std::to_string(p) + "/" + std::to_string(row.square));
     }
     if (child<QPushButton>(&w.board, "cmdRoll")->isEnabled() != s.board.rollEnabled) wrong.push_back("Roll");
-    if (child<QPushButton>(&w.board, "cmdEndTurn")->isEnabled() != s.board.endTurnEnabled) wrong.push_back("End Turn");
+    if (child<QPushButton>(&w.board, "cmdEndTurn")->isEnabled() != s.board.endTurnEnabled)
+        wrong.push_back("End Turn");
     if ((w.board.houseWork() != nullptr) != s.houseWork.open) wrong.push_back("House Options window");
     if ((w.board.trade() != nullptr) != s.trade.open) wrong.push_back("trade window");
     return wrong;
@@ -145,13 +148,16 @@ TEST(RandomPlayThroughWindows, KeepsTheInvariantsAndTheWindowsInStepWithTheGame)
         }
         log.push_back(act(*w, rng));
         std::vector<std::string> broken = brokenInvariants(w->game.state);
-        for (const std::string& line : windowsOutOfStep(*w)) broken.push_back("window out of step: " + line);
+        for (const std::string& line : windowsOutOfStep(*w))
+            broken.push_back("window out of step: " + line);
         if (!broken.empty()) {
             std::ostringstream report;
             report << "seed " << kSeed << ", game " << games << ", after \"" << log.back() << "\":";
-            for (const auto& line : broken) report << "\n  " << line;
+            for (const auto& line : broken)
+                report << "\n  " << line;
             report << "\nactions of this game:";
-            for (const auto& line : log) report << "\n  " << line;
+            for (const auto& line : log)
+                report << "\n  " << line;
             FAIL() << report.str();
         }
     }
