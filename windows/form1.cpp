@@ -199,9 +199,15 @@ void Form1::syncAll() {
 
 void Form1::drawBoard() {
     const BoardView& view = game_.state.board;
+    // A button pressed from the keyboard disables itself; the focus goes on to the button the player
+    // needs next (End Turn after Roll, Roll after End Turn) rather than wherever the tab chain leads.
+    QPushButton* next = nullptr;
+    if (cmdRoll->hasFocus() && !view.rollEnabled && view.endTurnEnabled) next = cmdEndTurn;
+    if (cmdEndTurn->hasFocus() && !view.endTurnEnabled && view.rollEnabled) next = cmdRoll;
     cmdRoll->setEnabled(view.rollEnabled);
     cmdEndTurn->setEnabled(view.endTurnEnabled);
     cmdBankrupt->setEnabled(view.bankruptEnabled);
+    if (next != nullptr) next->setFocus(Qt::TabFocusReason);
     setAnnounced(lblTurn, qs(view.turnLabel), qs(view.turnLabel));
     for (int p = 1; p <= kPlayerCount; ++p) {
         const QString money = qs(view.moneyLabel[p]);

@@ -111,7 +111,7 @@ TEST(Keyboard, EnterOnAnOwnableSquareOpensHouseOptionsAsAClickDoes) {
     EXPECT_EQ(w.s().PIndex, 39);
 }
 
-TEST(Keyboard, RollEndTurnAndGiveUpArePressedFromTheKeyboard) {
+TEST(Keyboard, RollAndEndTurnArePressedFromTheKeyboardAndTheFocusFollowsThem) {
     Windows w;
     w.start(2);
     ASSERT_TRUE(activate(&w.board));
@@ -121,11 +121,12 @@ TEST(Keyboard, RollEndTurnAndGiveUpArePressedFromTheKeyboard) {
                     msg("Advance to Go"), msg("Player 1 lands on Go")});
     press(Qt::Key_Space);
     EXPECT_TRUE(w.boxes.done());
-    // Roll is now disabled; the focus moves on with Tab to End Turn.
-    w.board.findChild<QPushButton*>("cmdEndTurn")->setFocus(Qt::TabFocusReason);
+    // Roll has disabled itself; the focus waits on End Turn, and after it on Roll again.
+    EXPECT_EQ(focusName(), "cmdEndTurn");
     press(Qt::Key_Space);
     EXPECT_EQ(w.s().turn, 2);
     EXPECT_EQ(w.board.findChild<QLabel*>("lblTurn")->text(), "Player 2's turn");
+    EXPECT_EQ(focusName(), "cmdRoll");
 }
 
 TEST(Keyboard, GridHeadingsOpenTheTradeWindowFromTheKeyboard) {
