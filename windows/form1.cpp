@@ -115,11 +115,9 @@ void Form1::buildBoard(QWidget* board) {
     lblTurn->setAlignment(Qt::AlignCenter);
     lblTurn->setObjectName(QStringLiteral("lblTurn"));
 
-    auto button = [&](const char* name, const char* caption, int top) {
-        auto* b = new QPushButton(QString::fromLatin1(caption), board);
-        placeTwips(b, kButtonLeft, top, kButtonWidth, kButtonHeight);
-        nameControl(b, QString::fromLatin1(name), b->text());
-        return b;
+    auto button = [board](const char* name, const char* caption, int top) {
+        return makeButton(board, QString::fromLatin1(name), QString::fromLatin1(caption),
+                          {kButtonLeft, top, kButtonWidth, kButtonHeight});
     };
     cmdRoll = button("cmdRoll", "Roll", 1680);
     cmdEndTurn = button("cmdEndTurn", "End Turn", 2400);

@@ -32,10 +32,8 @@ HouseWork::HouseWork(Form1& board) : QWidget(&board, Qt::Window) {
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
 
     auto button = [this](const char* name, const char* caption, int top) {
-        auto* b = new QPushButton(QString::fromLatin1(caption), this);
-        placeTwips(b, kButtonLeft, top, kButtonWidth, kButtonHeight);
-        nameControl(b, QString::fromLatin1(name), b->text());
-        return b;
+        return makeButton(this, QString::fromLatin1(name), QString::fromLatin1(caption),
+                          {kButtonLeft, top, kButtonWidth, kButtonHeight});
     };
     cmdBuyHouse = button("cmdBuyHouse", "Buy House", 1680);
     cmdMortgage = button("cmdMortgage", "Mortgage", 3360);

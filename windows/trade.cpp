@@ -80,9 +80,8 @@ Trade::Trade(Form1& board) : QWidget(&board, Qt::Window), board_(board) {
         txtMoney[i]->installEventFilter(this);
         txtProperty[i]->installEventFilter(this);
 
-        cmdHelp[i] = new QPushButton(QStringLiteral("?"), this);
-        placeTwips(cmdHelp[i], kHelpLeft[i], 1800, 375, kRowHeight);
-        nameControl(cmdHelp[i], QStringLiteral("cmdHelp(%1)").arg(n), QStringLiteral("?"));
+        cmdHelp[i] = makeButton(this, QStringLiteral("cmdHelp(%1)").arg(n), QStringLiteral("?"),
+                                {kHelpLeft[i], 1800, 375, kRowHeight});
         connect(cmdHelp[i], &QPushButton::clicked, this, [this] { board_.act(&Game::cmdHelp_Click); });
 
         lblMoneyOff[i] =
@@ -93,9 +92,8 @@ Trade::Trade(Form1& board) : QWidget(&board, Qt::Window), board_(board) {
                       kListTop + kListStep * k, 2415, kRowHeight);
         }
     }
-    cmdOffer = new QPushButton(QStringLiteral("Finalize offer"), this);
-    placeTwips(cmdOffer, 2280, 7800, 2655, 615);
-    nameControl(cmdOffer, QStringLiteral("cmdOffer"), cmdOffer->text());
+    cmdOffer = makeButton(this, QStringLiteral("cmdOffer"), QStringLiteral("Finalize offer"),
+                          {2280, 7800, 2655, 615});
     connect(cmdOffer, &QPushButton::clicked, this, [this] {
         const std::string money0 = text(txtMoney[0]);
         const std::string money1 = text(txtMoney[1]);

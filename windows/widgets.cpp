@@ -28,6 +28,14 @@ void placeTwips(QWidget* widget, int left, int top, int width, int height) {
     widget->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
 }
 
+QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& caption,
+                        const Rect& twips) {
+    auto* button = new QPushButton(caption, parent);
+    placeTwips(button, twips.left, twips.top, twips.width, twips.height);
+    nameControl(button, objectName, caption);
+    return button;
+}
+
 void nameControl(QWidget* widget, const QString& objectName, const QString& accessibleName) {
     widget->setObjectName(objectName);
     widget->setAccessibleName(accessibleName);

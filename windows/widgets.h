@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QLabel>
+#include <QPushButton>
 #include <QString>
 
 #include <string_view>
@@ -23,6 +24,10 @@ QColor toQColor(Rgb rgb);
 
 /// Places `widget` at a rectangle given in twips.
 void placeTwips(QWidget* widget, int left, int top, int width, int height);
+
+/// A push button at a rectangle given in twips, named `objectName` and by its caption.
+QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& caption,
+                        const Rect& twips);
 
 /// Names a control for assistive technology and for tests: its object name and accessible name.
 void nameControl(QWidget* widget, const QString& objectName, const QString& accessibleName);

@@ -20,11 +20,6 @@ std::string landsOn(int player, const std::string& text) {
     return "Player " + std::to_string(player) + " lands on " + text;
 }
 
-std::string debt(int player) {
-    return "Player " + std::to_string(player) +
-           " must acheive a positive money balance or declare bankruptcy before continuing";
-}
-
 /// The four balances, as "1500 1500 1500 1500".
 std::string balances(Table& t) {
     std::string text;
@@ -329,7 +324,7 @@ TEST_F(CardMoney, CollectFromEachPutsAnEmptyBankruptSeatInDebt) {
     t.start(2);
     t.s().Money[4] = 0;
     t.ui.expect(
-        {msg(heading(2, 9, 1)), msg("Grand Opera Opening. Collect $50 from Each Player"), msg(debt(4))});
+        {msg(heading(2, 9, 1)), msg("Grand Opera Opening. Collect $50 from Each Player"), msg(debtText(4))});
     draw(t, 2, 9, 33);
     EXPECT_EQ(balances(t), "1650 1450 1450 -50");
     EXPECT_EQ(t.s().Debtor, 4);
@@ -341,7 +336,7 @@ TEST_F(CardMoney, PaymentsStopAtTheSixteenBitBounds) {
     for (int p = 2; p <= 4; ++p)
         t.s().Money[p] = 32750;
     t.ui.expect({msg(heading(1, 16, 1)), msg("You are Elected Chairman of the Board. Pay Each Player $50"),
-                 msg(debt(1))});
+                 msg(debtText(1))});
     draw(t, 1, 16, 7);
     EXPECT_EQ(balances(t), "-32768 32767 32767 32767");
 

@@ -28,11 +28,6 @@ std::string sold(const std::string& title, int houses) {
     return "House successfully sold. " + title + " now has " + std::to_string(houses) + " houses";
 }
 
-std::string debt(int player) {
-    return "Player " + std::to_string(player) +
-           " must acheive a positive money balance or declare bankruptcy before continuing";
-}
-
 /// What player 1, who holds the turn, owns before a click.
 struct Holding {
     std::vector<int> mine;
@@ -129,11 +124,11 @@ TEST_F(BuyHouse, FiveOnOneSquareWithoutEvenBuildingThenTheHotelStops) {
 TEST_F(HouseQuestions, AnsweringNoChangesNothingButMoneyIsStillRefreshed) {
     setUp(t, {.mine = {37, 39}, .housesOn = 39, .houses = 3}, 39);
     t.s().Money[2] = -10;
-    t.ui.expect({ask(kBuyQuestion, false), msg(debt(2))});
+    t.ui.expect({ask(kBuyQuestion, false), msg(debtText(2))});
     t.game.cmdBuyHouse_Click();
     EXPECT_EQ(t.s().turn, 2); // the refresh held player 2
     t.s().turn = 1;
-    t.ui.expect({ask(kSellQuestion, false), msg(debt(2))});
+    t.ui.expect({ask(kSellQuestion, false), msg(debtText(2))});
     t.game.cmdSellHouse_Click();
     EXPECT_EQ(t.s().Houses[39], 3);
     EXPECT_EQ(t.s().Money[1], 1500);
@@ -164,7 +159,7 @@ TEST_F(SellHouse, NoHousesIsToldEvenWhenTheGroupIsIncomplete) {
 TEST_F(SellHouse, NeedsCashOfTheFullHousePriceAndRefundsHalf) {
     setUp(t, {.mine = {37, 39}, .housesOn = 37, .houses = 2, .money = -20}, 37);
     t.ui.expect(
-        {msg(kNotMet), msg(debt(1)), msg(kNotMet), ask(kSellQuestion, true), msg(sold("Park Place", 1))});
+        {msg(kNotMet), msg(debtText(1)), msg(kNotMet), ask(kSellQuestion, true), msg(sold("Park Place", 1))});
     t.game.cmdSellHouse_Click();
     t.s().Money[1] = 199;
     t.game.cmdSellHouse_Click();
@@ -305,7 +300,7 @@ TEST_F(Mortgage, RefusedWhileTheSquareHasHousesAndBlocksHousesInTheGroup) {
 
 TEST_F(Mortgage, UnmortgagingWithTooLittleCashLeadsToDebt) {
     setUp(t, {.mine = {37}, .mortgaged = 37, .money = 100}, 37);
-    t.ui.expect({msg(debt(1))});
+    t.ui.expect({msg(debtText(1))});
     t.game.cmdMortgage_Click();
     EXPECT_EQ(t.s().Owner[37], 1);
     EXPECT_EQ(t.s().Money[1], -75);
@@ -340,7 +335,7 @@ TEST_F(Mortgage, RefusedWhenTheBalanceWouldPassWhatTheBankCanCount) {
     t.game.cmdMortgage_Click();
     ASSERT_EQ(t.ui.shown().size(), 3u);
     EXPECT_TRUE(t.ui.shown()[1].starts_with(kBeyondBank)) << t.ui.shown()[1];
-    EXPECT_EQ(t.ui.shown()[2], debt(1));
+    EXPECT_EQ(t.ui.shown()[2], debtText(1));
     EXPECT_EQ(t.s().Owner[37], 5);
     EXPECT_EQ(t.s().Money[1], -32600);
 }

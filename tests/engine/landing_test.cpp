@@ -7,16 +7,6 @@ using namespace dealbrix::testing;
 
 namespace {
 
-Box landing(int player, int square) {
-    return msg("Player " + std::to_string(player) + " lands on " +
-               std::string(squareInfo(square).landingText));
-}
-
-Box debt(int player) {
-    return msg("Player " + std::to_string(player) +
-               " must acheive a positive money balance or declare bankruptcy before continuing");
-}
-
 Box owe(int rent, int owner) {
     return msg("You Owe $" + std::to_string(rent) + " to Player " + std::to_string(owner));
 }
@@ -95,12 +85,12 @@ TEST(Landing, DoublesThatEndInJailGiveARollFromJail) {
 TEST(Landing, TaxesAreChargedEvenIntoDebt) {
     Game4 t;
     t.s().Money[1] = 150;
-    t.ui.expect({msg("Player 1 lands on Income Tax"), debt(1)});
+    t.ui.expect({msg("Player 1 lands on Income Tax"), msg(debtText(1))});
     t.land(4);
     EXPECT_TRUE(t.ui.done());
     EXPECT_EQ(t.s().Money[1], -50);
     EXPECT_EQ(t.s().Debtor, 1);
-    t.ui.expect({msg("Player 1 lands on Luxury Tax"), debt(1)});
+    t.ui.expect({msg("Player 1 lands on Luxury Tax"), msg(debtText(1))});
     t.land(38);
     EXPECT_EQ(t.s().Money[1], -125);
 }
@@ -176,7 +166,7 @@ TEST(Rent, IsPaidInFullBeyondThePayersBalance) {
     t.own(39, 2);
     t.s().Houses[39] = 5;
     t.s().Money[1] = 10;
-    t.ui.expect({landing(1, 39), owe(2000, 2), debt(1)});
+    t.ui.expect({landing(1, 39), owe(2000, 2), msg(debtText(1))});
     t.land(39);
     EXPECT_TRUE(t.ui.done());
     EXPECT_EQ(t.s().Money[1], -1990);
@@ -191,7 +181,7 @@ TEST(Rent, PaymentsStopAtTheSixteenBitLimits) {
     t.s().Houses[39] = 5;
     t.s().Money[1] = -32000;
     t.s().Money[2] = 32000;
-    t.ui.expect({landing(1, 39), owe(2000, 2), debt(1)});
+    t.ui.expect({landing(1, 39), owe(2000, 2), msg(debtText(1))});
     t.land(39);
     EXPECT_TRUE(t.ui.done());
     EXPECT_EQ(t.s().Money[1], -32768);
@@ -265,7 +255,7 @@ TEST(Purchase, BuyingBeyondTheBalanceIsHeldForDebtTwice) {
     Game4 t;
     t.s().Money[1] = 40;
     t.ui.expect({landing(1, 3), ask("Buy Baltic Avenue?", true, "Buy Property"),
-                 msg("Baltic Avenue Bought by player 1"), debt(1), debt(1)});
+                 msg("Baltic Avenue Bought by player 1"), msg(debtText(1)), msg(debtText(1))});
     t.rollFrom(0, 1, 2);
     EXPECT_TRUE(t.ui.done());
     EXPECT_EQ(t.s().Owner[3], 1);

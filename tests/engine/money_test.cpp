@@ -7,15 +7,10 @@ using namespace dealbrix::testing;
 
 namespace {
 
-Box debt(int player) {
-    return msg("Player " + std::to_string(player) +
-               " must acheive a positive money balance or declare bankruptcy before continuing");
-}
-
 /// Puts `player` below zero and lets the refresh hold them.
 void holdInDebt(Table& t, int player, i16 money = -10) {
     t.s().Money[player] = money;
-    t.ui.expect({debt(player)});
+    t.ui.expect({msg(debtText(player))});
     t.game.RefreshMoney();
 }
 
@@ -77,7 +72,7 @@ TEST(DebtHold, EveryRefreshRepeatsTheMessageAndOverwritesSavedTurn) {
     holdInDebt(t, 3);
     EXPECT_EQ(t.s().SavedTurn, 2);
     EXPECT_EQ(t.s().turn, 3);
-    t.ui.expect({debt(3)});
+    t.ui.expect({msg(debtText(3))});
     t.game.RefreshMoney();
     EXPECT_TRUE(t.ui.done());
     EXPECT_EQ(t.s().SavedTurn, 3);
@@ -92,7 +87,7 @@ TEST(DebtHold, TwoDebtorsAreHeldInSeatOrderAndTheLaterHoldsTheTurn) {
     t.start(4);
     t.s().Money[2] = -1;
     t.s().Money[4] = -300;
-    t.ui.expect({debt(2), debt(4)});
+    t.ui.expect({msg(debtText(2)), msg(debtText(4))});
     t.game.RefreshMoney();
     EXPECT_TRUE(t.ui.done());
     EXPECT_EQ(t.s().turn, 4);
@@ -176,7 +171,7 @@ TEST(Winner, WinsEvenBelowZero) {
     t.start(2);
     goBankrupt(t, 2);
     t.s().Money[1] = -30;
-    t.ui.expect({debt(1), msg("Player 1 WINS!!!")});
+    t.ui.expect({msg(debtText(1)), msg("Player 1 WINS!!!")});
     EXPECT_THROW(t.game.RefreshMoney(), ProgramEnded);
     EXPECT_TRUE(t.ui.done());
     EXPECT_TRUE(t.ui.ended());

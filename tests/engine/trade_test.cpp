@@ -24,11 +24,6 @@ std::string noLonger(const std::string& title, int player) {
            "'s to trade (sold, traded or mortgaged since it was listed). The offer was not made.";
 }
 
-std::string debt(int player) {
-    return "Player " + std::to_string(player) +
-           " must acheive a positive money balance or declare bankruptcy before continuing";
-}
-
 void enterMoney(Table& t, int side, std::string_view text) {
     t.game.txtMoney_KeyDown(side, kEnterKey, text);
 }
@@ -307,7 +302,7 @@ TEST_F(TradeOffer, TradingWithOneselfChangesNothing) {
 TEST_F(TradeOffer, ATradeIntoDebtHoldsTheDebtorAfterTheAnswer) {
     t.game.lblPlayer_Click(2);
     t.s().Money[2] = 100;
-    t.ui.expect({ask(question(2), true), msg(debt(2))});
+    t.ui.expect({ask(question(2), true), msg(debtText(2))});
     t.game.cmdOffer_Click("", "300");
     EXPECT_EQ(balances(t), "1800 -200");
     EXPECT_EQ(t.s().Debtor, 2);

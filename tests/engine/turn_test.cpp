@@ -10,11 +10,6 @@ using namespace dealbrix::testing;
 
 namespace {
 
-Box landing(int player, int square) {
-    return msg("Player " + std::to_string(player) + " lands on " +
-               std::string(squareInfo(square).landingText));
-}
-
 /// The current player rolls `a` and `b` from `from` (Roll must be enabled).
 void rollFrom(Table& t, int from, int a, int b) {
     t.s().Position[t.s().turn] = static_cast<i16>(from);
@@ -250,8 +245,7 @@ TEST(TokenStacking, HiddenTokenOfAGoneSeatStillMakesRoom) {
     t.start(4);
     parkOnFreeParking(t, 3);
     t.s().Money[3] = -1;
-    t.ui.expect(
-        {msg("Player 3 must acheive a positive money balance or declare bankruptcy before continuing")});
+    t.ui.expect({msg(debtText(3))});
     t.game.RefreshMoney();
     t.game.cmdBankrupt_Click();
     ASSERT_FALSE(t.s().board.tokens[3].visible);

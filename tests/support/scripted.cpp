@@ -12,6 +12,16 @@ Box ask(std::string text, bool yes, std::string title) {
     return {Box::Question, std::move(text), std::move(title), yes};
 }
 
+Box landing(int player, int square) {
+    return msg("Player " + std::to_string(player) + " lands on " +
+               std::string(squareInfo(square).landingText));
+}
+
+std::string debtText(int player) {
+    return "Player " + std::to_string(player) +
+           " must acheive a positive money balance or declare bankruptcy before continuing";
+}
+
 void ScriptedUi::expect(std::vector<Box> boxes) {
     for (Box& box : boxes)
         script_.push_back(std::move(box));

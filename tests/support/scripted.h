@@ -24,6 +24,11 @@ Box msg(std::string text, std::string title = {});
 /// Expects a Yes/No question with `text`, answered `yes`.
 Box ask(std::string text, bool yes, std::string title = {});
 
+/// The landing message of `player` on `square`.
+Box landing(int player, int square);
+/// The text of the debt hold's message for `player`.
+std::string debtText(int player);
+
 /// A Ui that checks every box against a script and answers the questions. Unexpected boxes fail the
 /// test; `done()` tells whether the whole script was used.
 class ScriptedUi final : public Ui {

@@ -72,8 +72,7 @@ TEST(WholeGame, TwoPlayersPlayUntilOneGivesUpAndTheOtherWins) {
 
     // Player 2, short of cash, owes four times the dice on Electric Company and is held for the debt.
     w.s().Money[2] = 20;
-    const Box debt =
-        msg("Player 2 must acheive a positive money balance or declare bankruptcy before continuing");
+    const Box debt = msg(debtText(2));
     roll(w, 4, 5,
          {msg("Player 2 lands on Electric Company $150"), msg("You Owe $36 to Player 1"), debt, debt});
     EXPECT_EQ(labelText(w, "Label1(2)"), "-16");

@@ -143,8 +143,7 @@ TEST(GridWindow, BoxesFollowPurchaseMortgageAndBankruptcy) {
 
     w.s().Money[1] = 20; // too little for the next purchase
     w.random.dice(1, 2);
-    const Box debt =
-        msg("Player 1 must acheive a positive money balance or declare bankruptcy before continuing");
+    const Box debt = msg(debtText(1));
     w.boxes.expect({msg("Player 1 lands on Connecticut Avenue $120"),
                     ask("Buy Connecticut Avenue?", true, "Buy Property"),
                     msg("Connecticut Avenue Bought by player 1"), debt, debt});
