@@ -19,7 +19,6 @@ inline constexpr int kCardsPerDeck = 17;
 inline constexpr i16 kStartingMoney = 1500;
 inline constexpr i16 kGoSalary = 200;
 inline constexpr i16 kJailSquare = 10;
-inline constexpr i16 kGoToJailSquare = 30;
 inline constexpr i16 kTrue = -1; // the game's truth value (false is 0), as in a seat that is out
 inline constexpr int kMin16 = -32768;
 inline constexpr int kMax16 = 32767;
