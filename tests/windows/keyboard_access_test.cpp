@@ -208,3 +208,25 @@ TEST(ScreenReader, SecondaryWindowsAreWindowsAndPicturesCanBePressed) {
     ASSERT_NE(w.board.trade(), nullptr);
     EXPECT_EQ(QAccessible::queryAccessibleInterface(w.board.trade())->text(QAccessible::Name), "Trade");
 }
+
+TEST(Keyboard, MenuAccessKeysChooseThePlayersAndStart) {
+    Windows w;
+    ASSERT_TRUE(activate(&w.board));
+    // Alt+F opens File; P opens Players; Enter on the first item takes "2 Players".
+    QTest::keyClick(&w.board, Qt::Key_F, Qt::AltModifier);
+    QCoreApplication::processEvents();
+    ASSERT_NE(QApplication::activePopupWidget(), nullptr);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_P);
+    QCoreApplication::processEvents();
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.s().board.checkedPlayers, 2);
+    // Alt+F, S: Start.
+    QTest::keyClick(&w.board, Qt::Key_F, Qt::AltModifier);
+    QCoreApplication::processEvents();
+    ASSERT_NE(QApplication::activePopupWidget(), nullptr);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_S);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.s().NumPlayers, 2);
+    EXPECT_TRUE(w.board.findChild<QPushButton*>("cmdRoll")->isEnabled());
+}
