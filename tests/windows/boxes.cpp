@@ -67,4 +67,21 @@ void Windows::click(QWidget* window, const char* objectName) {
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
+void own(Windows& w, int square, int player, bool mortgaged) {
+    w.s().Owner[square] = static_cast<i16>(mortgaged ? player + kPlayerCount : player);
+    w.s().PricePaid[square] = squareInfo(square).price;
+    w.s().grid.ticked[player][square] = true;
+    w.board.syncAll();
+}
+
+QStringList tabOrder(QWidget* first) {
+    QStringList names;
+    QWidget* w = first;
+    do {
+        if (w->focusPolicy() & Qt::TabFocus) names << w->objectName();
+        w = w->nextInFocusChain();
+    } while (w != first);
+    return names;
+}
+
 } // namespace dealbrix::testing

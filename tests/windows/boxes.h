@@ -6,6 +6,7 @@
 #include "scripted.h"
 
 #include <QMessageBox>
+#include <QStringList>
 
 #include <deque>
 #include <string>
@@ -51,5 +52,11 @@ struct Windows {
     /// Clicks a button of any of the windows by its object name.
     void click(QWidget* window, const char* objectName);
 };
+
+/// Gives `square` to `player` (mortgaged or not) as a purchase from the bank would, without the boxes.
+void own(Windows& w, int square, int player, bool mortgaged = false);
+
+/// The names of the widgets that take the focus with Tab, in order, starting at `first`.
+QStringList tabOrder(QWidget* first);
 
 } // namespace dealbrix::testing

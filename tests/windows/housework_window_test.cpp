@@ -17,14 +17,6 @@ QRect pixels(int left, int top, int width, int height) {
     return {left / 15, top / 15, width / 15, height / 15};
 }
 
-/// Gives `square` to `player` as a purchase from the bank would, without the boxes.
-void own(Windows& w, int square, int player, bool mortgaged = false) {
-    w.s().Owner[square] = static_cast<i16>(mortgaged ? player + 4 : player);
-    w.s().PricePaid[square] = squareInfo(square).price;
-    w.s().grid.ticked[player][square] = true;
-    w.board.syncAll();
-}
-
 /// Clicks the picture of `square` on the board.
 void clickSquare(Windows& w, int square) {
     auto* picture = w.board.findChild<QLabel*>(QStringLiteral("Square(%1)").arg(square));
@@ -60,17 +52,6 @@ void closeHouseWork(Windows& w) {
     w.board.houseWork()->close();
     QCoreApplication::processEvents();
     ASSERT_EQ(w.board.houseWork(), nullptr);
-}
-
-/// The widgets that take the focus with Tab, in order, starting at `first`.
-QStringList tabOrder(QWidget* first) {
-    QStringList names;
-    QWidget* w = first;
-    do {
-        if (w->focusPolicy() & Qt::TabFocus) names << w->objectName();
-        w = w->nextInFocusChain();
-    } while (w != first);
-    return names;
 }
 
 } // namespace

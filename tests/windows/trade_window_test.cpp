@@ -61,24 +61,6 @@ QStringList listOf(QStringList head) {
     return head;
 }
 
-void own(Windows& w, int square, int player) {
-    w.s().Owner[square] = static_cast<i16>(player);
-    w.s().PricePaid[square] = squareInfo(square).price;
-    w.s().grid.ticked[player][square] = true;
-    w.board.syncAll();
-}
-
-/// The widgets that take the focus with Tab, in order, starting at `first`.
-QStringList tabOrder(QWidget* first) {
-    QStringList names;
-    QWidget* w = first;
-    do {
-        if (w->focusPolicy() & Qt::TabFocus) names << w->objectName();
-        w = w->nextInFocusChain();
-    } while (w != first);
-    return names;
-}
-
 const char* const kHelp = "1 = Mediteranean Avenue\r\n3 = Baltic Avenue\r\n5 = Reading Railroad\r\n"
                           "6 = Oriental Avenue\r\n8 = Vermont Avenue\r\n9 = Connecticut Avenue\r\n"
                           "11 = St. Charles Place\r\n13 = States Avenue\r\n14 = Virginia Avenue\r\n"
