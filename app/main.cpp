@@ -1,7 +1,7 @@
 // Dealbrix: a board game about buying, renting, building on and trading street properties, for two
 // to four players sharing one computer.
 
-#include "form1.h"
+#include "board_window.h"
 #include "qt_ui.h"
 #include "random.h"
 
@@ -23,9 +23,7 @@ int main(int argc, char* argv[]) {
         std::_Exit(EXIT_SUCCESS);
     });
     dealbrix::Game game(ui, random);
-    dealbrix::Form1 board(game);
-    ui.setParentWindow(&board);
-    ui.setBeforeBox([&board] { board.syncAll(); });
+    dealbrix::BoardWindow board(game, ui);
     board.showWithGrid();
     return QApplication::exec();
 }

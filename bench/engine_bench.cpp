@@ -15,8 +15,10 @@
 
 namespace {
 
+using dealbrix::Action;
+using dealbrix::ActionKind;
+using dealbrix::ActionResult;
 using dealbrix::Game;
-using dealbrix::testing::Action;
 
 constexpr std::uint64_t kFirstSeed = 20261208;
 constexpr long kActionsPerBatch = 100'000;   // random play: actions per timed batch
@@ -28,8 +30,8 @@ constexpr long kGameGiveUpAfter = 1'000'000; // whole games: a game still going 
 class SilentUi final : public dealbrix::Ui {
   public:
     explicit SilentUi(std::mt19937_64& rng) : rng_(rng) {}
-    void message(std::string_view, std::string_view) override {}
-    bool ask(std::string_view, std::string_view) override { return (rng_() & 3) != 0; }
+    void tell(const dealbrix::Box&) override {}
+    bool ask(const dealbrix::Box&) override { return (rng_() & 3) != 0; }
     void endProgram() override {}
 
   private:
@@ -64,10 +66,9 @@ long playToWinner(std::uint64_t seed) {
     dealbrix::testing::SeededRandom random(rng);
     Game game(ui, random);
     for (long n = 1; n <= kGameGiveUpAfter;) {
-        const std::uint64_t draw = rng();
-        const Action action = dealbrix::testing::actionFrom(draw, rng());
-        if (action.kind == Action::Exit) continue;
-        if (!dealbrix::testing::perform(game, action)) return n;
+        const Action action = dealbrix::testing::randomAvailableAction(game, rng);
+        if (action.kind == ActionKind::Exit) continue;
+        if (game.apply(action) == ActionResult::Ended) return n;
         ++n;
     }
     return -1;

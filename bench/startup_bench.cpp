@@ -10,7 +10,7 @@
 // since the epoch, taken just before it starts the process; -1 when not given) and peak_rss_kb
 // (getrusage ru_maxrss, read kSettleMs later, once the other windows have painted as well).
 
-#include "form1.h"
+#include "board_window.h"
 #include "geometry.h"
 #include "qt_ui.h"
 #include "random.h"
@@ -96,12 +96,8 @@ struct GameWindows {
     dealbrix::ClockRandom random;
     dealbrix::QtUi ui{[] {}, [](QMessageBox&) { return QMessageBox::Ok; }};
     dealbrix::Game game{ui, random};
-    dealbrix::Form1 board{game};
+    dealbrix::BoardWindow board{game, ui};
 
-    GameWindows() {
-        ui.setParentWindow(&board);
-        ui.setBeforeBox([this] { board.syncAll(); });
-    }
     QWidget* window() { return &board; }
     void show() { board.showWithGrid(); }
 };

@@ -32,8 +32,8 @@ class Bytes {
 class FuzzUi final : public dealbrix::Ui {
   public:
     explicit FuzzUi(Bytes& bytes) : bytes_(bytes) {}
-    void message(std::string_view, std::string_view) override {}
-    bool ask(std::string_view, std::string_view) override { return (bytes_.next() & 1) != 0; }
+    void tell(const dealbrix::Box&) override {}
+    bool ask(const dealbrix::Box&) override { return (bytes_.next() & 1) != 0; }
     void endProgram() override {}
 
   private:
@@ -59,9 +59,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Game game(ui, random);
     constexpr int kMaxActions = 4000;
     for (int n = 0; n < kMaxActions && !bytes.empty(); ++n) {
-        const testing::Action action = testing::actionFrom(bytes.next(), bytes.next());
-        const bool handsOver = action.kind == testing::Action::EndTurn && game.state.board.endTurnEnabled;
-        if (!testing::perform(game, action)) break;
+        const Action action = testing::actionFrom(bytes.next(), bytes.next());
+        const bool handsOver = action.kind == ActionKind::EndTurn && game.state.board.endTurnEnabled;
+        const GameState before = game.state;
+        const ActionResult result = game.apply(action);
+        if (result == ActionResult::Ended) break;
+        // A refused action changes nothing at all.
+        if (result == ActionResult::Refused && !(game.state == before)) {
+            std::fprintf(stderr, "refused %s changed the game\n", action.describe().c_str());
+            std::abort();
+        }
         const auto broken = testing::brokenInvariants(game.state, handsOver);
         if (!broken.empty()) {
             std::fprintf(stderr, "after %s: %s\n", action.describe().c_str(), broken.front().c_str());

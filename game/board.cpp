@@ -126,34 +126,34 @@ constexpr std::array<i16, 28> kOwnable{1,  3,  5,  6,  8,  9,  11, 12, 13, 14, 1
                                        21, 23, 24, 25, 26, 27, 28, 29, 31, 32, 34, 35, 37, 39};
 
 constexpr std::array<GridRow, 28> kGridRows{{
-    {1, "Mediteranean Avenue", 480},
-    {3, "Baltic Avenue", 840},
-    {6, "Oriental Avenue", 1440},
-    {8, "Vermont Avenue", 1800},
-    {9, "Connecticut Avenue", 2160},
-    {11, "St. Charles Place", 2640},
-    {13, "States Avenue", 3000},
-    {14, "Virginia Avenue", 3360},
-    {16, "St. James Place", 3840},
-    {18, "Tennesse Avenue", 4200},
-    {19, "New York Avenue", 4560},
-    {21, "Kentucky Avenue", 5040},
-    {23, "Indiana Avenue", 5400},
-    {24, "Illinois Avenue", 5760},
-    {26, "Atlantic Avenue", 6240},
-    {27, "Ventor Avenue", 6600},
-    {29, "Marvin Gardens", 6960},
-    {31, "Pacific Avenue", 7440},
-    {32, "North Carolina Avenue", 7800},
-    {34, "Pennsilvania Avenue", 8160},
-    {37, "Park Place", 8640},
-    {39, "Boardwalk", 9000},
-    {5, "Reading Railroad", 9600},
-    {15, "Pennsilvania Railroad", 9960},
-    {25, "B && O Railroad", 10320},
-    {35, "Short Line", 10680},
-    {12, "Electric Company", 11160},
-    {28, "Water Works", 11520},
+    {1, "Mediteranean Avenue"},
+    {3, "Baltic Avenue"},
+    {6, "Oriental Avenue"},
+    {8, "Vermont Avenue"},
+    {9, "Connecticut Avenue"},
+    {11, "St. Charles Place"},
+    {13, "States Avenue"},
+    {14, "Virginia Avenue"},
+    {16, "St. James Place"},
+    {18, "Tennesse Avenue"},
+    {19, "New York Avenue"},
+    {21, "Kentucky Avenue"},
+    {23, "Indiana Avenue"},
+    {24, "Illinois Avenue"},
+    {26, "Atlantic Avenue"},
+    {27, "Ventor Avenue"},
+    {29, "Marvin Gardens"},
+    {31, "Pacific Avenue"},
+    {32, "North Carolina Avenue"},
+    {34, "Pennsilvania Avenue"},
+    {37, "Park Place"},
+    {39, "Boardwalk"},
+    {5, "Reading Railroad"},
+    {15, "Pennsilvania Railroad"},
+    {25, "B && O Railroad"},
+    {35, "Short Line"},
+    {12, "Electric Company"},
+    {28, "Water Works"},
 }};
 
 constexpr std::array<i16, 28> kHelpOrder{1,  3,  5,  6,  8,  9,  11, 13, 14, 15, 16, 18, 19, 21,
@@ -207,12 +207,12 @@ const ColourGroup* colourGroupOf(int square) {
     return g < 0 ? nullptr : &kGroups[static_cast<std::size_t>(g)];
 }
 
-std::string_view SquareTitle(int square) {
+std::string_view squareTitle(int square) {
     assert(isSquare(square));
     return kTitles[static_cast<std::size_t>(square)];
 }
 
-Rgb GroupColor(int square) {
+Rgb groupColour(int square) {
     assert(isOwnable(square));
     const int g = groupIndexOf(square);
     return g < 0 ? kGrey : kGroupColours[static_cast<std::size_t>(g)];

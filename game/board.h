@@ -75,16 +75,15 @@ const ColourGroup* colourGroupOf(int square);
 
 /// The title of an ownable square as the house messages and trade lists write it; empty elsewhere.
 /// Square 25 holds "B && O Railroad": message boxes show both ampersands, labels show one.
-std::string_view SquareTitle(int square);
+std::string_view squareTitle(int square);
 
 /// The colour of an ownable square's group (grey for railroads and utilities).
-Rgb GroupColor(int square);
+Rgb groupColour(int square);
 
-/// A check box row of the ownership grid: the square, its caption as the grid writes it, its Top (twips).
+/// A check box row of the ownership grid: the square and its caption as the grid writes it.
 struct GridRow {
     i16 square;
     std::string_view caption;
-    int top;
 };
 
 /// The 28 rows of the ownership grid, in the grid's own order.

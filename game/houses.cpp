@@ -3,108 +3,129 @@
 
 namespace dealbrix {
 
-void Game::Square_Click(int square) {
-    if (!isOwnable(square)) return;
-    state.PIndex = static_cast<i16>(square);
+void Game::openHouseOptionsOn(int square) {
+    state.houseOptionsSquare = static_cast<i16>(square);
     // An open window is only brought forward: its title and buttons stay as they were loaded.
-    if (!state.houseWork.open) {
-        state.houseWork.open = true;
-        loadHouseWork();
+    if (!state.houseOptions.open) {
+        state.houseOptions.open = true;
+        loadHouseOptions();
     }
 }
 
-void Game::loadHouseWork() {
-    HouseWorkView& view = state.houseWork;
-    const int owner = state.Owner[state.PIndex];
-    view.titleSquare = state.PIndex;
-    const bool mine = owner == state.turn || owner == state.turn + kPlayerCount;
+void Game::loadHouseOptions() {
+    HouseOptionsView& view = state.houseOptions;
+    const int owner = state.owners[state.houseOptionsSquare];
+    view.titleSquare = state.houseOptionsSquare;
+    const bool mine = ownerOf(owner) == state.turn;
     view.buyEnabled = view.sellEnabled = view.mortgageEnabled = mine;
-    view.mortgageCaption = mine && owner > kPlayerCount ? "Unmortgage" : "Mortgage";
-}
-
-void Game::closeHouseWork() {
-    state.houseWork = HouseWorkView{};
+    view.mortgageCaption = mine && isMortgaged(owner) ? "Unmortgage" : "Mortgage";
 }
 
 bool Game::houseRequirementsMet(const ColourGroup& group) {
-    const auto& s = group.squares;
-    const bool sameOwner =
-        group.size == 2 ? state.Owner[s[0]] == state.Owner[s[1]] : ownall(s[0], s[1], s[2]);
-    const int tested = state.Owner[s[0]];
-    return sameOwner && state.Money[state.turn] >= group.housePrice && tested != 0 && tested <= kPlayerCount;
+    const bool sameOwner = ownsWholeGroup(group);
+    // The three-square test has always doubled the rent of the landing in progress as it looks; the
+    // rent is set afresh at every landing, so this only keeps the stored value as it always was.
+    if (sameOwner && group.size == 3) state.rent = clampedAdd(state.rent, state.rent);
+    const int tested = state.owners[group.squares[0]];
+    return sameOwner && state.money[state.turn] >= group.housePrice && tested != kBank &&
+           !isMortgaged(tested);
 }
 
-void Game::cmdBuyHouse_Click() {
-    if (!state.houseWork.open || !state.houseWork.buyEnabled) return;
-    const int p = state.PIndex;
+void Game::buyHouseHere() {
+    const int p = state.houseOptionsSquare;
+    const int t = state.turn;
     const ColourGroup* group = colourGroupOf(p);
-    if (state.Owner[p] != state.turn) {
-        ui_.message("You don't own this property");
-    } else if (state.Houses[p] > 4) {
-        ui_.message("Already have a hotel!");
+    auto refuse = [&](std::string text) {
+        tell({.kind = BoxKind::HouseRefused, .seat = t, .square = p, .text = std::move(text)});
+    };
+    if (state.owners[p] != t) {
+        refuse("You don't own this property");
+    } else if (state.houses[p] > 4) {
+        refuse("Already have a hotel!");
     } else if (group == nullptr) {
-        ui_.message("Can't own houses here");
+        refuse("Can't own houses here");
     } else if (!houseRequirementsMet(*group)) {
-        ui_.message("Requirements not met");
-    } else if (ui_.ask("Are you sure you want to buy a house here?")) {
-        BuyHouse(p, group->housePrice);
+        refuse("Requirements not met");
+    } else if (ask({.kind = BoxKind::HouseQuestion,
+                    .seat = t,
+                    .square = p,
+                    .amount = group->housePrice,
+                    .text = "Are you sure you want to buy a house here?"})) {
+        addHouse(p, group->housePrice);
     }
-    RefreshMoney();
+    refreshMoney();
 }
 
-void Game::cmdSellHouse_Click() {
-    if (!state.houseWork.open || !state.houseWork.sellEnabled) return;
-    const int p = state.PIndex;
+void Game::sellHouseHere() {
+    const int p = state.houseOptionsSquare;
+    const int t = state.turn;
     const ColourGroup* group = colourGroupOf(p);
-    if (state.Owner[p] != state.turn) {
+    auto refuse = [&](std::string text) {
+        tell({.kind = BoxKind::HouseRefused, .seat = t, .square = p, .text = std::move(text)});
+    };
+    if (state.owners[p] != t) {
         // Not the player's own unmortgaged square: a sale is refused without a word.
-    } else if (state.Houses[p] < 1) {
-        ui_.message("No houses to sell !");
+    } else if (state.houses[p] < 1) {
+        refuse("No houses to sell !");
     } else if (group == nullptr) {
         // No houses can stand here; nothing more to say.
     } else if (!houseRequirementsMet(*group)) {
-        ui_.message("Requirements not met");
-    } else if (ui_.ask("Are you sure you want to sell a house here?")) {
-        sellhouse(p, group->housePrice);
+        refuse("Requirements not met");
+    } else if (ask({.kind = BoxKind::HouseQuestion,
+                    .seat = t,
+                    .square = p,
+                    .amount = group->housePrice,
+                    .text = "Are you sure you want to sell a house here?"})) {
+        removeHouse(p, group->housePrice);
     }
-    RefreshMoney();
+    refreshMoney();
 }
 
-void Game::BuyHouse(int Property, i16 cost) {
-    ++state.Houses[Property];
-    state.Money[state.turn] = clampedAdd(state.Money[state.turn], -cost);
-    ui_.message("House successfully purchased. " + std::string(SquareTitle(Property)) + " now has " +
-                num(state.Houses[Property]) + " houses");
+void Game::addHouse(int square, i16 cost) {
+    ++state.houses[square];
+    state.money[state.turn] = clampedAdd(state.money[state.turn], -cost);
+    tell({.kind = BoxKind::HouseBought,
+          .seat = state.turn,
+          .square = square,
+          .amount = cost,
+          .text = "House successfully purchased. " + std::string(squareTitle(square)) + " now has " +
+                  num(state.houses[square]) + " houses"});
 }
 
-void Game::sellhouse(int Property, i16 cost) {
+void Game::removeHouse(int square, i16 cost) {
     const auto refund = static_cast<long long>(roundHalfEven(cost / 2.0));
     if (!changeMoneyByChoice(state.turn, refund)) return;
-    --state.Houses[Property];
-    ui_.message("House successfully sold. " + std::string(SquareTitle(Property)) + " now has " +
-                num(state.Houses[Property]) + " houses");
+    --state.houses[square];
+    tell({.kind = BoxKind::HouseSold,
+          .seat = state.turn,
+          .square = square,
+          .amount = static_cast<int>(refund),
+          .text = "House successfully sold. " + std::string(squareTitle(square)) + " now has " +
+                  num(state.houses[square]) + " houses"});
 }
 
-void Game::cmdMortgage_Click() {
-    if (!state.houseWork.open || !state.houseWork.mortgageEnabled) return;
-    const int p = state.PIndex;
+void Game::toggleMortgageHere() {
+    const int p = state.houseOptionsSquare;
     const int t = state.turn;
-    const auto half = static_cast<long long>(roundHalfEven(state.PricePaid[p] / 2.0));
-    if (state.Owner[p] == t) {
-        if (state.Houses[p] != 0) {
-            ui_.message("Cannot mortgage a property with houses on it, please sell houses first");
+    const auto half = static_cast<long long>(roundHalfEven(state.pricePaid[p] / 2.0));
+    if (state.owners[p] == t) {
+        if (state.houses[p] != 0) {
+            tell({.kind = BoxKind::HouseRefused,
+                  .seat = t,
+                  .square = p,
+                  .text = "Cannot mortgage a property with houses on it, please sell houses first"});
         } else if (changeMoneyByChoice(t, half)) {
-            state.Owner[p] = static_cast<i16>(state.Owner[p] + kPlayerCount);
-            state.houseWork.mortgageCaption = "Unmortgage";
+            state.owners[p] = mortgagedCode(t);
+            state.houseOptions.mortgageCaption = "Unmortgage";
         }
-    } else if (state.Owner[p] == t + kPlayerCount) {
+    } else if (state.owners[p] == mortgagedCode(t)) {
         if (changeMoneyByChoice(t, -half)) {
-            state.Owner[p] = static_cast<i16>(state.Owner[p] - kPlayerCount);
-            state.houseWork.mortgageCaption = "Mortgage";
+            state.owners[p] = static_cast<i16>(t);
+            state.houseOptions.mortgageCaption = "Mortgage";
         }
     }
     setMoneyLabel(t);
-    RefreshMoney();
+    refreshMoney();
 }
 
 } // namespace dealbrix

@@ -1,20 +1,61 @@
 #pragma once
-// The two collaborators the rules are given: the screen (message boxes and the end of the program)
-// and the random source. Real ones live with the windows and in random.h; tests script their own.
+// The two collaborators the rules are given: the screen (typed boxes and questions, and the end of
+// the program) and the random source. Real ones live with the windows and in random.h.
 
 #include <string>
-#include <string_view>
 
 namespace dealbrix {
+
+/// What a box the rules show is about. The screen may show every kind the same way; the game log,
+/// the computer player and the tests tell them apart without reading the English.
+enum class BoxKind {
+    Landing,          // "Player N lands on ..."
+    PassedGo,         // "Player N Passed GO"
+    JailTurnsLeft,    // "NTurns left"
+    JailCardQuestion, // "Use Get out of jail free card?"
+    Doubles,          // "Doubles, Roll Again !!"
+    PurchaseOffer,    // "Buy <name>?"
+    PurchaseDeclined, // "Property Turned Down"
+    PurchaseMade,     // "<name> Bought by player N"
+    OwnSquare,        // "You landed on your own property"
+    MortgagedSquare,  // "Property mortgaged, just visiting"
+    Rent,             // "You Owe $N to Player M"
+    CardDrawn,        // "Chance Card: ..." with the deck position
+    CardText,         // the card's own words
+    Debt,             // the debt hold
+    Winner,           // "Player N WINS!!!"
+    NoPlayerLeft,     // every seat is out
+    HouseQuestion,    // "Are you sure you want to buy (sell) a house here?"
+    HouseBought,      // "House successfully purchased. ..."
+    HouseSold,        // "House successfully sold. ..."
+    HouseRefused,     // not owned, hotel already, no houses, requirements not met, houses block a mortgage
+    MoneyOutOfRange,  // a chosen change would leave the 16-bit range: nothing changed
+    TradeHelp,        // the list of square numbers
+    TradeRefused,     // an offer that cannot be carried out
+    TradeQuestion,    // "Player N, do you accept this offer?"
+};
+
+/// One box the rules show: an OK box, or a Yes/No question.
+struct Box {
+    BoxKind kind = BoxKind::Landing;
+    int seat = 0;        // the player it concerns; for a question, the player who must answer
+    int turn = 0;        // whose turn it was when the box was shown
+    int square = -1;     // the square it is about, -1 for none
+    int amount = 0;      // the money it names (rent, price, house price), 0 for none
+    std::string title{}; // empty for the program's own caption
+    std::string text{};
+
+    bool operator==(const Box&) const = default;
+};
 
 /// How the rules speak to the players. Every call is modal: it returns once the box is closed.
 class Ui {
   public:
     virtual ~Ui() = default;
-    /// Shows an OK box. An empty title means the program's own caption.
-    virtual void message(std::string_view text, std::string_view title = {}) = 0;
-    /// Asks a Yes/No question; true for Yes.
-    virtual bool ask(std::string_view text, std::string_view title = {}) = 0;
+    /// Shows an OK box.
+    virtual void tell(const Box& box) = 0;
+    /// Asks a Yes/No question of `question.seat`; true for Yes.
+    virtual bool ask(const Box& question) = 0;
     /// Ends the program at once, without close handlers. A test's Ui may return; the rules then stop.
     virtual void endProgram() = 0;
 };
@@ -23,11 +64,11 @@ class Ui {
 class RandomSource {
   public:
     virtual ~RandomSource() = default;
-    /// Re-seeds from the clock (mixed into the current state) and draws a uniform value in [0, 1).
+    /// Draws a uniform value in [0, 1).
     virtual float next() = 0;
 };
 
-/// Thrown by the rules once the program has been told to end, so no handler goes on afterwards.
+/// Thrown by the rules once the program has been told to end, so no rule goes on afterwards.
 struct ProgramEnded {};
 
 } // namespace dealbrix

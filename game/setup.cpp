@@ -5,33 +5,22 @@ namespace dealbrix {
 
 Game::Game(Ui& ui, RandomSource& random) : ui_(ui), random_(random) {
     for (int player = 1; player <= kPlayerCount; ++player) {
-        state.Money[player] = kStartingMoney;
+        state.money[player] = kStartingMoney;
         setMoneyLabel(player);
-        const Rect start = tokenStart(player);
-        state.board.tokens[player] = {start.left, start.top, false};
     }
     state.turn = 1;
-    ShuffleDeck(1);
-    ShuffleDeck(2);
+    shuffleDeck(1);
+    shuffleDeck(2);
 }
 
-void Game::mnuFilePlayers_Click(int players) {
-    if (players < 2 || players > kPlayerCount) return;
-    state.board.checkedPlayers = players;
-}
-
-void Game::mnuFileStart_Click() {
+void Game::startGame() {
     state.board.rollEnabled = true;
-    state.NumPlayers = static_cast<i16>(state.board.checkedPlayers);
+    state.playerCount = static_cast<i16>(state.board.checkedPlayers);
     // Seats beyond the count are out for good: a later Start with more players does not bring them back.
-    for (int seat = state.NumPlayers + 1; seat <= kPlayerCount; ++seat)
-        state.Bankrupt[seat] = kTrue;
-    for (int seat = 1; seat <= state.NumPlayers; ++seat)
+    for (int seat = state.playerCount + 1; seat <= kPlayerCount; ++seat)
+        state.seatOut[seat] = kTrue;
+    for (int seat = 1; seat <= state.playerCount; ++seat)
         state.board.tokens[seat].visible = true;
-}
-
-void Game::mnuFileExit_Click() {
-    quit();
 }
 
 void Game::quit() {
@@ -40,7 +29,17 @@ void Game::quit() {
 }
 
 void Game::setMoneyLabel(int player) {
-    state.board.moneyLabel[player] = num(state.Money[player]);
+    state.board.moneyLabels[player] = num(state.money[player]);
+}
+
+void Game::tell(Box box) {
+    box.turn = state.turn;
+    ui_.tell(box);
+}
+
+bool Game::ask(Box box) {
+    box.turn = state.turn;
+    return ui_.ask(box);
 }
 
 } // namespace dealbrix

@@ -27,7 +27,12 @@ std::size_t digitsAt(std::string_view text, std::size_t from) {
 
 /// The player who gives side 0 (the trader) or side 1 (the tradee).
 int sidePlayer(const GameState& state, int side) {
-    return side == 0 ? state.turn : state.tradeto;
+    return side == 0 ? state.turn : state.tradePartner;
+}
+
+/// The square a list label stands for: its typed number, rounded.
+int offeredSquare(const OfferedSquare& label) {
+    return static_cast<int>(roundHalfEven(label.typed));
 }
 
 /// Balance after adding a typed amount, rounded half to even, when it fits in 16 bits.
@@ -97,14 +102,13 @@ std::string Game::helpText() {
     std::string text;
     for (const i16 square : helpOrder()) {
         if (!text.empty()) text += "\r\n";
-        text += num(square) + " = " + std::string(SquareTitle(square));
+        text += num(square) + " = " + std::string(squareTitle(square));
     }
     return text;
 }
 
-void Game::lblPlayer_Click(int player) {
-    if (!isPlayer(player)) return;
-    state.tradeto = static_cast<i16>(player);
+void Game::openTradeWith(int player) {
+    state.tradePartner = static_cast<i16>(player);
     if (!state.trade.open) {
         state.trade.open = true;
         loadTrade();
@@ -113,103 +117,85 @@ void Game::lblPlayer_Click(int player) {
 
 void Game::loadTrade() {
     TradeView& view = state.trade;
-    view.lblTrader = "Player " + num(state.turn);
-    view.lblTradee = "Player " + num(state.tradeto);
-    view.moneyOff = {};
-    view.propOff = {};
+    view.traderName = "Player " + num(state.turn);
+    view.partnerName = "Player " + num(state.tradePartner);
+    view.moneyOffered = {};
+    view.squaresOffered = {};
 }
 
-void Game::closeTrade() {
-    state.trade = TradeView{};
-}
-
-void Game::txtMoney_KeyDown(int side, int key, std::string_view text) {
-    if (!state.trade.open || (side != 0 && side != 1) || key != kEnterKey) return;
-    std::string& sum = state.trade.moneyOff[static_cast<std::size_t>(side)];
+void Game::addMoneyToOffer(int side, std::string_view text) {
+    std::string& sum = state.trade.moneyOffered[static_cast<std::size_t>(side)];
     sum = showNumber(readNumber(text) + readNumber(sum));
 }
 
-void Game::txtProperty_KeyDown(int side, int key, std::string_view text) {
-    if (!state.trade.open || (side != 0 && side != 1) || key != kEnterKey) return;
+void Game::addSquareToOffer(int side, std::string_view text) {
     const double typed = readNumber(text);
     const double rounded = roundHalfEven(typed);
     if (!(rounded >= 0 && rounded < kSquareCount)) return; // never an index off the board
     const int square = static_cast<int>(rounded);
-    if (state.Owner[square] != sidePlayer(state, side)) return;
-    for (OfferedSquare& label : state.trade.propOff[static_cast<std::size_t>(side)]) {
+    if (state.owners[square] != sidePlayer(state, side)) return;
+    for (OfferedSquare& label : state.trade.squaresOffered[static_cast<std::size_t>(side)]) {
         if (label.text.empty()) {
-            label.text = SquareTitle(square);
-            label.tag = typed;
+            label.text = squareTitle(square);
+            label.typed = typed;
             return;
         }
     }
 }
 
-void Game::cmdHelp_Click() {
-    if (!state.trade.open) return;
-    ui_.message(helpText());
-}
-
-bool Game::offerCanBeMade(double amount0, double amount1) {
+void Game::putOffer(std::string_view money0, std::string_view money1) {
+    const int t = state.turn;
+    const int o = state.tradePartner;
+    auto refuse = [&](std::string text) {
+        tell({.kind = BoxKind::TradeRefused, .seat = t, .text = std::move(text)});
+    };
     // Every listed square must still be its side's outright, as the players stand now.
     for (int side = 0; side < 2; ++side) {
         const int player = sidePlayer(state, side);
-        for (const OfferedSquare& label : state.trade.propOff[static_cast<std::size_t>(side)]) {
+        for (const OfferedSquare& label : state.trade.squaresOffered[static_cast<std::size_t>(side)]) {
             if (label.text.empty()) continue;
-            const auto square = static_cast<int>(roundHalfEven(label.tag));
-            if (!isSquare(square) || state.Owner[square] != player) {
-                const std::string name = isSquare(square) ? std::string(SquareTitle(square)) : num(square);
-                ui_.message(
+            const int square = offeredSquare(label);
+            if (!isSquare(square) || state.owners[square] != player) {
+                const std::string name = isSquare(square) ? std::string(squareTitle(square)) : num(square);
+                refuse(
                     name + " is no longer Player " + num(player) +
                     "'s to trade (sold, traded or mortgaged since it was listed). The offer was not made.");
-                return false;
+                return;
             }
         }
     }
-    // The four money steps, played out on a copy: no partial exchange ever.
-    PlayerArray<i16> money = state.Money;
-    const int t = state.turn;
-    const int o = state.tradeto;
+    // The four money steps are worked out once, on a copy, and committed only if every one fits: no
+    // partial exchange ever.
+    const double amount0 = readNumber(money0);
+    const double amount1 = readNumber(money1);
+    PlayerArray<i16> money = state.money;
     const std::array<std::pair<int, double>, 4> steps{
         {{t, amount1}, {t, -amount0}, {o, amount0}, {o, -amount1}}};
     for (const auto& [player, amount] : steps) {
         const std::optional<i16> balance = tradedBalance(money[player], amount);
         if (!balance) {
-            ui_.message(
-                "This offer cannot be carried out: a balance would go beyond what the bank can count (" +
-                num(kMin16) + " to " + num(kMax16) + "). The offer was not made.");
-            return false;
+            refuse("This offer cannot be carried out: a balance would go beyond what the bank can count (" +
+                   num(kMin16) + " to " + num(kMax16) + "). The offer was not made.");
+            return;
         }
         money[player] = *balance;
     }
-    return true;
-}
-
-void Game::cmdOffer_Click(std::string_view money0, std::string_view money1) {
-    if (!state.trade.open || !isPlayer(state.tradeto)) return;
-    const double amount0 = readNumber(money0);
-    const double amount1 = readNumber(money1);
-    if (!offerCanBeMade(amount0, amount1)) return;
-    if (ui_.ask("Player " + num(state.tradeto) + ", do you accept this offer?")) {
-        const int t = state.turn;
-        const int o = state.tradeto;
-        // Checked above, so every step fits.
-        state.Money[t] = *tradedBalance(state.Money[t], amount1);
-        state.Money[t] = *tradedBalance(state.Money[t], -amount0);
-        state.Money[o] = *tradedBalance(state.Money[o], amount0);
-        state.Money[o] = *tradedBalance(state.Money[o], -amount1);
-        for (std::size_t k = 0; k < 7; ++k) {
-            const OfferedSquare& given = state.trade.propOff[0][k];
-            if (!given.text.empty()) giveSquare(static_cast<int>(roundHalfEven(given.tag)), o);
-            const OfferedSquare& taken = state.trade.propOff[1][k];
-            if (!taken.text.empty()) giveSquare(static_cast<int>(roundHalfEven(taken.tag)), t);
+    if (ask({.kind = BoxKind::TradeQuestion,
+             .seat = o,
+             .text = "Player " + num(o) + ", do you accept this offer?"})) {
+        state.money = money;
+        for (std::size_t k = 0; k < kOfferedSquaresPerSide; ++k) {
+            const OfferedSquare& given = state.trade.squaresOffered[0][k];
+            if (!given.text.empty()) giveSquare(offeredSquare(given), o);
+            const OfferedSquare& taken = state.trade.squaresOffered[1][k];
+            if (!taken.text.empty()) giveSquare(offeredSquare(taken), t);
         }
     }
-    RefreshMoney();
+    refreshMoney();
 }
 
 void Game::giveSquare(int square, int player) {
-    state.Owner[square] = static_cast<i16>(player);
+    state.owners[square] = static_cast<i16>(player);
     for (int seat = 1; seat <= kPlayerCount; ++seat)
         state.grid.ticked[seat][square] = false;
     state.grid.ticked[player][square] = true;

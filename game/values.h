@@ -59,6 +59,23 @@ constexpr bool isPlayer(long long player) {
     return player >= 1 && player <= kPlayerCount;
 }
 
+/// Owner codes as the game stores them: 0 the bank, 1..4 the player who owns the square outright,
+/// 5..8 the same player once the square is mortgaged.
+inline constexpr i16 kBank = 0;
+
+/// The player 1..4 who holds a square of owner code `code`, mortgaged or not; 0 for the bank.
+constexpr int ownerOf(int code) {
+    return code > kPlayerCount ? code - kPlayerCount : code;
+}
+/// True for the owner code of a mortgaged square.
+constexpr bool isMortgaged(int code) {
+    return code > kPlayerCount;
+}
+/// The owner code of a square `player` holds mortgaged.
+constexpr i16 mortgagedCode(int player) {
+    return static_cast<i16>(player + kPlayerCount);
+}
+
 /// A forced change of a 16-bit value (salary, rent, tax, card): the result stops at -32768 or 32767.
 i16 clampedAdd(i16 value, long long delta);
 

@@ -1,11 +1,11 @@
 // Draws the game's windows offscreen and saves them as PNG pictures, after a few scripted turns so the
 // board shows a game in progress. Usage: dealbrix_screenshot [output folder]
 
-#include "form1.h"
-#include "housework.h"
-#include "properties.h"
+#include "board_window.h"
+#include "house_options_window.h"
+#include "ownership_grid.h"
 #include "qt_ui.h"
-#include "trade.h"
+#include "trade_window.h"
 
 #include <QApplication>
 #include <QDir>
@@ -72,23 +72,22 @@ int main(int argc, char* argv[]) {
                           return QMessageBox::Yes;
                       });
     dealbrix::Game game(ui, random);
-    dealbrix::Form1 board(game);
-    ui.setBeforeBox([&board] { board.syncAll(); });
+    dealbrix::BoardWindow board(game, ui);
     board.showWithGrid();
 
-    board.act([](dealbrix::Game& g) { g.mnuFileStart_Click(); });
+    board.act(dealbrix::Action::start());
     for (int roll = 0; roll < kTurns && !board.ended(); ++roll) {
-        board.act([](dealbrix::Game& g) { g.cmdRoll_Click(); });
-        board.act([](dealbrix::Game& g) { g.cmdEndTurn_Click(); });
+        board.act(dealbrix::Action::roll());
+        board.act(dealbrix::Action::endTurn());
     }
-    board.act([](dealbrix::Game& g) { g.cmdRoll_Click(); });
-    const int square = game.state.Position[game.state.turn];
+    board.act(dealbrix::Action::roll());
+    const int square = game.state.positions[game.state.turn];
     board.clickSquare(dealbrix::isOwnable(square) ? square : 39);
     board.clickPlayerHeading(game.state.turn % dealbrix::kPlayerCount + 1);
 
     bool ok = save(&board, folder, QStringLiteral("board"));
-    ok = save(board.properties(), folder, QStringLiteral("properties")) && ok;
-    ok = save(board.houseWork(), folder, QStringLiteral("housework")) && ok;
-    ok = save(board.trade(), folder, QStringLiteral("trade")) && ok;
+    ok = save(board.grid(), folder, QStringLiteral("properties")) && ok;
+    ok = save(board.houseOptionsWindow(), folder, QStringLiteral("housework")) && ok;
+    ok = save(board.tradeWindow(), folder, QStringLiteral("trade")) && ok;
     return ok ? 0 : 1;
 }

@@ -1,12 +1,8 @@
 #include "qt_ui.h"
 
-namespace dealbrix {
+#include "widgets.h"
 
-namespace {
-QString toQt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-} // namespace
+namespace dealbrix {
 
 QtUi::QtUi(std::function<void()> endProgram, BoxRunner runner)
     : endProgram_(std::move(endProgram)), runner_(std::move(runner)) {
@@ -14,23 +10,22 @@ QtUi::QtUi(std::function<void()> endProgram, BoxRunner runner)
         runner_ = [](QMessageBox& box) { return static_cast<QMessageBox::StandardButton>(box.exec()); };
 }
 
-QMessageBox::StandardButton QtUi::show(std::string_view text, std::string_view title,
-                                       QMessageBox::StandardButtons buttons) {
+QMessageBox::StandardButton QtUi::show(const Box& box, QMessageBox::StandardButtons buttons) {
     if (beforeBox_) beforeBox_();
-    QMessageBox box(QMessageBox::NoIcon, title.empty() ? QString(kProgramName) : toQt(title), toQt(text),
-                    buttons, parent_);
-    box.setTextFormat(Qt::PlainText);
-    box.setAccessibleName(box.windowTitle());
-    box.setAccessibleDescription(box.text());
-    return runner_(box);
+    QMessageBox shown(QMessageBox::NoIcon, box.title.empty() ? QString(kProgramName) : toQString(box.title),
+                      toQString(box.text), buttons, parent_);
+    shown.setTextFormat(Qt::PlainText);
+    shown.setAccessibleName(shown.windowTitle());
+    shown.setAccessibleDescription(shown.text());
+    return runner_(shown);
 }
 
-void QtUi::message(std::string_view text, std::string_view title) {
-    show(text, title, QMessageBox::Ok);
+void QtUi::tell(const Box& box) {
+    show(box, QMessageBox::Ok);
 }
 
-bool QtUi::ask(std::string_view text, std::string_view title) {
-    return show(text, title, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+bool QtUi::ask(const Box& question) {
+    return show(question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void QtUi::endProgram() {

@@ -27,13 +27,12 @@ class QtUi final : public Ui {
     /// The window the boxes are centred on.
     void setParentWindow(QWidget* parent) { parent_ = parent; }
 
-    void message(std::string_view text, std::string_view title) override;
-    bool ask(std::string_view text, std::string_view title) override;
+    void tell(const Box& box) override;
+    bool ask(const Box& question) override;
     void endProgram() override;
 
   private:
-    QMessageBox::StandardButton show(std::string_view text, std::string_view title,
-                                     QMessageBox::StandardButtons buttons);
+    QMessageBox::StandardButton show(const Box& box, QMessageBox::StandardButtons buttons);
 
     std::function<void()> endProgram_;
     BoxRunner runner_;

@@ -12,12 +12,18 @@
 
 namespace dealbrix {
 
-QString qs(std::string_view text) {
+QString toQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+QFont gameFont(qreal points) {
+    QFont font(QString::fromLatin1(kFontFamily));
+    font.setPointSizeF(points);
+    return font;
+}
+
 QString labelText(std::string_view text) {
-    return qs(text).replace(QStringLiteral("&&"), QStringLiteral("&"));
+    return toQString(text).replace(QStringLiteral("&&"), QStringLiteral("&"));
 }
 
 QColor toQColor(Rgb rgb) {
@@ -84,9 +90,9 @@ QAccessibleInterface* gameAccessibility(const QString& className, QObject* objec
     if (widget == nullptr) return nullptr;
     if (auto* label = qobject_cast<ClickableLabel*>(widget)) return new AccessibleClickable(label);
     // The grid, House Options and trade windows are plain widgets made windows: say so.
-    static const QStringList secondaryWindows{QStringLiteral("dealbrix::Properties"),
-                                              QStringLiteral("dealbrix::HouseWork"),
-                                              QStringLiteral("dealbrix::Trade")};
+    static const QStringList secondaryWindows{QStringLiteral("dealbrix::OwnershipGrid"),
+                                              QStringLiteral("dealbrix::HouseOptionsWindow"),
+                                              QStringLiteral("dealbrix::TradeWindow")};
     if (widget->isWindow() && secondaryWindows.contains(className))
         return new QAccessibleWidget(widget, QAccessible::Window);
     return nullptr;

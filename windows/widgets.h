@@ -5,6 +5,7 @@
 #include "geometry.h"
 
 #include <QColor>
+#include <QFont>
 #include <QLabel>
 #include <QPushButton>
 #include <QString>
@@ -14,7 +15,14 @@
 namespace dealbrix {
 
 /// Converts the game's text to Qt's.
-QString qs(std::string_view text);
+QString toQString(std::string_view text);
+
+/// The one type face of every window's own text: condensed, so captions measured for a small dialog
+/// font stay whole.
+inline constexpr const char* kFontFamily = "DejaVu Sans Condensed";
+
+/// The windows' type face at `points`.
+QFont gameFont(qreal points);
 
 /// A label shows a doubled "&" as one, as the titles expect ("B && O Railroad" reads B & O Railroad).
 QString labelText(std::string_view text);

@@ -24,21 +24,21 @@ std::string landsOn(int player, const std::string& text) {
 std::string balances(Table& t) {
     std::string text;
     for (int p = 1; p <= kPlayerCount; ++p)
-        text.append(p > 1 ? " " : "").append(std::to_string(t.s().Money[p]));
+        text.append(p > 1 ? " " : "").append(std::to_string(t.s().money[p]));
     return text;
 }
 
 /// The player holding the turn stands on `from` and draws `card` of `deck`.
 void draw(Table& t, int deck, int card, int from) {
-    t.s().Position[t.s().turn] = static_cast<i16>(from);
-    deck == 1 ? t.game.ChanceCard(card) : t.game.ChestCard(card);
+    t.s().positions[t.s().turn] = static_cast<i16>(from);
+    deck == 1 ? t.game.playChanceCard(card) : t.game.playChestCard(card);
 }
 
 /// The cards of `deck` in position order, as "3 1 2 ...".
 std::string order(Table& t, int deck) {
     std::string text;
     for (int pos = 1; pos <= kCardsPerDeck; ++pos)
-        text.append(pos > 1 ? " " : "").append(std::to_string(t.s().Decks[deck][pos]));
+        text.append(pos > 1 ? " " : "").append(std::to_string(t.s().decks[deck][pos]));
     return text;
 }
 
@@ -65,17 +65,15 @@ class DeckWatcher final : public Ui {
     const GameState* state = nullptr;
     std::vector<Seen> seen;
 
-    void message(std::string_view text, std::string_view) override {
-        seen.push_back({std::string(text), state->CardPos[1], state->Decks[1][1]});
-    }
-    bool ask(std::string_view text, std::string_view title) override {
-        message(text, title);
+    void tell(const Box& box) override { seen.push_back({box.text, state->nextCard[1], state->decks[1][1]}); }
+    bool ask(const Box& question) override {
+        tell(question);
         return false;
     }
     void endProgram() override {}
 };
 
-using ShuffleDeck = TableTest;
+using shuffleDeck = TableTest;
 using CardDraw = TableTest;
 using CardMoves = TableTest;
 using CardMoney = TableTest;
@@ -83,53 +81,53 @@ using CardJail = TableTest;
 
 } // namespace
 
-TEST_F(ShuffleDeck, SwapsEachPositionInTurnTwiceOver) {
+TEST_F(shuffleDeck, SwapsEachPositionInTurnTwiceOver) {
     // First pass: 1 with 2; second pass: 1 with 3. The other 32 swaps leave cards in place.
     scriptShuffle(t.random, {{1, 1, 2}, {2, 1, 3}});
-    t.s().CardPos[1] = 9;
-    t.game.ShuffleDeck(1);
+    t.s().nextCard[1] = 9;
+    t.game.shuffleDeck(1);
     EXPECT_EQ(order(t, 1), "3 1 2 4 5 6 7 8 9 10 11 12 13 14 15 16 17");
-    EXPECT_EQ(t.s().CardPos[1], 1);
+    EXPECT_EQ(t.s().nextCard[1], 1);
     EXPECT_EQ(t.random.left(), 0u);
     EXPECT_EQ(order(t, 2), "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17");
 }
 
-TEST_F(ShuffleDeck, RefillsFirstAndWalksPositionsInOrder) {
-    t.s().Decks[1][1] = 5;
-    t.s().Decks[1][5] = 1;
+TEST_F(shuffleDeck, RefillsFirstAndWalksPositionsInOrder) {
+    t.s().decks[1][1] = 5;
+    t.s().decks[1][5] = 1;
     std::vector<std::array<int, 3>> swaps; // every swap of the first pass takes position 1
     for (int j = 1; j <= 17; ++j)
         swaps.push_back({1, j, 1});
     scriptShuffle(t.random, swaps);
-    t.game.ShuffleDeck(1);
+    t.game.shuffleDeck(1);
     EXPECT_EQ(order(t, 1), "17 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16");
 }
 
-TEST_F(ShuffleDeck, DrawsMapOntoPositionsOneToSeventeen) {
+TEST_F(shuffleDeck, DrawsMapOntoPositionsOneToSeventeen) {
     t.random.push({0.99999994f, 0.0f}); // the largest draw picks 17, zero picks 1
     for (int j = 3; j <= 17; ++j)
         t.random.swapWith(j);
     for (int j = 1; j <= 17; ++j)
         t.random.swapWith(j);
-    t.game.ShuffleDeck(2);
+    t.game.shuffleDeck(2);
     EXPECT_EQ(order(t, 2), "2 17 3 4 5 6 7 8 9 10 11 12 13 14 15 16 1");
 }
 
 TEST_F(CardDraw, ShowsCardAndPositionThenTheText) {
-    t.s().CardPos[1] = 6; // the deck is in order: card 6 lies there
+    t.s().nextCard[1] = 6; // the deck is in order: card 6 lies there
     t.ui.expect({msg(landsOn(1, "Chance")), msg(heading(1, 6, 6)), msg("Bank pays You Dividend of $50")});
-    t.game.MoveToken(7);
-    EXPECT_EQ(t.s().CardPos[1], 7);
-    EXPECT_EQ(t.s().Money[1], 1550);
+    t.game.moveToken(7);
+    EXPECT_EQ(t.s().nextCard[1], 7);
+    EXPECT_EQ(t.s().money[1], 1550);
 
-    t.s().Decks[2][1] = 4;
-    t.s().Decks[2][4] = 1;
+    t.s().decks[2][1] = 4;
+    t.s().decks[2][4] = 1;
     t.ui.expect({msg(landsOn(1, "Community Chest")), msg(heading(2, 4, 1)),
                  msg("Bank Error in Your Favor. Collect $200")});
-    t.game.MoveToken(2);
-    EXPECT_EQ(t.s().CardPos[2], 2);
-    EXPECT_EQ(t.s().Money[1], 1750);
-    EXPECT_EQ(t.s().board.moneyLabel[1], "1750");
+    t.game.moveToken(2);
+    EXPECT_EQ(t.s().nextCard[2], 2);
+    EXPECT_EQ(t.s().money[1], 1750);
+    EXPECT_EQ(t.s().board.moneyLabels[1], "1750");
 }
 
 TEST(CardDrawTiming, PositionAdvancesBeforeTheActionAndTheReshuffleComesAfterIt) {
@@ -137,12 +135,12 @@ TEST(CardDrawTiming, PositionAdvancesBeforeTheActionAndTheReshuffleComesAfterIt)
     DeckWatcher ui;
     Game game(ui, random);
     ui.state = &game.state;
-    game.state.Decks[1][17] = 13; // "Take a Ride on the Reading Railroad" is the last card
-    game.state.Decks[1][13] = 17;
-    game.state.CardPos[1] = 17;
-    game.state.Position[1] = 7;
+    game.state.decks[1][17] = 13; // "Take a Ride on the Reading Railroad" is the last card
+    game.state.decks[1][13] = 17;
+    game.state.nextCard[1] = 17;
+    game.state.positions[1] = 7;
     scriptShuffle(random, {{1, 1, 2}});
-    game.ChanceCard(13);
+    game.playChanceCard(13);
 
     ASSERT_EQ(ui.seen.size(), 5u); // heading, text, landing, purchase question, turned down
     EXPECT_EQ(ui.seen[0].text, heading(1, 13, 17));
@@ -151,18 +149,18 @@ TEST(CardDrawTiming, PositionAdvancesBeforeTheActionAndTheReshuffleComesAfterIt)
     EXPECT_EQ(ui.seen[2].text, landsOn(1, "Reading Railroad $200"));
     EXPECT_EQ(ui.seen[2].chancePos, 18);
     EXPECT_EQ(ui.seen[4].chanceTop, 1); // the old order stands through the whole action
-    EXPECT_EQ(game.state.CardPos[1], 1);
-    EXPECT_EQ(game.state.Decks[1][1], 2);
+    EXPECT_EQ(game.state.nextCard[1], 1);
+    EXPECT_EQ(game.state.decks[1][1], 2);
 }
 
 TEST_F(CardDraw, SeventeenDrawsThenAFreshOrderFromPositionOne) {
     t.ui.acceptAnything(false);
     scriptShuffle(t.random, {{1, 1, 5}});
     for (int n = 1; n <= 18; ++n) {
-        t.s().Position[1] = 7;
-        t.game.LandOn(7);
+        t.s().positions[1] = 7;
+        t.game.landOn(7);
         if (n == 17) {
-            EXPECT_EQ(t.s().CardPos[1], 1);
+            EXPECT_EQ(t.s().nextCard[1], 1);
             EXPECT_EQ(t.random.left(), 0u);
         }
     }
@@ -173,7 +171,7 @@ TEST_F(CardDraw, SeventeenDrawsThenAFreshOrderFromPositionOne) {
     for (int n = 1; n <= 17; ++n)
         EXPECT_EQ(headings[static_cast<std::size_t>(n - 1)], heading(1, n, n));
     EXPECT_EQ(headings[17], heading(1, 5, 1));
-    EXPECT_EQ(t.s().CardPos[1], 2);
+    EXPECT_EQ(t.s().nextCard[1], 2);
 }
 
 TEST(CardMoveTargets, EachMoveCardGoesToItsSquareWithoutSalary) {
@@ -193,18 +191,18 @@ TEST(CardMoveTargets, EachMoveCardGoesToItsSquareWithoutSalary) {
         Table t;
         t.ui.acceptAnything(false);
         draw(t, m.deck, m.card, m.from);
-        EXPECT_EQ(t.s().Position[1], m.to);
+        EXPECT_EQ(t.s().positions[1], m.to);
         ASSERT_GE(t.ui.shown().size(), 3u);
         EXPECT_EQ(t.ui.shown()[2], landsOn(1, m.landing));
-        EXPECT_EQ(t.s().Money[1], 1500);
+        EXPECT_EQ(t.s().money[1], 1500);
     }
 }
 
 TEST_F(CardMoves, AdvanceToGoFromThirtySixOnlyLandsOnGo) {
     t.ui.expect({msg(heading(1, 1, 1)), msg("Advance to Go"), msg(landsOn(1, "Go"))});
     draw(t, 1, 1, 36);
-    EXPECT_EQ(t.s().Money[1], 1500);
-    EXPECT_EQ(t.s().Position[1], 0);
+    EXPECT_EQ(t.s().money[1], 1500);
+    EXPECT_EQ(t.s().positions[1], 0);
 }
 
 TEST(CardMoveTargets, NearestRailroadAndUtilityByDifferenceOfSquareNumbers) {
@@ -222,59 +220,48 @@ TEST(CardMoveTargets, NearestRailroadAndUtilityByDifferenceOfSquareNumbers) {
         Table t;
         t.ui.acceptAnything(false);
         draw(t, c.deck, c.card, c.from);
-        EXPECT_EQ(t.s().Position[1], c.to);
-        EXPECT_EQ(t.s().Money[1], 1500);
+        EXPECT_EQ(t.s().positions[1], c.to);
+        EXPECT_EQ(t.s().money[1], 1500);
     }
-}
-
-TEST(CardMoveTargets, NearestTakesTheEarliestOfEqualValues) {
-    EXPECT_EQ(Game::Nearest(4, 4, 4, 4), 1);
-    EXPECT_EQ(Game::Nearest(5, 2, 2, 9), 2);
-    EXPECT_EQ(Game::Nearest(3, 3, 1, 1), 3);
-    EXPECT_EQ(Game::Nearest(9, 9, 9, 1), 4);
-    EXPECT_EQ(Game::Nearest(2, 7, 999, 999), 1);
-    EXPECT_EQ(Game::Distance(-7), 7);
-    EXPECT_EQ(Game::Distance(7), 7);
-    EXPECT_EQ(Game::Distance(0), 0);
 }
 
 TEST_F(CardMoves, UtilityReachedByCardUsesTheDiceThatBroughtTheToken) {
     t.start(2);
     t.own(12, 2);
-    t.s().Decks[1][1] = 5;
-    t.s().Decks[1][5] = 1;
+    t.s().decks[1][1] = 5;
+    t.s().decks[1][5] = 1;
     t.random.dice(3, 4);
     t.ui.expect({msg(landsOn(1, "Chance")), msg(heading(1, 5, 1)),
                  msg("Advance Token to the Nearest Utility"), msg(landsOn(1, "Electric Company $150")),
                  msg("You Owe $28 to Player 2")});
-    t.game.cmdRoll_Click();
+    t.game.roll();
     EXPECT_EQ(balances(t), "1472 1528 1500 1500");
 }
 
 TEST_F(CardMoves, GoBackThreeFromSevenPaysIncomeTax) {
     t.ui.expect({msg(heading(1, 8, 1)), msg("Go Back Three Spaces"), msg(landsOn(1, "Income Tax"))});
     draw(t, 1, 8, 7);
-    EXPECT_EQ(t.s().Position[1], 4);
-    EXPECT_EQ(t.s().Money[1], 1300);
+    EXPECT_EQ(t.s().positions[1], 4);
+    EXPECT_EQ(t.s().money[1], 1300);
 }
 
 TEST_F(CardMoves, GoBackThreeFromTwentyTwoOffersNewYorkAvenue) {
     t.ui.expect({msg(heading(1, 8, 1)), msg("Go Back Three Spaces"), msg(landsOn(1, "New York Avenue $200")),
                  ask("Buy New York Avenue?", false, "Buy Property"), msg("Property Turned Down")});
     draw(t, 1, 8, 22);
-    EXPECT_EQ(t.s().Position[1], 19);
+    EXPECT_EQ(t.s().positions[1], 19);
 }
 
 TEST_F(CardMoves, GoBackThreeFromThirtySixDrawsACommunityChestCardWithinTheChanceDraw) {
-    t.s().Decks[2][1] = 11;
-    t.s().Decks[2][11] = 1;
+    t.s().decks[2][1] = 11;
+    t.s().decks[2][11] = 1;
     t.ui.expect({msg(heading(1, 8, 1)), msg("Go Back Three Spaces"), msg(landsOn(1, "Community Chest")),
                  msg(heading(2, 11, 1)), msg("Life Insurance Matures Collect $100")});
     draw(t, 1, 8, 36);
-    EXPECT_EQ(t.s().Position[1], 33);
-    EXPECT_EQ(t.s().Money[1], 1600);
-    EXPECT_EQ(t.s().CardPos[1], 2);
-    EXPECT_EQ(t.s().CardPos[2], 2);
+    EXPECT_EQ(t.s().positions[1], 33);
+    EXPECT_EQ(t.s().money[1], 1600);
+    EXPECT_EQ(t.s().nextCard[1], 2);
+    EXPECT_EQ(t.s().nextCard[2], 2);
 }
 
 TEST(MoneyCards, EachPaysOrChargesOnlyTheDrawer) {
@@ -307,8 +294,8 @@ TEST(MoneyCards, EachPaysOrChargesOnlyTheDrawer) {
         draw(t, c.deck, c.card, c.deck == 1 ? 22 : 17);
         EXPECT_TRUE(t.ui.done());
         EXPECT_EQ(balances(t), "1500 1500 " + std::to_string(1500 + c.delta) + " 1500");
-        EXPECT_EQ(t.s().board.moneyLabel[3], std::to_string(1500 + c.delta));
-        EXPECT_EQ(t.s().Position[3], c.deck == 1 ? 22 : 17);
+        EXPECT_EQ(t.s().board.moneyLabels[3], std::to_string(1500 + c.delta));
+        EXPECT_EQ(t.s().positions[3], c.deck == 1 ? 22 : 17);
     }
 }
 
@@ -322,28 +309,28 @@ TEST_F(CardMoney, PayEachPlayerCoversAllFourSeatsWhateverThePlayerCount) {
 
 TEST_F(CardMoney, CollectFromEachPutsAnEmptyBankruptSeatInDebt) {
     t.start(2);
-    t.s().Money[4] = 0;
+    t.s().money[4] = 0;
     t.ui.expect(
         {msg(heading(2, 9, 1)), msg("Grand Opera Opening. Collect $50 from Each Player"), msg(debtText(4))});
     draw(t, 2, 9, 33);
     EXPECT_EQ(balances(t), "1650 1450 1450 -50");
-    EXPECT_EQ(t.s().Debtor, 4);
+    EXPECT_EQ(t.s().debtor, 4);
     EXPECT_EQ(t.s().turn, 4);
 }
 
 TEST_F(CardMoney, PaymentsStopAtTheSixteenBitBounds) {
-    t.s().Money[1] = -32700;
+    t.s().money[1] = -32700;
     for (int p = 2; p <= 4; ++p)
-        t.s().Money[p] = 32750;
+        t.s().money[p] = 32750;
     t.ui.expect({msg(heading(1, 16, 1)), msg("You are Elected Chairman of the Board. Pay Each Player $50"),
                  msg(debtText(1))});
     draw(t, 1, 16, 7);
     EXPECT_EQ(balances(t), "-32768 32767 32767 32767");
 
-    t.s().Money[1] = 32700;
+    t.s().money[1] = 32700;
     t.ui.expect({msg(heading(1, 15, 2)), msg("Your Building and Loan Matures Receive $150")});
     draw(t, 1, 15, 7);
-    EXPECT_EQ(t.s().Money[1], 32767);
+    EXPECT_EQ(t.s().money[1], 32767);
 }
 
 TEST_F(CardJail, GetOutOfJailFreeAddsToTheCountAndStaysInTheDeck) {
@@ -353,8 +340,8 @@ TEST_F(CardJail, GetOutOfJailFreeAddsToTheCountAndStaysInTheDeck) {
                  msg("Get Out of Jail Free")});
     draw(t, 1, 7, 7);
     draw(t, 2, 6, 2);
-    EXPECT_EQ(t.s().JailCards[1], 2);
-    EXPECT_EQ(t.s().Position[1], 2);
+    EXPECT_EQ(t.s().jailCards[1], 2);
+    EXPECT_EQ(t.s().positions[1], 2);
     EXPECT_EQ(order(t, 1), chance);
     EXPECT_EQ(order(t, 2), chest);
 }
@@ -368,8 +355,8 @@ TEST(GoToJailCards, BothJailThePlayerAndShowTheJailLanding) {
                      msg(landsOn(1, "Jail"))});
         draw(t, deck, card, deck == 1 ? 36 : 33);
         EXPECT_TRUE(t.ui.done());
-        EXPECT_EQ(t.s().JailTurns[1], 1);
-        EXPECT_EQ(t.s().Position[1], 10);
-        EXPECT_EQ(t.s().Money[1], 1500);
+        EXPECT_EQ(t.s().jailTurns[1], 1);
+        EXPECT_EQ(t.s().positions[1], 10);
+        EXPECT_EQ(t.s().money[1], 1500);
     }
 }

@@ -9,16 +9,16 @@ namespace {
 
 /// Puts `player` below zero and lets the refresh hold them.
 void holdInDebt(Table& t, int player, i16 money = -10) {
-    t.s().Money[player] = money;
+    t.s().money[player] = money;
     t.ui.expect({msg(debtText(player))});
-    t.game.RefreshMoney();
+    t.game.refreshMoney();
 }
 
 /// `player` goes below zero and gives up.
 void goBankrupt(Table& t, int player) {
     holdInDebt(t, player);
-    t.game.cmdBankrupt_Click();
-    ASSERT_EQ(t.s().Bankrupt[player], kTrue);
+    t.game.giveUp();
+    ASSERT_EQ(t.s().seatOut[player], kTrue);
 }
 
 } // namespace
@@ -28,25 +28,25 @@ TEST(DebtHold, ZeroNeitherHoldsNorReleases) {
     t.start(4);
     t.s().turn = 2;
     t.s().board.endTurnEnabled = true;
-    t.s().Money[1] = 0;
-    t.game.RefreshMoney();
+    t.s().money[1] = 0;
+    t.game.refreshMoney();
     EXPECT_TRUE(t.ui.shown().empty());
-    EXPECT_EQ(t.s().Debtor, 0);
+    EXPECT_EQ(t.s().debtor, 0);
     EXPECT_TRUE(t.s().board.endTurnEnabled);
 
     holdInDebt(t, 1, -5);
     EXPECT_EQ(t.s().turn, 1);
-    EXPECT_EQ(t.s().SavedTurn, 2);
+    EXPECT_EQ(t.s().turnAfterDebt, 2);
     EXPECT_FALSE(t.s().board.endTurnEnabled);
     EXPECT_FALSE(t.s().board.rollEnabled);
-    EXPECT_TRUE(t.s().board.bankruptEnabled);
+    EXPECT_TRUE(t.s().board.giveUpEnabled);
 
-    t.s().Money[1] = 0;
-    t.game.RefreshMoney();
+    t.s().money[1] = 0;
+    t.game.refreshMoney();
     EXPECT_EQ(t.ui.shown().size(), 1u);
-    EXPECT_EQ(t.s().Debtor, 1);
+    EXPECT_EQ(t.s().debtor, 1);
     EXPECT_FALSE(t.s().board.endTurnEnabled);
-    EXPECT_EQ(t.s().board.moneyLabel[1], "0");
+    EXPECT_EQ(t.s().board.moneyLabels[1], "0");
 }
 
 TEST(DebtHold, ReleaseGivesTheTurnBackAndEnablesEndTurnButNotRoll) {
@@ -54,14 +54,14 @@ TEST(DebtHold, ReleaseGivesTheTurnBackAndEnablesEndTurnButNotRoll) {
     t.start(4);
     t.s().turn = 2;
     holdInDebt(t, 1);
-    t.s().Money[1] = 1;
-    t.game.RefreshMoney();
+    t.s().money[1] = 1;
+    t.game.refreshMoney();
     EXPECT_TRUE(t.ui.done());
-    EXPECT_EQ(t.s().Debtor, 0);
+    EXPECT_EQ(t.s().debtor, 0);
     EXPECT_EQ(t.s().turn, 2);
     EXPECT_TRUE(t.s().board.endTurnEnabled);
     EXPECT_FALSE(t.s().board.rollEnabled);
-    EXPECT_TRUE(t.s().board.bankruptEnabled); // a release leaves the button as it is
+    EXPECT_TRUE(t.s().board.giveUpEnabled); // a release leaves the button as it is
 }
 
 TEST(DebtHold, EveryRefreshRepeatsTheMessageAndOverwritesSavedTurn) {
@@ -70,14 +70,14 @@ TEST(DebtHold, EveryRefreshRepeatsTheMessageAndOverwritesSavedTurn) {
     t.s().turn = 2;
     t.s().board.turnLabel = "Player 2's turn";
     holdInDebt(t, 3);
-    EXPECT_EQ(t.s().SavedTurn, 2);
+    EXPECT_EQ(t.s().turnAfterDebt, 2);
     EXPECT_EQ(t.s().turn, 3);
     t.ui.expect({msg(debtText(3))});
-    t.game.RefreshMoney();
+    t.game.refreshMoney();
     EXPECT_TRUE(t.ui.done());
-    EXPECT_EQ(t.s().SavedTurn, 3);
-    t.s().Money[3] = 10;
-    t.game.RefreshMoney();
+    EXPECT_EQ(t.s().turnAfterDebt, 3);
+    t.s().money[3] = 10;
+    t.game.refreshMoney();
     EXPECT_EQ(t.s().turn, 3); // the turn stays with the former debtor
     EXPECT_EQ(t.s().board.turnLabel, "Player 2's turn");
 }
@@ -85,15 +85,15 @@ TEST(DebtHold, EveryRefreshRepeatsTheMessageAndOverwritesSavedTurn) {
 TEST(DebtHold, TwoDebtorsAreHeldInSeatOrderAndTheLaterHoldsTheTurn) {
     Table t;
     t.start(4);
-    t.s().Money[2] = -1;
-    t.s().Money[4] = -300;
+    t.s().money[2] = -1;
+    t.s().money[4] = -300;
     t.ui.expect({msg(debtText(2)), msg(debtText(4))});
-    t.game.RefreshMoney();
+    t.game.refreshMoney();
     EXPECT_TRUE(t.ui.done());
     EXPECT_EQ(t.s().turn, 4);
-    EXPECT_EQ(t.s().Debtor, 4);
-    EXPECT_EQ(t.s().SavedTurn, 2);
-    EXPECT_EQ(t.s().board.moneyLabel[4], "-300");
+    EXPECT_EQ(t.s().debtor, 4);
+    EXPECT_EQ(t.s().turnAfterDebt, 2);
+    EXPECT_EQ(t.s().board.moneyLabels[4], "-300");
 }
 
 TEST(DebtHold, ASeatThatIsOutIsHeldToo) {
@@ -101,12 +101,12 @@ TEST(DebtHold, ASeatThatIsOutIsHeldToo) {
     t.start(2);
     holdInDebt(t, 3, -50);
     EXPECT_EQ(t.s().turn, 3);
-    t.s().Money[3] = 0;
-    t.game.RefreshMoney();
-    EXPECT_EQ(t.s().Debtor, 3);
-    t.game.cmdBankrupt_Click();
+    t.s().money[3] = 0;
+    t.game.refreshMoney();
+    EXPECT_EQ(t.s().debtor, 3);
+    t.game.giveUp();
     EXPECT_EQ(t.s().turn, 1);
-    EXPECT_EQ(t.s().Debtor, 0);
+    EXPECT_EQ(t.s().debtor, 0);
     EXPECT_TRUE(t.ui.done());
 }
 
@@ -116,41 +116,41 @@ TEST(Bankruptcy, MortgagedSquaresKeepTheirCodeAndTheRestGoBackToTheBank) {
     t.own(6, 2);
     t.own(8, 2);
     t.own(39, 2);
-    t.s().Houses[6] = 2;
-    t.s().Owner[39] = 6; // mortgaged
+    t.s().houses[6] = 2;
+    t.s().owners[39] = 6; // mortgaged
     t.own(1, 3);
     holdInDebt(t, 2, -100);
-    t.game.cmdBankrupt_Click();
+    t.game.giveUp();
 
-    EXPECT_EQ(t.s().Bankrupt[2], kTrue);
-    EXPECT_EQ(t.s().Owner[6], 0);
-    EXPECT_EQ(t.s().Owner[8], 0);
-    EXPECT_EQ(t.s().Houses[6], 2);
+    EXPECT_EQ(t.s().seatOut[2], kTrue);
+    EXPECT_EQ(t.s().owners[6], 0);
+    EXPECT_EQ(t.s().owners[8], 0);
+    EXPECT_EQ(t.s().houses[6], 2);
     EXPECT_FALSE(t.s().grid.ticked[2][6]);
     EXPECT_FALSE(t.s().grid.ticked[2][8]);
-    EXPECT_EQ(t.s().Owner[39], 6);
+    EXPECT_EQ(t.s().owners[39], 6);
     EXPECT_TRUE(t.s().grid.ticked[2][39]);
-    EXPECT_EQ(t.s().Owner[1], 3);
-    EXPECT_EQ(t.s().Money[2], 0);
-    EXPECT_EQ(t.s().Money[1], 1500); // nobody collects the debt
-    EXPECT_EQ(t.s().board.moneyLabel[2], "-100");
+    EXPECT_EQ(t.s().owners[1], 3);
+    EXPECT_EQ(t.s().money[2], 0);
+    EXPECT_EQ(t.s().money[1], 1500); // nobody collects the debt
+    EXPECT_EQ(t.s().board.moneyLabels[2], "-100");
     EXPECT_FALSE(t.s().board.tokens[2].visible);
     EXPECT_EQ(t.s().turn, 1);
-    EXPECT_EQ(t.s().Debtor, 0);
+    EXPECT_EQ(t.s().debtor, 0);
     EXPECT_TRUE(t.s().board.endTurnEnabled);
-    EXPECT_FALSE(t.s().board.bankruptEnabled);
+    EXPECT_FALSE(t.s().board.giveUpEnabled);
 }
 
 TEST(Bankruptcy, ButtonLeftEnabledAfterAReleaseMakesTheTurnHolderGiveUp) {
     Table t;
     t.start(4);
     holdInDebt(t, 2);
-    t.s().Money[2] = 5;
-    t.game.RefreshMoney();
+    t.s().money[2] = 5;
+    t.game.refreshMoney();
     ASSERT_EQ(t.s().turn, 1);
-    t.game.cmdBankrupt_Click();
-    EXPECT_EQ(t.s().Bankrupt[1], kTrue);
-    EXPECT_EQ(t.s().Bankrupt[2], 0);
+    t.game.giveUp();
+    EXPECT_EQ(t.s().seatOut[1], kTrue);
+    EXPECT_EQ(t.s().seatOut[2], 0);
     EXPECT_EQ(t.s().turn, 1);
 }
 
@@ -160,19 +160,19 @@ TEST(Winner, LastSeatInPlayWinsAtTheNextEndTurn) {
     goBankrupt(t, 1);
     EXPECT_FALSE(t.ui.ended());
     t.ui.expect({msg("Player 2 WINS!!!")});
-    EXPECT_THROW(t.game.cmdEndTurn_Click(), ProgramEnded);
+    EXPECT_EQ(t.game.endTurn(), ActionResult::Ended);
     EXPECT_TRUE(t.ui.done());
     EXPECT_TRUE(t.ui.ended());
-    EXPECT_EQ(t.s().board.moneyLabel[1], "0");
+    EXPECT_EQ(t.s().board.moneyLabels[1], "0");
 }
 
 TEST(Winner, WinsEvenBelowZero) {
     Table t;
     t.start(2);
     goBankrupt(t, 2);
-    t.s().Money[1] = -30;
+    t.s().money[1] = -30;
     t.ui.expect({msg(debtText(1)), msg("Player 1 WINS!!!")});
-    EXPECT_THROW(t.game.RefreshMoney(), ProgramEnded);
+    EXPECT_THROW(t.game.refreshMoney(), ProgramEnded);
     EXPECT_TRUE(t.ui.done());
     EXPECT_TRUE(t.ui.ended());
 }
@@ -181,7 +181,7 @@ TEST(Winner, NoWinnerWhileTwoSeatsAreInPlay) {
     Table t;
     t.start(3);
     goBankrupt(t, 3);
-    t.game.RefreshMoney();
+    t.game.refreshMoney();
     EXPECT_FALSE(t.ui.ended());
     EXPECT_TRUE(t.ui.done());
 }
@@ -193,7 +193,7 @@ TEST(GameEnd, EveryoneOutEndsTheGameInsteadOfLookingForANextSeat) {
     goBankrupt(t, 2);
     t.start(2); // seats 3 and 4 go out as well
     t.ui.expect({msg("No player is left in the game. The game is over.")});
-    EXPECT_THROW(t.game.cmdEndTurn_Click(), ProgramEnded);
+    EXPECT_EQ(t.game.endTurn(), ActionResult::Ended);
     EXPECT_TRUE(t.ui.done());
     EXPECT_TRUE(t.ui.ended());
 }

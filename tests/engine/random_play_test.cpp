@@ -41,8 +41,8 @@ TEST(Invariants, FreshGameIsSound) {
 
 TEST(Invariants, CatchAGridBoxOutOfStepAndAMortgagedSquareWithHouses) {
     Table t;
-    t.s().Owner[39] = 6;
-    t.s().Houses[39] = 1;
+    t.s().owners[39] = 6;
+    t.s().houses[39] = 1;
     const auto broken = brokenInvariants(t.s());
     ASSERT_EQ(broken.size(), 2u);
     EXPECT_EQ(broken[0], "mortgaged square 39 has houses");

@@ -25,21 +25,21 @@ std::string noLonger(const std::string& title, int player) {
 }
 
 void enterMoney(Table& t, int side, std::string_view text) {
-    t.game.txtMoney_KeyDown(side, kEnterKey, text);
+    t.game.enterMoney(side, std::string(text));
 }
 
 void enterSquare(Table& t, int side, std::string_view text) {
-    t.game.txtProperty_KeyDown(side, kEnterKey, text);
+    t.game.enterSquare(side, std::string(text));
 }
 
 const OfferedSquare& listed(Table& t, int side, int k) {
-    return t.s().trade.propOff[static_cast<std::size_t>(side)][static_cast<std::size_t>(k)];
+    return t.s().trade.squaresOffered[static_cast<std::size_t>(side)][static_cast<std::size_t>(k)];
 }
 
 /// The titles in a side's list, as "Reading Railroad, Oriental Avenue".
 std::string list(Table& t, int side) {
     std::string text;
-    for (const OfferedSquare& label : t.s().trade.propOff[static_cast<std::size_t>(side)])
+    for (const OfferedSquare& label : t.s().trade.squaresOffered[static_cast<std::size_t>(side)])
         if (!label.text.empty()) text += (text.empty() ? "" : ", ") + label.text;
     return text;
 }
@@ -55,7 +55,7 @@ std::vector<std::string> lines(const std::string& text) {
 
 /// The balances of players 1 and 2, as "1500 1500".
 std::string balances(Table& t) {
-    return std::to_string(t.s().Money[1]) + " " + std::to_string(t.s().Money[2]);
+    return std::to_string(t.s().money[1]) + " " + std::to_string(t.s().money[2]);
 }
 
 /// Player 1 (the turn) owns 1 and 3, player 2 owns 39 with two houses; the window is open with player 2.
@@ -63,8 +63,8 @@ void dealTable(Table& t) {
     t.own(1, 1);
     t.own(3, 1);
     t.own(39, 2);
-    t.s().Houses[39] = 2;
-    t.game.lblPlayer_Click(2);
+    t.s().houses[39] = 2;
+    t.game.chooseTradePartner(2);
 }
 
 using TradeMoneyField = TableTest;
@@ -100,53 +100,49 @@ TEST(TradeNumbers, ShowPlainlyWithoutAPointWhenWhole) {
 }
 
 TEST_F(TradeMoneyField, EnterAddsTheAmountToTheRunningSum) {
-    t.game.lblPlayer_Click(2);
+    t.game.chooseTradePartner(2);
     enterMoney(t, 0, "");
-    EXPECT_EQ(t.s().trade.moneyOff[0], "0");
+    EXPECT_EQ(t.s().trade.moneyOffered[0], "0");
     enterMoney(t, 0, "100");
     enterMoney(t, 0, "100");
-    EXPECT_EQ(t.s().trade.moneyOff[0], "200");
+    EXPECT_EQ(t.s().trade.moneyOffered[0], "200");
     enterMoney(t, 0, "-50");
-    EXPECT_EQ(t.s().trade.moneyOff[0], "150");
+    EXPECT_EQ(t.s().trade.moneyOffered[0], "150");
     enterMoney(t, 0, "0.25");
-    EXPECT_EQ(t.s().trade.moneyOff[0], "150.25");
-    t.game.txtMoney_KeyDown(0, 65, "100");
-    EXPECT_EQ(t.s().trade.moneyOff[0], "150.25");
-    EXPECT_EQ(t.s().trade.moneyOff[1], "");
+    EXPECT_EQ(t.s().trade.moneyOffered[0], "150.25");
+    EXPECT_EQ(t.s().trade.moneyOffered[1], "");
     enterMoney(t, 1, "0.1");
     enterMoney(t, 1, "0.2");
-    EXPECT_EQ(t.s().trade.moneyOff[1], "0.3");
+    EXPECT_EQ(t.s().trade.moneyOffered[1], "0.3");
 }
 
 TEST_F(TradeMoneyField, HugeSumsAreShownWithoutBreaking) {
-    t.game.lblPlayer_Click(2);
+    t.game.chooseTradePartner(2);
     enterMoney(t, 0, "1e30");
     enterMoney(t, 0, "1e30");
-    EXPECT_EQ(Game::readNumber(t.s().trade.moneyOff[0]), 2e30);
+    EXPECT_EQ(Game::readNumber(t.s().trade.moneyOffered[0]), 2e30);
     enterMoney(t, 1, std::string(400, '9'));
-    EXPECT_FALSE(t.s().trade.moneyOff[1].empty());
+    EXPECT_FALSE(t.s().trade.moneyOffered[1].empty());
 }
 
 TEST_F(TradePropertyField, RoundsHalvesToEvenAndKeepsTheTypedNumberAsTag) {
     for (const int square : {5, 6, 8, 9})
         t.own(square, 1);
-    t.game.lblPlayer_Click(2);
+    t.game.chooseTradePartner(2);
     for (const char* typed : {"5.4", "6.5", "7.5", "8.5"})
         enterSquare(t, 0, typed);
     EXPECT_EQ(list(t, 0), "Reading Railroad, Oriental Avenue, Vermont Avenue, Vermont Avenue");
-    EXPECT_EQ(listed(t, 0, 0).tag, 5.4);
-    EXPECT_EQ(listed(t, 0, 1).tag, 6.5);
+    EXPECT_EQ(listed(t, 0, 0).typed, 5.4);
+    EXPECT_EQ(listed(t, 0, 1).typed, 6.5);
 }
 
 TEST_F(TradePropertyField, TakesOnlyTheSidesOwnUnmortgagedSquares) {
     dealTable(t);
     t.own(6, 1);
-    t.s().Owner[6] = 5;
-    t.s().Houses[1] = 3;
+    t.s().owners[6] = 5;
+    t.s().houses[1] = 3;
     for (const char* typed : {"6", "12", "39", "abc", ""})
         enterSquare(t, 0, typed);
-    t.game.txtProperty_KeyDown(0, 65, "1");
-    EXPECT_EQ(list(t, 0), "");
     enterSquare(t, 0, "1"); // houses do not matter
     EXPECT_EQ(list(t, 0), "Mediteranean Avenue");
     enterSquare(t, 1, "3");
@@ -168,16 +164,16 @@ TEST_F(TradePropertyField, SevenSquaresAtMostPerSide) {
 
 TEST_F(TradePropertyField, NumbersOffTheBoardAreIgnored) {
     t.own(39, 1);
-    t.game.lblPlayer_Click(2);
+    t.game.chooseTradePartner(2);
     for (const char* typed : {"40", "39.5", "-1", "-0.6", "1e30", "1e400", "-1e400", "65575"})
         enterSquare(t, 0, typed);
     EXPECT_EQ(list(t, 0), "");
 }
 
 TEST_F(TradeHelp, ListsTheTwentyEightSquaresOneALine) {
-    t.game.lblPlayer_Click(2);
+    t.game.chooseTradePartner(2);
     t.ui.acceptAnything(false);
-    t.game.cmdHelp_Click();
+    t.game.showTradeHelp();
     ASSERT_EQ(t.ui.shown().size(), 1u);
     const std::string& text = t.ui.shown()[0];
     EXPECT_FALSE(text.ends_with("\r\n"));
@@ -194,56 +190,56 @@ TEST_F(TradeHelp, ListsTheTwentyEightSquaresOneALine) {
 
 TEST_F(TradeWindow, HeadingClickLoadsNamesOnlyWhenTheWindowIsCreated) {
     t.own(6, 2);
-    t.game.lblPlayer_Click(3);
+    t.game.chooseTradePartner(3);
     EXPECT_TRUE(t.s().trade.open);
-    EXPECT_EQ(t.s().tradeto, 3);
-    EXPECT_EQ(t.s().trade.lblTrader, "Player 1");
-    EXPECT_EQ(t.s().trade.lblTradee, "Player 3");
+    EXPECT_EQ(t.s().tradePartner, 3);
+    EXPECT_EQ(t.s().trade.traderName, "Player 1");
+    EXPECT_EQ(t.s().trade.partnerName, "Player 3");
     enterMoney(t, 0, "5");
 
     t.s().turn = 2;
-    t.game.lblPlayer_Click(4);
-    EXPECT_EQ(t.s().tradeto, 4);
-    EXPECT_EQ(t.s().trade.lblTrader, "Player 1");
-    EXPECT_EQ(t.s().trade.lblTradee, "Player 3");
-    EXPECT_EQ(t.s().trade.moneyOff[0], "5");
+    t.game.chooseTradePartner(4);
+    EXPECT_EQ(t.s().tradePartner, 4);
+    EXPECT_EQ(t.s().trade.traderName, "Player 1");
+    EXPECT_EQ(t.s().trade.partnerName, "Player 3");
+    EXPECT_EQ(t.s().trade.moneyOffered[0], "5");
     enterSquare(t, 0, "6"); // side 0 is whoever holds the turn now
     EXPECT_EQ(list(t, 0), "Oriental Avenue");
 
     t.game.closeTrade();
-    t.game.lblPlayer_Click(1);
-    EXPECT_EQ(t.s().trade.lblTrader, "Player 2");
-    EXPECT_EQ(t.s().trade.lblTradee, "Player 1");
-    EXPECT_EQ(t.s().trade.moneyOff[0], "");
+    t.game.chooseTradePartner(1);
+    EXPECT_EQ(t.s().trade.traderName, "Player 2");
+    EXPECT_EQ(t.s().trade.partnerName, "Player 1");
+    EXPECT_EQ(t.s().trade.moneyOffered[0], "");
     EXPECT_EQ(list(t, 0), "");
 }
 
 TEST_F(TradeOffer, NoChangesNothingButRefreshesTheMoney) {
     dealTable(t);
     enterSquare(t, 0, "1");
-    t.s().Money[1] = 1234;
+    t.s().money[1] = 1234;
     t.ui.expect({ask(question(2), false)});
-    t.game.cmdOffer_Click("100", "50");
+    t.game.finalizeOffer("100", "50");
     EXPECT_EQ(balances(t), "1234 1500");
-    EXPECT_EQ(t.s().Owner[1], 1);
-    EXPECT_EQ(t.s().board.moneyLabel[1], "1234");
+    EXPECT_EQ(t.s().owners[1], 1);
+    EXPECT_EQ(t.s().board.moneyLabels[1], "1234");
 }
 
 TEST_F(TradeOffer, MoneyMovesInFourStepsRoundedEachTime) {
-    t.game.lblPlayer_Click(2);
-    t.s().Money[1] = 100;
-    t.s().Money[2] = 100;
+    t.game.chooseTradePartner(2);
+    t.s().money[1] = 100;
+    t.s().money[2] = 100;
     t.ui.expect({ask(question(2), true)});
-    t.game.cmdOffer_Click("12.5", "");
+    t.game.finalizeOffer("12.5", "");
     EXPECT_EQ(balances(t), "88 112");
 
     // Each side gives 0.5: receiving first, paying second, each result rounded on its own.
-    t.s().Money[1] = 101;
-    t.s().Money[2] = 101;
+    t.s().money[1] = 101;
+    t.s().money[2] = 101;
     t.ui.expect({ask(question(2), true)});
-    t.game.cmdOffer_Click("0.5", "0.5");
+    t.game.finalizeOffer("0.5", "0.5");
     EXPECT_EQ(balances(t), "102 102");
-    EXPECT_EQ(t.s().board.moneyLabel[2], "102");
+    EXPECT_EQ(t.s().board.moneyLabels[2], "102");
 }
 
 TEST_F(TradeOffer, SquaresChangeHandsWithTheirHousesAndFirstPrice) {
@@ -254,58 +250,58 @@ TEST_F(TradeOffer, SquaresChangeHandsWithTheirHousesAndFirstPrice) {
     enterMoney(t, 1, "25");
     const std::string given = list(t, 0), taken = list(t, 1);
     t.ui.expect({ask(question(2), true)});
-    t.game.cmdOffer_Click("", "25");
+    t.game.finalizeOffer("", "25");
     for (const int square : {1, 3}) {
-        EXPECT_EQ(t.s().Owner[square], 2);
+        EXPECT_EQ(t.s().owners[square], 2);
         EXPECT_TRUE(t.s().grid.ticked[2][square]);
         EXPECT_FALSE(t.s().grid.ticked[1][square]);
     }
-    EXPECT_EQ(t.s().Owner[39], 1);
+    EXPECT_EQ(t.s().owners[39], 1);
     EXPECT_TRUE(t.s().grid.ticked[1][39]);
     EXPECT_FALSE(t.s().grid.ticked[2][39]);
-    EXPECT_EQ(t.s().Houses[39], 2);
-    EXPECT_EQ(t.s().PricePaid[39], 400);
-    EXPECT_EQ(t.s().PricePaid[1], 60);
+    EXPECT_EQ(t.s().houses[39], 2);
+    EXPECT_EQ(t.s().pricePaid[39], 400);
+    EXPECT_EQ(t.s().pricePaid[1], 60);
     EXPECT_EQ(balances(t), "1525 1475");
     EXPECT_TRUE(t.s().trade.open);
-    EXPECT_EQ(t.s().trade.moneyOff[1], "25");
+    EXPECT_EQ(t.s().trade.moneyOffered[1], "25");
     EXPECT_EQ(list(t, 0), given);
     EXPECT_EQ(list(t, 1), taken);
 }
 
 TEST_F(TradeOffer, EachFinalizeMovesTheAmountsInTheFieldsAgain) {
-    t.game.lblPlayer_Click(2);
+    t.game.chooseTradePartner(2);
     enterMoney(t, 0, "100");
     enterMoney(t, 0, "100"); // the running sum is not what moves
     t.ui.expect({ask(question(2), true), ask(question(2), true)});
-    t.game.cmdOffer_Click("100", "");
-    EXPECT_EQ(t.s().Money[1], 1400);
-    t.game.cmdOffer_Click("100", "");
+    t.game.finalizeOffer("100", "");
+    EXPECT_EQ(t.s().money[1], 1400);
+    t.game.finalizeOffer("100", "");
     EXPECT_EQ(balances(t), "1300 1700");
 }
 
 TEST_F(TradeOffer, TradingWithOneselfChangesNothing) {
     dealTable(t);
     t.game.closeTrade();
-    t.game.lblPlayer_Click(1);
+    t.game.chooseTradePartner(1);
     enterSquare(t, 0, "1");
     enterSquare(t, 1, "3");
     t.ui.expect({ask(question(1), true)});
-    t.game.cmdOffer_Click("10.5", "");
-    EXPECT_EQ(t.s().Money[1], 1500);
-    EXPECT_EQ(t.s().Owner[1], 1);
-    EXPECT_EQ(t.s().Owner[3], 1);
+    t.game.finalizeOffer("10.5", "");
+    EXPECT_EQ(t.s().money[1], 1500);
+    EXPECT_EQ(t.s().owners[1], 1);
+    EXPECT_EQ(t.s().owners[3], 1);
     EXPECT_TRUE(t.s().grid.ticked[1][1]);
     EXPECT_TRUE(t.s().grid.ticked[1][3]);
 }
 
 TEST_F(TradeOffer, ATradeIntoDebtHoldsTheDebtorAfterTheAnswer) {
-    t.game.lblPlayer_Click(2);
-    t.s().Money[2] = 100;
+    t.game.chooseTradePartner(2);
+    t.s().money[2] = 100;
     t.ui.expect({ask(question(2), true), msg(debtText(2))});
-    t.game.cmdOffer_Click("", "300");
+    t.game.finalizeOffer("", "300");
     EXPECT_EQ(balances(t), "1800 -200");
-    EXPECT_EQ(t.s().Debtor, 2);
+    EXPECT_EQ(t.s().debtor, 2);
     EXPECT_EQ(t.s().turn, 2);
 }
 
@@ -316,10 +312,10 @@ TEST(TradeOfferRefusal, SquareNoLongerItsSidesRefusesTheWholeOffer) {
         std::string refusal;
     };
     const Case cases[] = {
-        {"sold on", [](Table& t) { t.s().Owner[1] = 3; }, noLonger("Mediteranean Avenue", 1)},
-        {"mortgaged since", [](Table& t) { t.s().Owner[39] = 6; }, noLonger("Boardwalk", 2)},
+        {"sold on", [](Table& t) { t.s().owners[1] = 3; }, noLonger("Mediteranean Avenue", 1)},
+        {"mortgaged since", [](Table& t) { t.s().owners[39] = 6; }, noLonger("Boardwalk", 2)},
         {"turn passed", [](Table& t) { t.s().turn = 2; }, noLonger("Mediteranean Avenue", 2)},
-        {"other tradee", [](Table& t) { t.game.lblPlayer_Click(3); }, noLonger("Boardwalk", 3)},
+        {"other tradee", [](Table& t) { t.game.chooseTradePartner(3); }, noLonger("Boardwalk", 3)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -330,10 +326,10 @@ TEST(TradeOfferRefusal, SquareNoLongerItsSidesRefusesTheWholeOffer) {
         c.change(t);
         const GameState before = t.s();
         t.ui.expect({msg(c.refusal)});
-        t.game.cmdOffer_Click("100", "50");
+        t.game.finalizeOffer("100", "50");
         EXPECT_TRUE(t.ui.done());
-        EXPECT_TRUE(t.s().Money == before.Money);
-        EXPECT_TRUE(t.s().Owner == before.Owner);
+        EXPECT_TRUE(t.s().money == before.money);
+        EXPECT_TRUE(t.s().owners == before.owners);
     }
 }
 
@@ -351,21 +347,21 @@ TEST(TradeOfferRefusal, AmountsBeyondWhatTheBankCanCountRefuseTheWholeOffer) {
         Table t;
         dealTable(t);
         enterSquare(t, 0, "1");
-        t.s().Money[1] = static_cast<i16>(c.money1);
-        t.s().Money[2] = static_cast<i16>(c.money2);
+        t.s().money[1] = static_cast<i16>(c.money1);
+        t.s().money[2] = static_cast<i16>(c.money2);
         t.ui.acceptAnything(true);
-        t.game.cmdOffer_Click(c.give0, c.give1);
+        t.game.finalizeOffer(c.give0, c.give1);
         ASSERT_EQ(t.ui.shown().size(), 1u);
         EXPECT_TRUE(t.ui.shown()[0].starts_with(kCannotCarryOut)) << t.ui.shown()[0];
         EXPECT_EQ(balances(t), std::to_string(c.money1) + " " + std::to_string(c.money2));
-        EXPECT_EQ(t.s().Owner[1], 1);
+        EXPECT_EQ(t.s().owners[1], 1);
     }
 }
 
 TEST_F(TradeOffer, BalancesUpToTheTopOfTheRangeAreCarriedOut) {
-    t.game.lblPlayer_Click(2);
-    t.s().Money[1] = 32000;
+    t.game.chooseTradePartner(2);
+    t.s().money[1] = 32000;
     t.ui.expect({ask(question(2), true)});
-    t.game.cmdOffer_Click("", "767.4");
+    t.game.finalizeOffer("", "767.4");
     EXPECT_EQ(balances(t), "32767 733");
 }

@@ -34,13 +34,13 @@ TEST(Numbers, AreWrittenPlainly) {
 TEST(GameLoad, GivesEverySeatStartingMoneyAndTurnOne) {
     Table t;
     for (int p = 1; p <= 4; ++p) {
-        EXPECT_EQ(t.s().Money[p], 1500);
-        EXPECT_EQ(t.s().board.moneyLabel[p], "1500");
+        EXPECT_EQ(t.s().money[p], 1500);
+        EXPECT_EQ(t.s().board.moneyLabels[p], "1500");
         EXPECT_FALSE(t.s().board.tokens[p].visible);
     }
     EXPECT_EQ(t.s().turn, 1);
-    EXPECT_EQ(t.s().CardPos[1], 1);
-    EXPECT_EQ(t.s().CardPos[2], 1);
+    EXPECT_EQ(t.s().nextCard[1], 1);
+    EXPECT_EQ(t.s().nextCard[2], 1);
     EXPECT_EQ(t.random.left(), 0u);
     EXPECT_FALSE(t.s().board.rollEnabled);
 }
@@ -51,8 +51,8 @@ TEST(GameLoad, FirstRollLandsAndMoves) {
     t.random.dice(2, 1);
     t.ui.expect({msg("Player 1 lands on Baltic Avenue $60"), ask("Buy Baltic Avenue?", false, "Buy Property"),
                  msg("Property Turned Down")});
-    t.game.cmdRoll_Click();
+    t.game.roll();
     EXPECT_TRUE(t.ui.done());
-    EXPECT_EQ(t.s().Position[1], 3);
-    EXPECT_EQ(t.s().board.tokens[1].left, 7920 - 750 * 3);
+    EXPECT_EQ(t.s().positions[1], 3);
+    EXPECT_EQ(t.s().board.tokens[1], (TokenView{3, 0, true, true}));
 }

@@ -25,8 +25,8 @@ bool inRange(int value, int low, int high) {
 std::vector<std::string> brokenInvariants(const GameState& s, bool afterHandOver) {
     Report r;
     for (int sq = 0; sq < kSquareCount; ++sq) {
-        const int owner = s.Owner[sq];
-        const int houses = s.Houses[sq];
+        const int owner = s.owners[sq];
+        const int houses = s.houses[sq];
         if (!inRange(owner, 0, 2 * kPlayerCount)) r.fail("owner code ", owner, " on square ", sq);
         if (owner != 0 && !isOwnable(sq)) r.fail("square ", sq, " cannot be owned but has owner ", owner);
         if (!inRange(houses, 0, 5)) r.fail("square ", sq, " has ", houses, " houses");
@@ -43,36 +43,37 @@ std::vector<std::string> brokenInvariants(const GameState& s, bool afterHandOver
     for (int deck = 1; deck <= 2; ++deck) {
         std::vector<int> cards;
         for (int pos = 1; pos <= kCardsPerDeck; ++pos)
-            cards.push_back(s.Decks[deck][pos]);
+            cards.push_back(s.decks[deck][pos]);
         std::sort(cards.begin(), cards.end());
         for (int i = 0; i < kCardsPerDeck; ++i)
             if (cards[static_cast<std::size_t>(i)] != i + 1) {
                 r.fail("deck ", deck, " is not a permutation of 1..17");
                 break;
             }
-        if (!inRange(s.CardPos[deck], 1, kCardsPerDeck))
-            r.fail("deck ", deck, " draws from position ", s.CardPos[deck]);
+        if (!inRange(s.nextCard[deck], 1, kCardsPerDeck))
+            r.fail("deck ", deck, " draws from position ", s.nextCard[deck]);
     }
     for (int p = 1; p <= kPlayerCount; ++p) {
-        if (!inRange(s.JailTurns[p], 0, 4)) r.fail("player ", p, " jail counter ", s.JailTurns[p]);
-        if (s.JailCards[p] < 0) r.fail("player ", p, " holds ", s.JailCards[p], " jail cards");
-        if (s.Bankrupt[p] != 0 && s.Bankrupt[p] != kTrue) r.fail("player ", p, " seat state ", s.Bankrupt[p]);
-        if (!isSquare(s.Position[p])) r.fail("player ", p, " stands on square ", s.Position[p]);
-        if (s.board.moneyLabel[p] != num(s.Money[p]) && s.Bankrupt[p] == 0)
-            r.fail("money label of player ", p, " reads ", s.board.moneyLabel[p], " for ", s.Money[p]);
+        if (!inRange(s.jailTurns[p], 0, 4)) r.fail("player ", p, " jail counter ", s.jailTurns[p]);
+        if (s.jailCards[p] < 0) r.fail("player ", p, " holds ", s.jailCards[p], " jail cards");
+        if (s.seatOut[p] != 0 && s.seatOut[p] != kTrue) r.fail("player ", p, " seat state ", s.seatOut[p]);
+        if (!isSquare(s.positions[p])) r.fail("player ", p, " stands on square ", s.positions[p]);
+        if (s.board.moneyLabels[p] != num(s.money[p]) && s.seatOut[p] == 0)
+            r.fail("money label of player ", p, " reads ", s.board.moneyLabels[p], " for ", s.money[p]);
     }
     if (!isPlayer(s.turn)) r.fail("turn names seat ", s.turn);
-    if (!inRange(s.Debtor, 0, kPlayerCount)) r.fail("debtor ", s.Debtor);
-    if (!inRange(s.SavedTurn, 0, kPlayerCount)) r.fail("saved turn ", s.SavedTurn);
-    if (s.NumPlayers != 0 && !inRange(s.NumPlayers, 2, kPlayerCount))
-        r.fail("number of players ", s.NumPlayers);
-    if (!inRange(s.tradeto, 0, kPlayerCount)) r.fail("trade partner ", s.tradeto);
-    if (s.houseWork.open && !isOwnable(s.PIndex)) r.fail("House Options open on square ", s.PIndex);
+    if (!inRange(s.debtor, 0, kPlayerCount)) r.fail("debtor ", s.debtor);
+    if (!inRange(s.turnAfterDebt, 0, kPlayerCount)) r.fail("saved turn ", s.turnAfterDebt);
+    if (s.playerCount != 0 && !inRange(s.playerCount, 2, kPlayerCount))
+        r.fail("number of players ", s.playerCount);
+    if (!inRange(s.tradePartner, 0, kPlayerCount)) r.fail("trade partner ", s.tradePartner);
+    if (s.houseOptions.open && !isOwnable(s.houseOptionsSquare))
+        r.fail("House Options open on square ", s.houseOptionsSquare);
     // Outside a debt hold, a hand-over leaves the turn with a seat in play.
-    if (afterHandOver && s.Debtor == 0 && s.NumPlayers != 0 &&
-        (s.turn > s.NumPlayers || !isPlayer(s.turn) || s.Bankrupt[s.turn] == kTrue))
+    if (afterHandOver && s.debtor == 0 && s.playerCount != 0 &&
+        (s.turn > s.playerCount || !isPlayer(s.turn) || s.seatOut[s.turn] == kTrue))
         r.fail("the hand-over left the turn with seat ", s.turn, ", which is not in play");
-    const auto& d = s.DiceRoll;
+    const auto& d = s.diceRoll;
     if (d[2] != 0 && (!inRange(d[0], 1, 6) || !inRange(d[1], 1, 6) || d[2] != d[0] + d[1]))
         r.fail("dice ", d[0], " and ", d[1], " with total ", d[2]);
     return r.lines;

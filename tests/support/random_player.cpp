@@ -14,8 +14,8 @@ namespace {
 class SilentUi final : public Ui {
   public:
     explicit SilentUi(std::mt19937_64& rng) : rng_(rng) {}
-    void message(std::string_view, std::string_view) override { ++boxes; }
-    bool ask(std::string_view, std::string_view) override {
+    void tell(const Box&) override { ++boxes; }
+    bool ask(const Box&) override {
         ++boxes;
         return (rng_() & 3) != 0; // Yes three times in four, so squares get bought and built on
     }
@@ -53,19 +53,34 @@ const std::array<const char*, 24> kTexts{"",
                                          "99999999999999999999999999999999999999",
                                          "32767"};
 
-// Relative weights of the actions: turns come most often, so games move on.
-constexpr std::array<int, 17> kWeights{30, 24, 6, 1, 2, 1, 8, 5, 4, 5, 2, 3, 4, 6, 1, 4, 1};
+// Relative weights of the action kinds, in ActionKind order: turns come most often, so games move on.
+constexpr std::array<int, kActionKindCount> kWeights{1, 2, 1, 30, 24, 6, 8, 5, 4, 5, 2, 3, 4, 6, 1, 4, 1};
 
-Action::Kind pickKind(std::uint64_t draw) {
+int weightOf(ActionKind kind) {
+    return kWeights[static_cast<std::size_t>(kind)];
+}
+
+ActionKind pickKind(std::uint64_t draw) {
     int total = 0;
     for (const int w : kWeights)
         total += w;
     int x = static_cast<int>(draw % static_cast<std::uint64_t>(total));
-    for (std::size_t k = 0; k < kWeights.size(); ++k) {
-        if (x < kWeights[k]) return static_cast<Action::Kind>(k);
-        x -= kWeights[k];
+    for (int k = 0; k < kActionKindCount; ++k) {
+        const auto kind = static_cast<ActionKind>(k);
+        if (x < weightOf(kind)) return kind;
+        x -= weightOf(kind);
     }
-    return Action::Roll;
+    return ActionKind::Roll;
+}
+
+/// Fills in the texts of a text action from the list of typical and hostile typing.
+void fillTexts(Action& action, const auto& pick) {
+    auto text = [&] { return std::string(kTexts[static_cast<std::size_t>(pick(kTexts.size()))]); };
+    if (action.kind == ActionKind::EnterMoney || action.kind == ActionKind::EnterSquare) action.text = text();
+    if (action.kind == ActionKind::FinalizeOffer) {
+        action.text = text();
+        action.otherText = text();
+    }
 }
 
 } // namespace
@@ -79,106 +94,41 @@ Action actionFrom(std::uint64_t draw, std::uint64_t detail) {
         return v;
     };
     switch (a.kind) {
-    case Action::Players:
-        a.number = 2 + pick(3);
+    case ActionKind::ChoosePlayers:
+        a.number = 1 + pick(5); // 1 and 5 are refused
         break;
-    case Action::SquareClick:
-        a.number = pick(kSquareCount);
+    case ActionKind::OpenHouseOptions:
+        a.number = pick(kSquareCount + 2) - 1; // -1 and 40 are refused
         break;
-    case Action::Heading:
-        a.number = 1 + pick(kPlayerCount);
+    case ActionKind::ChooseTradePartner:
+        a.number = pick(kPlayerCount + 2); // 0 and 5 are refused
         break;
-    case Action::MoneyKey:
-    case Action::PropertyKey:
-        a.side = pick(2);
-        a.number = pick(4) == 0 ? 65 : kEnterKey; // Enter mostly, another key now and then
-        a.text = kTexts[static_cast<std::size_t>(pick(kTexts.size()))];
-        break;
-    case Action::Offer:
-        a.text = std::string(kTexts[static_cast<std::size_t>(pick(kTexts.size()))]) + "|" +
-                 kTexts[static_cast<std::size_t>(pick(kTexts.size()))];
+    case ActionKind::EnterMoney:
+    case ActionKind::EnterSquare:
+        a.number = pick(3); // side 2 is refused
         break;
     default:
         break;
     }
+    fillTexts(a, pick);
     return a;
 }
 
-std::string Action::describe() const {
-    static constexpr std::array<const char*, 17> names{
-        "Roll",        "EndTurn",     "Bankrupt",  "Players",  "Start",          "Exit",
-        "SquareClick", "BuyHouse",    "SellHouse", "Mortgage", "CloseHouseWork", "Heading",
-        "MoneyKey",    "PropertyKey", "Help",      "Offer",    "CloseTrade"};
-    std::ostringstream out;
-    out << names[kind];
-    if (number != 0) out << '(' << number << ')';
-    if (kind == MoneyKey || kind == PropertyKey) out << "[side " << side << "]";
-    if (!text.empty()) out << " \"" << text << '"';
-    return out.str();
-}
-
-bool perform(Game& game, const Action& a) {
-    try {
-        switch (a.kind) {
-        case Action::Roll:
-            game.cmdRoll_Click();
-            break;
-        case Action::EndTurn:
-            game.cmdEndTurn_Click();
-            break;
-        case Action::Bankrupt:
-            game.cmdBankrupt_Click();
-            break;
-        case Action::Players:
-            game.mnuFilePlayers_Click(a.number);
-            break;
-        case Action::Start:
-            game.mnuFileStart_Click();
-            break;
-        case Action::Exit:
-            game.mnuFileExit_Click();
-            break;
-        case Action::SquareClick:
-            game.Square_Click(a.number);
-            break;
-        case Action::BuyHouse:
-            game.cmdBuyHouse_Click();
-            break;
-        case Action::SellHouse:
-            game.cmdSellHouse_Click();
-            break;
-        case Action::Mortgage:
-            game.cmdMortgage_Click();
-            break;
-        case Action::CloseHouseWork:
-            game.closeHouseWork();
-            break;
-        case Action::Heading:
-            game.lblPlayer_Click(a.number);
-            break;
-        case Action::MoneyKey:
-            game.txtMoney_KeyDown(a.side, a.number, a.text);
-            break;
-        case Action::PropertyKey:
-            game.txtProperty_KeyDown(a.side, a.number, a.text);
-            break;
-        case Action::Help:
-            game.cmdHelp_Click();
-            break;
-        case Action::Offer: {
-            const auto bar = a.text.find('|');
-            game.cmdOffer_Click(a.text.substr(0, bar),
-                                bar == std::string::npos ? "" : a.text.substr(bar + 1));
-            break;
-        }
-        case Action::CloseTrade:
-            game.closeTrade();
-            break;
-        }
-    } catch (const ProgramEnded&) {
-        return false;
+Action randomAvailableAction(const Game& game, std::mt19937_64& rng) {
+    std::vector<Action> available = game.availableActions();
+    int total = 0;
+    for (const Action& a : available)
+        total += weightOf(a.kind);
+    // Exit and Start are always available, so the list is never empty.
+    int x = static_cast<int>(rng() % static_cast<std::uint64_t>(total));
+    std::size_t chosen = 0;
+    while (x >= weightOf(available[chosen].kind)) {
+        x -= weightOf(available[chosen].kind);
+        ++chosen;
     }
-    return true;
+    Action action = std::move(available[chosen]);
+    fillTexts(action, [&rng](std::uint64_t n) { return static_cast<int>(rng() % n); });
+    return action;
 }
 
 RandomPlayReport playRandomly(std::uint64_t seed, long actions, bool check, long actionsPerGame) {
@@ -193,14 +143,14 @@ RandomPlayReport playRandomly(std::uint64_t seed, long actions, bool check, long
         ui.ended = false;
         std::vector<Action> log;
         for (long n = 0; n < actionsPerGame && report.actions < actions; ++n) {
-            const std::uint64_t draw = rng();
-            const Action action = actionFrom(draw, rng());
+            const Action action = randomAvailableAction(game, rng);
             ++report.actions;
             if (check) log.push_back(action);
-            const bool handsOver = action.kind == Action::EndTurn && game.state.board.endTurnEnabled;
-            const bool goesOn = perform(game, action);
-            if (!goesOn) {
-                if (action.kind != Action::Exit) ++report.winners;
+            const bool handsOver = action.kind == ActionKind::EndTurn && game.state.board.endTurnEnabled;
+            const ActionResult result = game.apply(action);
+            if (result == ActionResult::Refused) ++report.refused;
+            if (result == ActionResult::Ended) {
+                if (action.kind != ActionKind::Exit) ++report.winners;
                 break;
             }
             if (!check) continue;
@@ -212,14 +162,14 @@ RandomPlayReport playRandomly(std::uint64_t seed, long actions, bool check, long
                 for (const auto& line : broken)
                     out << "  " << line << '\n';
                 const GameState& st = game.state;
-                out << "  turn " << st.turn << ", players " << st.NumPlayers << ", out";
+                out << "  turn " << st.turn << ", players " << st.playerCount << ", out";
                 for (int p = 1; p <= kPlayerCount; ++p)
-                    out << ' ' << st.Bankrupt[p];
+                    out << ' ' << st.seatOut[p];
                 out << ", money";
                 for (int p = 1; p <= kPlayerCount; ++p)
-                    out << ' ' << st.Money[p];
-                out << ", debtor " << st.Debtor << ", saved turn " << st.SavedTurn << ", dice "
-                    << st.DiceRoll[0] << ' ' << st.DiceRoll[1] << '\n';
+                    out << ' ' << st.money[p];
+                out << ", debtor " << st.debtor << ", saved turn " << st.turnAfterDebt << ", dice "
+                    << st.diceRoll[0] << ' ' << st.diceRoll[1] << '\n';
                 out << "actions of this game:";
                 for (const Action& done : log)
                     out << "\n  " << done.describe();

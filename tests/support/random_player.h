@@ -21,38 +21,6 @@ class SeededRandom final : public RandomSource {
     std::mt19937_64& rng_;
 };
 
-/// One thing a user can do to the game.
-struct Action {
-    enum Kind : std::uint8_t {
-        Roll,
-        EndTurn,
-        Bankrupt,
-        Players,
-        Start,
-        Exit,
-        SquareClick,
-        BuyHouse,
-        SellHouse,
-        Mortgage,
-        CloseHouseWork,
-        Heading,
-        MoneyKey,
-        PropertyKey,
-        Help,
-        Offer,
-        CloseTrade
-    } kind = Roll;
-    int number = 0;   // players, square, heading, side or key
-    int side = 0;     // trade side for the key actions
-    std::string text; // typed text, or the two money fields of an offer joined by '|'
-
-    /// How the action reads in a failure report.
-    std::string describe() const;
-};
-
-/// Carries out `action` on `game`; returns false when the action ended the program.
-bool perform(Game& game, const Action& action);
-
 /// What a run of random play did.
 struct RandomPlayReport {
     std::uint64_t seed = 0;
@@ -60,6 +28,7 @@ struct RandomPlayReport {
     long games = 0;
     long winners = 0;    // games that ended with a winner's or no-player-left message
     long boxes = 0;      // message boxes shown
+    long refused = 0;    // actions the game refused
     std::string failure; // empty when every invariant held: else the seed, game and actions that broke one
 };
 
@@ -68,7 +37,12 @@ struct RandomPlayReport {
 RandomPlayReport playRandomly(std::uint64_t seed, long actions, bool check = true,
                               long actionsPerGame = 3000);
 
-/// Builds one random action from `draws` (used by the fuzzer to turn bytes into actions).
+/// Builds one action of any kind from two draws, available or not, with numbers a little beyond
+/// their ranges now and then (the fuzzer turns bytes into actions with it).
 Action actionFrom(std::uint64_t draw, std::uint64_t detail);
+
+/// One of the actions `game` has available now, drawn with the random player's weights (turns most
+/// often, so games move on), its texts drawn from typical and hostile typing.
+Action randomAvailableAction(const Game& game, std::mt19937_64& rng);
 
 } // namespace dealbrix::testing

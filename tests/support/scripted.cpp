@@ -4,15 +4,15 @@
 
 namespace dealbrix::testing {
 
-Box msg(std::string text, std::string title) {
-    return {Box::Message, std::move(text), std::move(title), false};
+ExpectedBox msg(std::string text, std::string title) {
+    return {ExpectedBox::Message, std::move(text), std::move(title), false};
 }
 
-Box ask(std::string text, bool yes, std::string title) {
-    return {Box::Question, std::move(text), std::move(title), yes};
+ExpectedBox ask(std::string text, bool yes, std::string title) {
+    return {ExpectedBox::Question, std::move(text), std::move(title), yes};
 }
 
-Box landing(int player, int square) {
+ExpectedBox landing(int player, int square) {
     return msg("Player " + std::to_string(player) + " lands on " +
                std::string(squareInfo(square).landingText));
 }
@@ -22,19 +22,22 @@ std::string debtText(int player) {
            " must acheive a positive money balance or declare bankruptcy before continuing";
 }
 
-void ScriptedUi::expect(std::vector<Box> boxes) {
-    for (Box& box : boxes)
+void ScriptedUi::expect(std::vector<ExpectedBox> boxes) {
+    for (ExpectedBox& box : boxes)
         script_.push_back(std::move(box));
 }
 
-bool ScriptedUi::next(Box::Kind kind, std::string_view text, std::string_view title) {
+bool ScriptedUi::next(ExpectedBox::Kind kind, const Box& shown) {
+    const std::string_view text = shown.text;
+    const std::string_view title = shown.title;
     shown_.emplace_back(text);
+    boxes_.push_back(shown);
     if (lenient_ && script_.empty()) return lenientAnswer_;
     if (script_.empty()) {
         ADD_FAILURE() << "unexpected box: \"" << text << "\"";
         return false;
     }
-    const Box box = script_.front();
+    const ExpectedBox box = script_.front();
     script_.pop_front();
     EXPECT_EQ(box.kind, kind) << "box \"" << text << "\"";
     EXPECT_EQ(box.text, text);
@@ -42,12 +45,12 @@ bool ScriptedUi::next(Box::Kind kind, std::string_view text, std::string_view ti
     return box.answer;
 }
 
-void ScriptedUi::message(std::string_view text, std::string_view title) {
-    next(Box::Message, text, title);
+void ScriptedUi::tell(const Box& box) {
+    next(ExpectedBox::Message, box);
 }
 
-bool ScriptedUi::ask(std::string_view text, std::string_view title) {
-    return next(Box::Question, text, title);
+bool ScriptedUi::ask(const Box& question) {
+    return next(ExpectedBox::Question, question);
 }
 
 void ScriptedUi::endProgram() {
@@ -95,14 +98,14 @@ ScriptedRandom ScriptedRandom::withDecksInOrder() {
 Table::Table() : random(ScriptedRandom::withDecksInOrder()), game(ui, random) {}
 
 void Table::start(int players) {
-    game.mnuFilePlayers_Click(players);
-    game.mnuFileStart_Click();
+    game.choosePlayers(players);
+    game.start();
 }
 
 void Table::own(int square, int player) {
-    s().Owner[square] = static_cast<i16>(player);
+    s().owners[square] = static_cast<i16>(player);
     s().grid.ticked[player][square] = true;
-    s().PricePaid[square] = squareInfo(square).price;
+    s().pricePaid[square] = squareInfo(square).price;
 }
 
 } // namespace dealbrix::testing

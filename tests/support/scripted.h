@@ -12,7 +12,7 @@
 namespace dealbrix::testing {
 
 /// One box the rules are expected to show: its text, its title, and for questions the answer to give.
-struct Box {
+struct ExpectedBox {
     enum Kind { Message, Question } kind;
     std::string text;
     std::string title;
@@ -20,12 +20,12 @@ struct Box {
 };
 
 /// Expects an OK box with `text` (and `title`, empty for the program's own caption).
-Box msg(std::string text, std::string title = {});
+ExpectedBox msg(std::string text, std::string title = {});
 /// Expects a Yes/No question with `text`, answered `yes`.
-Box ask(std::string text, bool yes, std::string title = {});
+ExpectedBox ask(std::string text, bool yes, std::string title = {});
 
 /// The landing message of `player` on `square`.
-Box landing(int player, int square);
+ExpectedBox landing(int player, int square);
 /// The text of the debt hold's message for `player`.
 std::string debtText(int player);
 
@@ -33,26 +33,29 @@ std::string debtText(int player);
 /// test; `done()` tells whether the whole script was used.
 class ScriptedUi final : public Ui {
   public:
-    void message(std::string_view text, std::string_view title) override;
-    bool ask(std::string_view text, std::string_view title) override;
+    void tell(const Box& box) override;
+    bool ask(const Box& question) override;
     void endProgram() override;
 
     /// Appends boxes to the script.
-    void expect(std::vector<Box> boxes);
+    void expect(std::vector<ExpectedBox> boxes);
     /// Answers every question with `yes` and accepts any box, recording them (no script).
     void acceptAnything(bool yes) { lenient_ = true, lenientAnswer_ = yes; }
     /// True when every scripted box has been shown.
     bool done() const { return script_.empty(); }
     /// The texts of every box shown so far, in order.
     const std::vector<std::string>& shown() const { return shown_; }
+    /// Every box shown so far, typed, in order.
+    const std::vector<Box>& boxes() const { return boxes_; }
     /// True once the rules have ended the program.
     bool ended() const { return ended_; }
 
   private:
-    bool next(Box::Kind kind, std::string_view text, std::string_view title);
+    bool next(ExpectedBox::Kind kind, const Box& box);
 
-    std::deque<Box> script_;
+    std::deque<ExpectedBox> script_;
     std::vector<std::string> shown_;
+    std::vector<Box> boxes_;
     bool lenient_ = false;
     bool lenientAnswer_ = false;
     bool ended_ = false;

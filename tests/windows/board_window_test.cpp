@@ -1,7 +1,7 @@
 #include "boxes.h"
-#include "housework.h"
-#include "properties.h"
-#include "trade.h"
+#include "house_options_window.h"
+#include "ownership_grid.h"
+#include "trade_window.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -66,7 +66,7 @@ struct WatchedBoard {
     bool programEnded = false;
     QtUi ui;
     Game game;
-    Form1 board;
+    BoardWindow board;
 
     WatchedBoard()
         : random(ScriptedRandom::withDecksInOrder()), ui([this] { programEnded = true; },
@@ -74,9 +74,7 @@ struct WatchedBoard {
                                                              if (onBox) onBox(box);
                                                              return boxes.runner()(box);
                                                          }),
-          game(ui, random), board(game) {
-        ui.setParentWindow(&board);
-        ui.setBeforeBox([this] { board.syncAll(); });
+          game(ui, random), board(game, ui) {
         board.showWithGrid();
     }
 };
@@ -217,7 +215,7 @@ TEST(BoardWindow, PassedGoShowsWhileTheTokenStandsOnItsOldSquare) {
     w.board.findChild<QAction*>("mnuFilePlayers2Players")->trigger();
     w.board.findChild<QAction*>("mnuFileStart")->trigger();
     QCoreApplication::processEvents();
-    w.game.state.Position[1] = 35; // player 1 has come round to Short Line; the token is still drawn on Go
+    w.game.state.positions[1] = 35; // player 1 has come round to Short Line; the token is still drawn on Go
     const QPoint before = control(&w.board, token(1))->pos();
     QStringList seen;
     w.onBox = [&](const QMessageBox& box) {
@@ -254,13 +252,13 @@ TEST(BoardWindow, ClosingTheBoardClosesTheOtherWindows) {
     w.start(2);
     w.board.clickSquare(39);
     w.board.clickPlayerHeading(2);
-    ASSERT_NE(w.board.houseWork(), nullptr);
-    ASSERT_NE(w.board.trade(), nullptr);
-    ASSERT_TRUE(w.board.properties()->isVisible());
+    ASSERT_NE(w.board.houseOptionsWindow(), nullptr);
+    ASSERT_NE(w.board.tradeWindow(), nullptr);
+    ASSERT_TRUE(w.board.grid()->isVisible());
     EXPECT_TRUE(w.board.close());
     QCoreApplication::processEvents();
-    EXPECT_FALSE(w.board.properties()->isVisible());
-    EXPECT_TRUE(w.board.houseWork() == nullptr || !w.board.houseWork()->isVisible());
-    EXPECT_TRUE(w.board.trade() == nullptr || !w.board.trade()->isVisible());
+    EXPECT_FALSE(w.board.grid()->isVisible());
+    EXPECT_TRUE(w.board.houseOptionsWindow() == nullptr || !w.board.houseOptionsWindow()->isVisible());
+    EXPECT_TRUE(w.board.tradeWindow() == nullptr || !w.board.tradeWindow()->isVisible());
     EXPECT_TRUE(w.boxes.shown().empty());
 }

@@ -10,8 +10,8 @@
 
 namespace dealbrix::testing {
 
-void ScriptedBoxes::expect(std::vector<Box> boxes) {
-    for (Box& box : boxes)
+void ScriptedBoxes::expect(std::vector<ExpectedBox> boxes) {
+    for (ExpectedBox& box : boxes)
         script_.push_back(std::move(box));
 }
 
@@ -26,13 +26,13 @@ QMessageBox::StandardButton ScriptedBoxes::answer(QMessageBox& box) {
         ADD_FAILURE() << "unexpected box: \"" << text << "\"";
         return QMessageBox::No;
     }
-    const Box expected = script_.front();
+    const ExpectedBox expected = script_.front();
     script_.pop_front();
     EXPECT_EQ(expected.text, text);
     EXPECT_EQ(QString::fromStdString(expected.title.empty() ? std::string(kProgramName) : expected.title),
               box.windowTitle());
     const auto buttons = box.standardButtons();
-    if (expected.kind == Box::Question) {
+    if (expected.kind == ExpectedBox::Question) {
         EXPECT_EQ(buttons, QMessageBox::Yes | QMessageBox::No) << text;
         return expected.answer ? QMessageBox::Yes : QMessageBox::No;
     }
@@ -42,9 +42,7 @@ QMessageBox::StandardButton ScriptedBoxes::answer(QMessageBox& box) {
 
 Windows::Windows()
     : random(ScriptedRandom::withDecksInOrder()), ui([this] { programEnded = true; }, boxes.runner()),
-      game(ui, random), board(game) {
-    ui.setParentWindow(&board);
-    ui.setBeforeBox([this] { board.syncAll(); });
+      game(ui, random), board(game, ui) {
     board.showWithGrid();
 }
 
@@ -68,8 +66,8 @@ void Windows::click(QWidget* window, const char* objectName) {
 }
 
 void own(Windows& w, int square, int player, bool mortgaged) {
-    w.s().Owner[square] = static_cast<i16>(mortgaged ? player + kPlayerCount : player);
-    w.s().PricePaid[square] = squareInfo(square).price;
+    w.s().owners[square] = static_cast<i16>(mortgaged ? player + kPlayerCount : player);
+    w.s().pricePaid[square] = squareInfo(square).price;
     w.s().grid.ticked[player][square] = true;
     w.board.syncAll();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Window-test support: real message boxes answered from a script, and the board with its game.
 
-#include "form1.h"
+#include "board_window.h"
 #include "qt_ui.h"
 #include "scripted.h"
 
@@ -18,8 +18,8 @@ namespace dealbrix::testing {
 /// the script (text, caption, buttons) and gets the scripted answer.
 class ScriptedBoxes {
   public:
-    /// Appends boxes to the script; a Box's empty title stands for the "Dealbrix" caption.
-    void expect(std::vector<Box> boxes);
+    /// Appends boxes to the script; a ExpectedBox's empty title stands for the "Dealbrix" caption.
+    void expect(std::vector<ExpectedBox> boxes);
     /// True when every scripted box has been shown.
     bool done() const { return script_.empty(); }
     /// Texts of all boxes shown so far.
@@ -30,7 +30,7 @@ class ScriptedBoxes {
   private:
     QMessageBox::StandardButton answer(QMessageBox& box);
 
-    std::deque<Box> script_;
+    std::deque<ExpectedBox> script_;
     std::vector<std::string> shown_;
 };
 
@@ -41,7 +41,7 @@ struct Windows {
     bool programEnded = false;
     QtUi ui;
     Game game;
-    Form1 board;
+    BoardWindow board;
 
     Windows();
     GameState& s() { return game.state; }

@@ -28,14 +28,14 @@ QString buttons(Windows& w) {
 }
 
 /// Rolls `a` and `b` through the Roll button and answers the boxes that follow.
-void roll(Windows& w, int a, int b, std::vector<Box> boxes) {
+void roll(Windows& w, int a, int b, std::vector<ExpectedBox> boxes) {
     w.random.dice(a, b);
     w.boxes.expect(std::move(boxes));
     w.click(&w.board, "cmdRoll");
     EXPECT_TRUE(w.boxes.done()) << "roll " << a << "+" << b;
 }
 
-void endTurn(Windows& w, std::vector<Box> boxes = {}) {
+void endTurn(Windows& w, std::vector<ExpectedBox> boxes = {}) {
     w.boxes.expect(std::move(boxes));
     w.click(&w.board, "cmdEndTurn");
     EXPECT_TRUE(w.boxes.done());
@@ -71,8 +71,8 @@ TEST(WholeGame, TwoPlayersPlayUntilOneGivesUpAndTheOtherWins) {
     endTurn(w);
 
     // Player 2, short of cash, owes four times the dice on Electric Company and is held for the debt.
-    w.s().Money[2] = 20;
-    const Box debt = msg(debtText(2));
+    w.s().money[2] = 20;
+    const ExpectedBox debt = msg(debtText(2));
     roll(w, 4, 5,
          {msg("Player 2 lands on Electric Company $150"), msg("You Owe $36 to Player 1"), debt, debt});
     EXPECT_EQ(labelText(w, "Label1(2)"), "-16");

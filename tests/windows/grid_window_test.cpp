@@ -1,7 +1,7 @@
 #include "boxes.h"
-#include "housework.h"
-#include "properties.h"
-#include "trade.h"
+#include "house_options_window.h"
+#include "ownership_grid.h"
+#include "trade_window.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -53,8 +53,8 @@ const Row kRows[] = {
 constexpr int kBoxLeft[] = {0, 0, 2520, 5160, 7680};
 constexpr int kHeadingLeft[] = {0, 120, 2640, 5280, 7800};
 
-Properties& grid(Windows& w) {
-    return *w.board.properties();
+OwnershipGrid& grid(Windows& w) {
+    return *w.board.grid();
 }
 
 QCheckBox* box(Windows& w, int player, int square) {
@@ -137,13 +137,13 @@ TEST(GridWindow, BoxesFollowPurchaseMortgageAndBankruptcy) {
     w.click(&w.board, "cmdEndTurn");
 
     w.board.clickSquare(6);
-    w.click(w.board.houseWork(), "cmdMortgage");
-    EXPECT_EQ(w.s().Owner[6], 5);
+    w.click(w.board.houseOptionsWindow(), "cmdMortgage");
+    EXPECT_EQ(w.s().owners[6], 5);
     EXPECT_EQ(ticked(w), QStringList{"1:6"});
 
-    w.s().Money[1] = 20; // too little for the next purchase
+    w.s().money[1] = 20; // too little for the next purchase
     w.random.dice(1, 2);
-    const Box debt = msg(debtText(1));
+    const ExpectedBox debt = msg(debtText(1));
     w.boxes.expect({msg("Player 1 lands on Connecticut Avenue $120"),
                     ask("Buy Connecticut Avenue?", true, "Buy Property"),
                     msg("Connecticut Avenue Bought by player 1"), debt, debt});
@@ -171,15 +171,15 @@ TEST(GridWindow, HeadingOpensTradeAndALaterHeadingOnlyChangesTheOtherParty) {
     Windows w;
     w.start(4);
     QTest::mouseClick(heading(w, 3), Qt::LeftButton);
-    EXPECT_EQ(w.s().tradeto, 3);
-    Trade* trade = w.board.trade();
+    EXPECT_EQ(w.s().tradePartner, 3);
+    TradeWindow* trade = w.board.tradeWindow();
     ASSERT_NE(trade, nullptr);
     EXPECT_TRUE(trade->isVisible());
     EXPECT_EQ(trade->findChild<QLabel*>("lblTradee")->text(), "Player 3");
 
     QTest::mouseClick(heading(w, 2), Qt::LeftButton);
-    EXPECT_EQ(w.s().tradeto, 2);
-    EXPECT_EQ(w.board.trade(), trade);
+    EXPECT_EQ(w.s().tradePartner, 2);
+    EXPECT_EQ(w.board.tradeWindow(), trade);
     EXPECT_TRUE(trade->isVisible());
     EXPECT_EQ(trade->findChild<QLabel*>("lblTradee")->text(), "Player 3");
     EXPECT_TRUE(w.boxes.shown().empty());

@@ -1,5 +1,5 @@
 #include "boxes.h"
-#include "housework.h"
+#include "house_options_window.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -25,7 +25,7 @@ void clickSquare(Windows& w, int square) {
 }
 
 template <class T> T* part(Windows& w, const char* name) {
-    HouseWork* window = w.board.houseWork();
+    HouseOptionsWindow* window = w.board.houseOptionsWindow();
     EXPECT_NE(window, nullptr) << "House Options is closed";
     T* found = window == nullptr ? nullptr : window->findChild<T*>(QString::fromLatin1(name));
     EXPECT_NE(found, nullptr) << name;
@@ -47,11 +47,11 @@ QString buttons(Windows& w) {
     return (on ? "on " : "off ") + button(w, "cmdMortgage")->text();
 }
 
-void closeHouseWork(Windows& w) {
-    ASSERT_NE(w.board.houseWork(), nullptr);
-    w.board.houseWork()->close();
+void closeHouseOptions(Windows& w) {
+    ASSERT_NE(w.board.houseOptionsWindow(), nullptr);
+    w.board.houseOptionsWindow()->close();
     QCoreApplication::processEvents();
-    ASSERT_EQ(w.board.houseWork(), nullptr);
+    ASSERT_EQ(w.board.houseOptionsWindow(), nullptr);
 }
 
 } // namespace
@@ -60,14 +60,14 @@ TEST(HouseOptionsWindow, LayoutTitleFontAndTabOrder) {
     Windows w;
     w.start(2);
     clickSquare(w, 39);
-    HouseWork* window = w.board.houseWork();
+    HouseOptionsWindow* window = w.board.houseOptionsWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), "House Options");
     EXPECT_EQ(window->size(), QSize(622, 310));
     EXPECT_TRUE(window->isVisible());
     auto* label = part<QLabel>(w, "lblTitle");
     EXPECT_EQ(label->geometry(), pixels(1080, 360, 6975, 855));
-    EXPECT_EQ(label->font().family(), "MS Sans Serif");
+    EXPECT_EQ(label->font().family(), kFontFamily);
     EXPECT_EQ(label->font().pointSize(), 24);
     EXPECT_TRUE(label->alignment() & Qt::AlignHCenter);
     EXPECT_EQ(button(w, "cmdBuyHouse")->geometry(), pixels(960, 1680, 7095, 735));
@@ -84,11 +84,11 @@ TEST(HouseOptionsWindow, SquaresThatCannotBeOwnedOpenNothing) {
     w.start(2);
     for (int square : {0, 2, 4, 7, 10, 17, 20, 22, 30, 33, 36, 38})
         clickSquare(w, square);
-    EXPECT_EQ(w.board.houseWork(), nullptr);
-    EXPECT_EQ(w.s().PIndex, 0);
+    EXPECT_EQ(w.board.houseOptionsWindow(), nullptr);
+    EXPECT_EQ(w.s().houseOptionsSquare, 0);
     clickSquare(w, 39);
     clickSquare(w, 30);
-    EXPECT_EQ(w.s().PIndex, 39);
+    EXPECT_EQ(w.s().houseOptionsSquare, 39);
     EXPECT_TRUE(w.boxes.shown().empty());
 }
 
@@ -103,7 +103,7 @@ TEST(HouseOptionsWindow, ButtonsServeOnlyTheCurrentPlayersOwnSquares) {
     for (const auto& [square, expected] : cases) {
         clickSquare(w, square);
         EXPECT_EQ(buttons(w), expected) << square;
-        closeHouseWork(w);
+        closeHouseOptions(w);
     }
 }
 
@@ -118,7 +118,7 @@ TEST(HouseOptionsWindow, TitleNamesTheSquareInItsGroupColour) {
         EXPECT_EQ(title(w), name);
         const QImage picture = part<QLabel>(w, "lblTitle")->grab().toImage();
         EXPECT_EQ(picture.pixelColor(2, 2).rgb(), colour.rgb()) << square;
-        closeHouseWork(w);
+        closeHouseOptions(w);
     }
 }
 
@@ -128,10 +128,10 @@ TEST(HouseOptionsWindow, ASecondSquareClickKeepsTheLoadedTitleAndButtons) {
     own(w, 1, 1);
     own(w, 39, 2);
     clickSquare(w, 1);
-    HouseWork* window = w.board.houseWork();
+    HouseOptionsWindow* window = w.board.houseOptionsWindow();
     clickSquare(w, 39);
-    EXPECT_EQ(w.board.houseWork(), window);
-    EXPECT_EQ(w.s().PIndex, 39);
+    EXPECT_EQ(w.board.houseOptionsWindow(), window);
+    EXPECT_EQ(w.s().houseOptionsSquare, 39);
     EXPECT_EQ(title(w), "Mediteranean Avenue");
     EXPECT_EQ(buttons(w), "on Mortgage");
     // Judged for square 39, which is not player 1's.
@@ -139,8 +139,8 @@ TEST(HouseOptionsWindow, ASecondSquareClickKeepsTheLoadedTitleAndButtons) {
     w.click(window, "cmdBuyHouse");
     w.click(window, "cmdMortgage");
     EXPECT_TRUE(w.boxes.done());
-    EXPECT_EQ(w.s().Owner[39], 2);
-    EXPECT_EQ(w.s().Money[1], 1500);
+    EXPECT_EQ(w.s().owners[39], 2);
+    EXPECT_EQ(w.s().money[1], 1500);
 }
 
 TEST(HouseOptionsWindow, ClosingDiscardsTheWindowAndTheNextClickLoadsAfresh) {
@@ -149,10 +149,10 @@ TEST(HouseOptionsWindow, ClosingDiscardsTheWindowAndTheNextClickLoadsAfresh) {
     own(w, 1, 1);
     clickSquare(w, 1);
     EXPECT_EQ(buttons(w), "on Mortgage");
-    closeHouseWork(w);
+    closeHouseOptions(w);
     clickSquare(w, 39);
-    ASSERT_NE(w.board.houseWork(), nullptr);
-    EXPECT_TRUE(w.board.houseWork()->isVisible());
+    ASSERT_NE(w.board.houseOptionsWindow(), nullptr);
+    EXPECT_TRUE(w.board.houseOptionsWindow()->isVisible());
     EXPECT_EQ(title(w), "Boardwalk");
     EXPECT_EQ(buttons(w), "off Mortgage");
 }
@@ -165,9 +165,9 @@ TEST(HouseOptionsWindow, BuyHouseAddsAHouseAndChargesThePlayer) {
     clickSquare(w, 1);
     w.boxes.expect({ask("Are you sure you want to buy a house here?", true),
                     msg("House successfully purchased. Mediteranean Avenue now has 1 houses")});
-    w.click(w.board.houseWork(), "cmdBuyHouse");
+    w.click(w.board.houseOptionsWindow(), "cmdBuyHouse");
     EXPECT_TRUE(w.boxes.done());
-    EXPECT_EQ(w.s().Houses[1], 1);
+    EXPECT_EQ(w.s().houses[1], 1);
     EXPECT_EQ(w.board.findChild<QLabel*>("Label1(1)")->text(), "1450");
 }
 
@@ -177,12 +177,12 @@ TEST(HouseOptionsWindow, MortgageTogglesTheCaptionAndPaysHalfThePrice) {
     own(w, 37, 1);
     clickSquare(w, 37);
     QLabel* money = w.board.findChild<QLabel*>("Label1(1)");
-    w.click(w.board.houseWork(), "cmdMortgage");
-    EXPECT_EQ(w.s().Owner[37], 5);
+    w.click(w.board.houseOptionsWindow(), "cmdMortgage");
+    EXPECT_EQ(w.s().owners[37], 5);
     EXPECT_EQ(money->text(), "1675");
     EXPECT_EQ(button(w, "cmdMortgage")->text(), "Unmortgage");
-    w.click(w.board.houseWork(), "cmdMortgage");
-    EXPECT_EQ(w.s().Owner[37], 1);
+    w.click(w.board.houseOptionsWindow(), "cmdMortgage");
+    EXPECT_EQ(w.s().owners[37], 1);
     EXPECT_EQ(money->text(), "1500");
     EXPECT_EQ(button(w, "cmdMortgage")->text(), "Mortgage");
     EXPECT_TRUE(w.boxes.shown().empty());

@@ -1,7 +1,7 @@
 #include "boxes.h"
-#include "housework.h"
-#include "properties.h"
-#include "trade.h"
+#include "house_options_window.h"
+#include "ownership_grid.h"
+#include "trade_window.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -99,16 +99,16 @@ TEST(Keyboard, EnterOnAnOwnableSquareOpensHouseOptionsAsAClickDoes) {
     press(Qt::Key_Tab);
     press(Qt::Key_Up); // square 39, Boardwalk
     press(Qt::Key_Return);
-    ASSERT_NE(w.board.houseWork(), nullptr);
-    EXPECT_EQ(w.s().PIndex, 39);
-    EXPECT_EQ(w.board.houseWork()->findChild<QLabel*>("lblTitle")->text(), "Boardwalk");
+    ASSERT_NE(w.board.houseOptionsWindow(), nullptr);
+    EXPECT_EQ(w.s().houseOptionsSquare, 39);
+    EXPECT_EQ(w.board.houseOptionsWindow()->findChild<QLabel*>("lblTitle")->text(), "Boardwalk");
     // Enter on Go, which cannot be owned, opens nothing and leaves the square in place.
-    w.board.houseWork()->close();
+    w.board.houseOptionsWindow()->close();
     press(Qt::Key_Down);
     EXPECT_EQ(focusName(), "Square(0)");
     press(Qt::Key_Space);
-    EXPECT_EQ(w.board.houseWork(), nullptr);
-    EXPECT_EQ(w.s().PIndex, 39);
+    EXPECT_EQ(w.board.houseOptionsWindow(), nullptr);
+    EXPECT_EQ(w.s().houseOptionsSquare, 39);
 }
 
 TEST(Keyboard, RollAndEndTurnArePressedFromTheKeyboardAndTheFocusFollowsThem) {
@@ -131,15 +131,15 @@ TEST(Keyboard, RollAndEndTurnArePressedFromTheKeyboardAndTheFocusFollowsThem) {
 
 TEST(Keyboard, GridHeadingsOpenTheTradeWindowFromTheKeyboard) {
     Windows w;
-    Properties* grid = w.board.properties();
+    OwnershipGrid* grid = w.board.grid();
     ASSERT_TRUE(activate(grid));
     auto* heading = grid->findChild<QLabel*>("lblPlayer(3)");
     ASSERT_NE(heading, nullptr);
     EXPECT_EQ(heading->focusPolicy() & Qt::TabFocus, Qt::TabFocus);
     heading->setFocus(Qt::TabFocusReason);
     press(Qt::Key_Return);
-    EXPECT_EQ(w.s().tradeto, 3);
-    EXPECT_NE(w.board.trade(), nullptr);
+    EXPECT_EQ(w.s().tradePartner, 3);
+    EXPECT_NE(w.board.tradeWindow(), nullptr);
 }
 
 TEST(ScreenReader, MoneyLinesNameTheirPlayerAndTokensTheirSquare) {
@@ -173,17 +173,21 @@ TEST(ScreenReader, EveryMessageBoxIsARealBoxNamedByItsCaptionAndText) {
                 description = box.accessibleDescription();
                 return QMessageBox::Ok;
             });
-    ui.message("Player 3 Passed GO", {});
+    ui.tell({.kind = BoxKind::PassedGo, .seat = 3, .text = "Player 3 Passed GO"});
     ASSERT_NE(seen, nullptr);
     EXPECT_EQ(name, "Dealbrix");
     EXPECT_EQ(description, "Player 3 Passed GO");
-    ui.ask("Buy Boardwalk?", "Buy Property");
+    ui.ask({.kind = BoxKind::PurchaseOffer,
+            .seat = 3,
+            .square = 39,
+            .title = "Buy Property",
+            .text = "Buy Boardwalk?"});
     EXPECT_EQ(name, "Buy Property");
 }
 
 TEST(ScreenReader, SecondaryWindowsAreWindowsAndPicturesCanBePressed) {
     Windows w;
-    QAccessibleInterface* grid = QAccessible::queryAccessibleInterface(w.board.properties());
+    QAccessibleInterface* grid = QAccessible::queryAccessibleInterface(w.board.grid());
     ASSERT_NE(grid, nullptr);
     EXPECT_EQ(grid->role(), QAccessible::Window);
     EXPECT_EQ(grid->text(QAccessible::Name), "Properties");
@@ -197,16 +201,17 @@ TEST(ScreenReader, SecondaryWindowsAreWindowsAndPicturesCanBePressed) {
         boardwalk->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
     boardwalk->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     QCoreApplication::processEvents();
-    ASSERT_NE(w.board.houseWork(), nullptr);
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(w.board.houseWork())->role(), QAccessible::Window);
+    ASSERT_NE(w.board.houseOptionsWindow(), nullptr);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(w.board.houseOptionsWindow())->role(),
+              QAccessible::Window);
 
     QAccessibleInterface* heading =
-        QAccessible::queryAccessibleInterface(w.board.properties()->findChild<QWidget*>("lblPlayer(2)"));
+        QAccessible::queryAccessibleInterface(w.board.grid()->findChild<QWidget*>("lblPlayer(2)"));
     heading->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     QCoreApplication::processEvents();
-    EXPECT_EQ(w.s().tradeto, 2);
-    ASSERT_NE(w.board.trade(), nullptr);
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(w.board.trade())->text(QAccessible::Name), "Trade");
+    EXPECT_EQ(w.s().tradePartner, 2);
+    ASSERT_NE(w.board.tradeWindow(), nullptr);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(w.board.tradeWindow())->text(QAccessible::Name), "Trade");
 }
 
 TEST(Keyboard, MenuAccessKeysChooseThePlayersAndStart) {
@@ -227,6 +232,6 @@ TEST(Keyboard, MenuAccessKeysChooseThePlayersAndStart) {
     ASSERT_NE(QApplication::activePopupWidget(), nullptr);
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_S);
     QCoreApplication::processEvents();
-    EXPECT_EQ(w.s().NumPlayers, 2);
+    EXPECT_EQ(w.s().playerCount, 2);
     EXPECT_TRUE(w.board.findChild<QPushButton*>("cmdRoll")->isEnabled());
 }

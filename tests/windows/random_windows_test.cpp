@@ -1,13 +1,13 @@
 // Random play through the real widgets: every click, key and menu command a user has, with every box
 // answered at random, checking after each action that the rules' invariants hold and that the windows
 // show exactly what the game holds.
-#include "form1.h"
-#include "housework.h"
+#include "board_window.h"
+#include "house_options_window.h"
 #include "invariants.h"
-#include "properties.h"
+#include "ownership_grid.h"
 #include "qt_ui.h"
 #include "random_player.h"
-#include "trade.h"
+#include "trade_window.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -35,15 +35,14 @@ struct RandomWindows {
         : random(rng),
           ui([this] { ended = true; },
              [&rng](QMessageBox&) { return (rng() & 3) != 0 ? QMessageBox::Yes : QMessageBox::No; }),
-          game(ui, random), board(game) {
-        ui.setBeforeBox([this] { board.syncAll(); });
+          game(ui, random), board(game, ui) {
         board.showWithGrid();
     }
     SeededRandom random;
     bool ended = false;
     QtUi ui;
     Game game;
-    Form1 board;
+    BoardWindow board;
 };
 
 const std::array<const char*, 12> kTyped{"1",  "3",   "5.4",  "12.5", "-50", "39",
@@ -79,19 +78,19 @@ std::string act(RandomWindows& w, std::mt19937_64& rng) {
     } else if (choice < 76) {
         static const std::array<const char*, 3> buttons{"cmdBuyHouse", "cmdSellHouse", "cmdMortgage"};
         const char* name = buttons[static_cast<std::size_t>(pick(3))];
-        if (auto* button = child<QPushButton>(w.board.houseWork(), QString::fromLatin1(name)))
+        if (auto* button = child<QPushButton>(w.board.houseOptionsWindow(), QString::fromLatin1(name)))
             QTest::mouseClick(button, Qt::LeftButton);
         did << "House Options " << name;
     } else if (choice < 80) {
         const int player = 1 + pick(kPlayerCount);
-        QTest::mouseClick(child<QWidget>(w.board.properties(), QStringLiteral("lblPlayer(%1)").arg(player)),
+        QTest::mouseClick(child<QWidget>(w.board.grid(), QStringLiteral("lblPlayer(%1)").arg(player)),
                           Qt::LeftButton);
         did << "heading " << player;
     } else if (choice < 94) {
         static const std::array<const char*, 4> fields{"txtMoney(0)", "txtMoney(1)", "txtProperty(0)",
                                                        "txtProperty(1)"};
         const char* name = fields[static_cast<std::size_t>(pick(4))];
-        if (auto* field = child<QLineEdit>(w.board.trade(), QString::fromLatin1(name))) {
+        if (auto* field = child<QLineEdit>(w.board.tradeWindow(), QString::fromLatin1(name))) {
             const char* text = kTyped[static_cast<std::size_t>(pick(static_cast<int>(kTyped.size())))];
             field->clear();
             QTest::keyClicks(field, QString::fromLatin1(text));
@@ -100,11 +99,12 @@ std::string act(RandomWindows& w, std::mt19937_64& rng) {
         }
     } else if (choice < 97) {
         const char* name = pick(3) == 0 ? "cmdHelp(0)" : "cmdOffer";
-        if (auto* button = child<QPushButton>(w.board.trade(), QString::fromLatin1(name)))
+        if (auto* button = child<QPushButton>(w.board.tradeWindow(), QString::fromLatin1(name)))
             QTest::mouseClick(button, Qt::LeftButton);
         did << "trade " << name;
     } else {
-        QWidget* window = pick(2) == 0 ? static_cast<QWidget*>(w.board.houseWork()) : w.board.trade();
+        QWidget* window =
+            pick(2) == 0 ? static_cast<QWidget*>(w.board.houseOptionsWindow()) : w.board.tradeWindow();
         if (window != nullptr) window->close();
         did << "close a secondary window";
     }
@@ -117,17 +117,18 @@ std::vector<std::string> windowsOutOfStep(RandomWindows& w) {
     const GameState& s = w.game.state;
     for (int p = 1; p <= kPlayerCount; ++p) {
         if (child<QLabel>(&w.board, QStringLiteral("Label1(%1)").arg(p))->text().toStdString() !=
-            s.board.moneyLabel[p])
+            s.board.moneyLabels[p])
             wrong.push_back("money line " + std::to_string(p));
         for (const GridRow& row : gridRows())
-            if (w.board.properties()->box(p, row.square)->isChecked() != s.grid.ticked[p][row.square])
+            if (w.board.grid()->box(p, row.square)->isChecked() != s.grid.ticked[p][row.square])
                 wrong.push_back("grid box " + std::to_string(p) + "/" + std::to_string(row.square));
     }
     if (child<QPushButton>(&w.board, "cmdRoll")->isEnabled() != s.board.rollEnabled) wrong.push_back("Roll");
     if (child<QPushButton>(&w.board, "cmdEndTurn")->isEnabled() != s.board.endTurnEnabled)
         wrong.push_back("End Turn");
-    if ((w.board.houseWork() != nullptr) != s.houseWork.open) wrong.push_back("House Options window");
-    if ((w.board.trade() != nullptr) != s.trade.open) wrong.push_back("trade window");
+    if ((w.board.houseOptionsWindow() != nullptr) != s.houseOptions.open)
+        wrong.push_back("House Options window");
+    if ((w.board.tradeWindow() != nullptr) != s.trade.open) wrong.push_back("trade window");
     return wrong;
 }
 

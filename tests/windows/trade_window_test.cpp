@@ -1,6 +1,6 @@
 #include "boxes.h"
-#include "properties.h"
-#include "trade.h"
+#include "ownership_grid.h"
+#include "trade_window.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -21,26 +21,26 @@ QRect pixels(int left, int top, int width, int height) {
 }
 
 /// Opens the trade window with `player` as the other party, by a click on the grid's heading.
-Trade* openTrade(Windows& w, int player) {
-    auto* heading = w.board.properties()->findChild<QLabel*>(QStringLiteral("lblPlayer(%1)").arg(player));
+TradeWindow* openTrade(Windows& w, int player) {
+    auto* heading = w.board.grid()->findChild<QLabel*>(QStringLiteral("lblPlayer(%1)").arg(player));
     EXPECT_NE(heading, nullptr);
     if (heading != nullptr) QTest::mouseClick(heading, Qt::LeftButton);
-    EXPECT_NE(w.board.trade(), nullptr);
-    return w.board.trade();
+    EXPECT_NE(w.board.tradeWindow(), nullptr);
+    return w.board.tradeWindow();
 }
 
-template <class T = QWidget> T* part(Trade* trade, const QString& name) {
+template <class T = QWidget> T* part(TradeWindow* trade, const QString& name) {
     T* found = trade->findChild<T*>(name);
     EXPECT_NE(found, nullptr) << name.toStdString();
     return found;
 }
 
-QString text(Trade* trade, const QString& label) {
+QString text(TradeWindow* trade, const QString& label) {
     return part<QLabel>(trade, label)->text();
 }
 
 /// Types `typed` into a field of the trade window, replacing what stood there, and presses Enter.
-void enter(Trade* trade, const QString& field, const QString& typed) {
+void enter(TradeWindow* trade, const QString& field, const QString& typed) {
     auto* edit = part<QLineEdit>(trade, field);
     edit->clear();
     QTest::keyClicks(edit, typed);
@@ -48,7 +48,7 @@ void enter(Trade* trade, const QString& field, const QString& typed) {
 }
 
 /// The texts of a side's seven list labels.
-QStringList listed(Trade* trade, int side) {
+QStringList listed(TradeWindow* trade, int side) {
     QStringList texts;
     for (int k = 0; k < 7; ++k)
         texts << text(trade, QStringLiteral("PropOff%1(%2)").arg(side).arg(k));
@@ -76,7 +76,7 @@ const char* const kHelp = "1 = Mediteranean Avenue\r\n3 = Baltic Avenue\r\n5 = R
 TEST(TradeWindow, EveryElementStandsWhereTheLayoutPutsIt) {
     Windows w;
     w.start(2);
-    Trade* trade = openTrade(w, 2);
+    TradeWindow* trade = openTrade(w, 2);
     ASSERT_NE(trade, nullptr);
     EXPECT_EQ(trade->windowTitle(), "Trade");
     EXPECT_EQ(trade->size(), QSize(539, 577));
@@ -117,7 +117,7 @@ TEST(TradeWindow, EveryElementStandsWhereTheLayoutPutsIt) {
 TEST(TradeWindow, TabGoesDownTheTraderSideThenTheTradeeSideThenTheOffer) {
     Windows w;
     w.start(2);
-    Trade* trade = openTrade(w, 2);
+    TradeWindow* trade = openTrade(w, 2);
     ASSERT_NE(trade, nullptr);
     EXPECT_EQ(tabOrder(part(trade, "txtMoney(0)")),
               (QStringList{"txtMoney(0)", "txtProperty(0)", "cmdHelp(0)", "txtMoney(1)", "txtProperty(1)",
@@ -127,7 +127,7 @@ TEST(TradeWindow, TabGoesDownTheTraderSideThenTheTradeeSideThenTheOffer) {
 TEST(TradeWindow, EnterAddsTheTypedAmountToTheRunningSum) {
     Windows w;
     w.start(2);
-    Trade* trade = openTrade(w, 2);
+    TradeWindow* trade = openTrade(w, 2);
     ASSERT_NE(trade, nullptr);
     QTest::keyClicks(part(trade, "txtMoney(0)"), "100");
     EXPECT_EQ(text(trade, "lblMoneyOff(0)"), "");
@@ -151,8 +151,8 @@ TEST(TradeWindow, EnterListsASquareOfTheSidesOwnPlayer) {
     own(w, 3, 1);
     own(w, 39, 2);
     own(w, 5, 1);
-    w.s().Owner[5] = 5; // mortgaged
-    Trade* trade = openTrade(w, 2);
+    w.s().owners[5] = 5; // mortgaged
+    TradeWindow* trade = openTrade(w, 2);
     ASSERT_NE(trade, nullptr);
     for (const char* typed : {"25", "39", "5", "7", "abc", "2.6"})
         enter(trade, "txtProperty(0)", typed);
@@ -167,7 +167,7 @@ TEST(TradeWindow, EnterListsASquareOfTheSidesOwnPlayer) {
 TEST(TradeWindow, EitherHelpButtonListsTheSquareTitles) {
     Windows w;
     w.start(2);
-    Trade* trade = openTrade(w, 2);
+    TradeWindow* trade = openTrade(w, 2);
     ASSERT_NE(trade, nullptr);
     w.boxes.expect({msg(kHelp), msg(kHelp)});
     w.click(trade, "cmdHelp(0)");
@@ -183,28 +183,28 @@ TEST(TradeWindow, AcceptedOfferMovesMoneyAndSquares) {
                     ask("Buy Baltic Avenue?", true, "Buy Property"),
                     msg("Baltic Avenue Bought by player 1")});
     w.click(&w.board, "cmdRoll");
-    Trade* trade = openTrade(w, 2);
+    TradeWindow* trade = openTrade(w, 2);
     ASSERT_NE(trade, nullptr);
     QTest::keyClicks(part(trade, "txtMoney(1)"), "100"); // never confirmed with Enter, still offered
     enter(trade, "txtProperty(0)", "3");
-    QCheckBox* mine = w.board.properties()->box(1, 3);
-    QCheckBox* theirs = w.board.properties()->box(2, 3);
+    QCheckBox* mine = w.board.grid()->box(1, 3);
+    QCheckBox* theirs = w.board.grid()->box(2, 3);
 
     w.boxes.expect({ask("Player 2, do you accept this offer?", false)});
     w.click(trade, "cmdOffer");
-    EXPECT_EQ(w.s().Owner[3], 1);
-    EXPECT_EQ(w.s().Money[1], 1440);
+    EXPECT_EQ(w.s().owners[3], 1);
+    EXPECT_EQ(w.s().money[1], 1440);
     EXPECT_TRUE(mine->isChecked());
 
     w.boxes.expect({ask("Player 2, do you accept this offer?", true)});
     w.click(trade, "cmdOffer");
     EXPECT_TRUE(w.boxes.done());
-    EXPECT_EQ(w.s().Owner[3], 2);
+    EXPECT_EQ(w.s().owners[3], 2);
     EXPECT_FALSE(mine->isChecked());
     EXPECT_TRUE(theirs->isChecked());
     EXPECT_EQ(w.board.findChild<QLabel*>("Label1(1)")->text(), "1540");
     EXPECT_EQ(w.board.findChild<QLabel*>("Label1(2)")->text(), "1400");
-    EXPECT_EQ(w.board.trade(), trade);
+    EXPECT_EQ(w.board.tradeWindow(), trade);
     EXPECT_EQ(listed(trade, 0), listOf({"Baltic Avenue"}));
     EXPECT_EQ(part<QLineEdit>(trade, "txtMoney(1)")->text(), "100");
 }
@@ -213,13 +213,13 @@ TEST(TradeWindow, ClosingDiscardsTheOfferAndTheNextHeadingStartsAfresh) {
     Windows w;
     w.start(4);
     own(w, 3, 1);
-    Trade* trade = openTrade(w, 2);
+    TradeWindow* trade = openTrade(w, 2);
     ASSERT_NE(trade, nullptr);
     enter(trade, "txtMoney(0)", "75");
     enter(trade, "txtProperty(0)", "3");
     trade->close();
     QCoreApplication::processEvents();
-    EXPECT_EQ(w.board.trade(), nullptr);
+    EXPECT_EQ(w.board.tradeWindow(), nullptr);
     w.s().turn = 3; // the turn has moved on meanwhile
     trade = openTrade(w, 4);
     ASSERT_NE(trade, nullptr);
@@ -234,7 +234,7 @@ TEST(TradeWindow, ClosingDiscardsTheOfferAndTheNextHeadingStartsAfresh) {
 TEST(TradeWindow, GarbageTypedInTheFieldsIsReadWithoutHarm) {
     Windows w;
     w.start(2);
-    Trade* trade = openTrade(w, 2);
+    TradeWindow* trade = openTrade(w, 2);
     ASSERT_NE(trade, nullptr);
     const char* const garbage[] = {"abc",
                                    "-",
@@ -266,7 +266,7 @@ TEST(TradeWindow, GarbageTypedInTheFieldsIsReadWithoutHarm) {
     w.boxes.expect({ask("Player 2, do you accept this offer?", true)});
     w.click(trade, "cmdOffer");
     EXPECT_TRUE(w.boxes.done());
-    EXPECT_EQ(w.s().Money[1], 1500);
-    EXPECT_EQ(w.s().Money[2], 1500);
-    EXPECT_EQ(w.board.trade(), trade);
+    EXPECT_EQ(w.s().money[1], 1500);
+    EXPECT_EQ(w.s().money[2], 1500);
+    EXPECT_EQ(w.board.tradeWindow(), trade);
 }

@@ -1,8 +1,11 @@
-#include "form1.h"
+#include "board_window.h"
 
-#include "housework.h"
-#include "properties.h"
-#include "trade.h"
+#include "geometry.h"
+#include "qt_ui.h"
+
+#include "house_options_window.h"
+#include "ownership_grid.h"
+#include "trade_window.h"
 
 #include <QActionGroup>
 #include <QCloseEvent>
@@ -40,7 +43,7 @@ QString squarePicture(int square) {
 
 } // namespace
 
-Form1::Form1(Game& game, QWidget* parent) : QMainWindow(parent), game_(game) {
+BoardWindow::BoardWindow(Game& game, QtUi& ui, QWidget* parent) : QMainWindow(parent), game_(game) {
     initAssets();
     installAccessibility();
     setWindowTitle(QStringLiteral("Game Board"));
@@ -58,34 +61,36 @@ Form1::Form1(Game& game, QWidget* parent) : QMainWindow(parent), game_(game) {
     buildBoard(board);
     buildMenu();
 
-    properties_ = new Properties(this);
-    connect(properties_, &Properties::headingClicked, this, &Form1::clickPlayerHeading);
+    grid_ = new OwnershipGrid(this);
+    connect(grid_, &OwnershipGrid::headingClicked, this, &BoardWindow::clickPlayerHeading);
+    ui.setParentWindow(this);
+    ui.setBeforeBox([this] { syncAll(); });
     syncAll();
 }
 
-Form1::~Form1() = default;
+BoardWindow::~BoardWindow() = default;
 
-HouseWork* Form1::houseWork() const {
-    return houseWork_;
+HouseOptionsWindow* BoardWindow::houseOptionsWindow() const {
+    return houseOptions_;
 }
 
-Trade* Form1::trade() const {
+TradeWindow* BoardWindow::tradeWindow() const {
     return trade_;
 }
 
-void Form1::buildBoard(QWidget* board) {
+void BoardWindow::buildBoard(QWidget* board) {
     for (int i = 0; i < kSquareCount; ++i) {
         auto* square = new ClickableLabel(board);
         const Rect r = squareRect(i);
         placeTwips(square, r.left, r.top, r.width, r.height);
         square->setPixmap(loadPicture(squarePicture(i), devicePixelRatioF()));
-        nameControl(square, QStringLiteral("Square(%1)").arg(i), qs(squareInfo(i).landingText));
-        square->setProperty("tag", qs(SquareTitle(i)));
+        nameControl(square, QStringLiteral("Square(%1)").arg(i), toQString(squareInfo(i).landingText));
+        square->setProperty("tag", toQString(squareTitle(i)));
         square->setFocusPolicy(Qt::NoFocus);
         connect(square, &ClickableLabel::clicked, this, [this, i] { clickSquare(i); });
         connect(square, &ClickableLabel::arrowPressed, this,
                 [this, i](Qt::Key key) { stepAroundBoard(i, key); });
-        Square[static_cast<std::size_t>(i)] = square;
+        squares_[static_cast<std::size_t>(i)] = square;
     }
     for (int n = 0; n < 6; ++n) {
         auto* face = new QLabel(board);
@@ -93,14 +98,14 @@ void Form1::buildBoard(QWidget* board) {
         face->setPixmap(loadPicture(QStringLiteral(":/dice/die%1.gif").arg(n + 1), devicePixelRatioF()));
         nameControl(face, QStringLiteral("die(%1)").arg(n), QStringLiteral("Die face %1").arg(n + 1));
         face->hide();
-        die[static_cast<std::size_t>(n)] = face;
+        dieFaces_[static_cast<std::size_t>(n)] = face;
     }
     for (int k = 1; k <= 2; ++k) {
         auto* shown = new QLabel(board);
         placeTwips(shown, kDiceLeft[static_cast<std::size_t>(k)], kDiceTop, kDieSize, kDieSize);
         shown->setObjectName(QStringLiteral("Dice(%1)").arg(k));
         shown->setAccessibleDescription(k == 1 ? QStringLiteral("First die") : QStringLiteral("Second die"));
-        Dice[static_cast<std::size_t>(k)] = shown;
+        diceShown_[static_cast<std::size_t>(k)] = shown;
     }
     for (int p = 1; p <= kPlayerCount; ++p) {
         auto* money = new QLabel(board);
@@ -108,25 +113,25 @@ void Form1::buildBoard(QWidget* board) {
         money->setFrameStyle(QFrame::Box | QFrame::Plain);
         money->setAlignment(Qt::AlignCenter);
         money->setObjectName(QStringLiteral("Label1(%1)").arg(p));
-        Label1[static_cast<std::size_t>(p)] = money;
+        moneyLabels_[static_cast<std::size_t>(p)] = money;
     }
-    lblTurn = new QLabel(board);
-    placeTwips(lblTurn, 3360, 4800, 2295, kLineHeight);
-    lblTurn->setAlignment(Qt::AlignCenter);
-    lblTurn->setObjectName(QStringLiteral("lblTurn"));
+    turnLabel_ = new QLabel(board);
+    placeTwips(turnLabel_, 3360, 4800, 2295, kLineHeight);
+    turnLabel_->setAlignment(Qt::AlignCenter);
+    turnLabel_->setObjectName(QStringLiteral("lblTurn"));
 
     auto button = [board](const char* name, const char* caption, int top) {
         return makeButton(board, QString::fromLatin1(name), QString::fromLatin1(caption),
                           {kButtonLeft, top, kButtonWidth, kButtonHeight});
     };
-    cmdRoll = button("cmdRoll", "Roll", 1680);
-    cmdEndTurn = button("cmdEndTurn", "End Turn", 2400);
-    cmdBankrupt = button("cmdBankrupt", "Bankrupt (Give up)", 3120);
-    connect(cmdRoll, &QPushButton::clicked, this, [this] { act(&Game::cmdRoll_Click); });
-    connect(cmdEndTurn, &QPushButton::clicked, this, [this] { act(&Game::cmdEndTurn_Click); });
-    connect(cmdBankrupt, &QPushButton::clicked, this, [this] { act(&Game::cmdBankrupt_Click); });
-    setTabOrder(cmdRoll, cmdEndTurn);
-    setTabOrder(cmdEndTurn, cmdBankrupt);
+    rollButton_ = button("cmdRoll", "Roll", 1680);
+    endTurnButton_ = button("cmdEndTurn", "End Turn", 2400);
+    giveUpButton_ = button("cmdBankrupt", "Bankrupt (Give up)", 3120);
+    connect(rollButton_, &QPushButton::clicked, this, [this] { act(Action::roll()); });
+    connect(endTurnButton_, &QPushButton::clicked, this, [this] { act(Action::endTurn()); });
+    connect(giveUpButton_, &QPushButton::clicked, this, [this] { act(Action::giveUp()); });
+    setTabOrder(rollButton_, endTurnButton_);
+    setTabOrder(endTurnButton_, giveUpButton_);
     makeKeyboardSquare(0);
 
     // Tokens last, so they stand over the square pictures.
@@ -139,22 +144,22 @@ void Form1::buildBoard(QWidget* board) {
         token->setPalette(colour);
         token->setFrameStyle(QFrame::Box | QFrame::Plain);
         nameControl(token, QStringLiteral("lbl(%1)").arg(p), QStringLiteral("Player %1 token").arg(p));
-        lbl[static_cast<std::size_t>(p)] = token;
+        tokens_[static_cast<std::size_t>(p)] = token;
     }
 }
 
-void Form1::buildMenu() {
-    QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+void BoardWindow::buildMenu() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
     // Menu commands run once the menu has closed, so a box they show never opens inside the menu.
-    auto later = [this](std::function<void(Game&)> handler) {
-        return [this, handler] { QTimer::singleShot(0, this, [this, handler] { act(handler); }); };
+    auto later = [this](Action action) {
+        return [this, action] { QTimer::singleShot(0, this, [this, action] { act(action); }); };
     };
-    QAction* exit = mnuFile->addAction(QStringLiteral("&Exit"));
+    QAction* exit = file->addAction(QStringLiteral("&Exit"));
     exit->setObjectName(QStringLiteral("mnuFileExit"));
-    connect(exit, &QAction::triggered, this, later(&Game::mnuFileExit_Click));
+    connect(exit, &QAction::triggered, this, later(Action::exit()));
 
-    QMenu* players = mnuFile->addMenu(QStringLiteral("&Players"));
+    QMenu* players = file->addMenu(QStringLiteral("&Players"));
     players->setObjectName(QStringLiteral("mnuFilePlayers"));
     auto* choice = new QActionGroup(this);
     choice->setExclusive(true);
@@ -163,66 +168,64 @@ void Form1::buildMenu() {
         item->setObjectName(QStringLiteral("mnuFilePlayers%1Players").arg(n));
         item->setCheckable(true);
         choice->addAction(item);
-        connect(item, &QAction::triggered, this,
-                [this, n] { act([n](Game& g) { g.mnuFilePlayers_Click(n); }); });
-        mnuFilePlayers[static_cast<std::size_t>(n)] = item;
+        connect(item, &QAction::triggered, this, [this, n] { act(Action::choosePlayers(n)); });
+        playerItems_[static_cast<std::size_t>(n)] = item;
     }
-    QAction* start = mnuFile->addAction(QStringLiteral("&Start"));
+    QAction* start = file->addAction(QStringLiteral("&Start"));
     start->setObjectName(QStringLiteral("mnuFileStart"));
-    connect(start, &QAction::triggered, this, later(&Game::mnuFileStart_Click));
+    connect(start, &QAction::triggered, this, later(Action::start()));
 }
 
-void Form1::showWithGrid() {
+void BoardWindow::showWithGrid() {
     show();
     // The grid opens beside the board.
-    properties_->move(frameGeometry().right() + 1, frameGeometry().top());
-    properties_->show();
+    grid_->move(frameGeometry().right() + 1, frameGeometry().top());
+    grid_->show();
 }
 
-void Form1::act(const std::function<void(Game&)>& handler) {
-    if (ended_) return;
-    try {
-        handler(game_);
-    } catch (const ProgramEnded&) {
-        ended_ = true;
-    }
+ActionResult BoardWindow::act(const Action& action) {
+    if (ended_) return ActionResult::Refused;
+    const ActionResult result = game_.apply(action);
+    if (result == ActionResult::Ended) ended_ = true;
     syncAll();
+    return result;
 }
 
-void Form1::syncAll() {
+void BoardWindow::syncAll() {
     drawBoard();
-    properties_->draw(game_.state);
+    grid_->draw(game_.state);
     syncSecondaryWindows();
 }
 
-void Form1::drawBoard() {
+void BoardWindow::drawBoard() {
     const BoardView& view = game_.state.board;
     // A button pressed from the keyboard disables itself; the focus goes on to the button the player
     // needs next (End Turn after Roll, Roll after End Turn) rather than wherever the tab chain leads.
     QPushButton* next = nullptr;
-    if (cmdRoll->hasFocus() && !view.rollEnabled && view.endTurnEnabled) next = cmdEndTurn;
-    if (cmdEndTurn->hasFocus() && !view.endTurnEnabled && view.rollEnabled) next = cmdRoll;
-    cmdRoll->setEnabled(view.rollEnabled);
-    cmdEndTurn->setEnabled(view.endTurnEnabled);
-    cmdBankrupt->setEnabled(view.bankruptEnabled);
+    if (rollButton_->hasFocus() && !view.rollEnabled && view.endTurnEnabled) next = endTurnButton_;
+    if (endTurnButton_->hasFocus() && !view.endTurnEnabled && view.rollEnabled) next = rollButton_;
+    rollButton_->setEnabled(view.rollEnabled);
+    endTurnButton_->setEnabled(view.endTurnEnabled);
+    giveUpButton_->setEnabled(view.giveUpEnabled);
     if (next != nullptr) next->setFocus(Qt::TabFocusReason);
-    setAnnounced(lblTurn, qs(view.turnLabel), qs(view.turnLabel));
+    setAnnounced(turnLabel_, toQString(view.turnLabel), toQString(view.turnLabel));
     for (int p = 1; p <= kPlayerCount; ++p) {
-        const QString money = qs(view.moneyLabel[p]);
-        setAnnounced(Label1[static_cast<std::size_t>(p)], money,
+        const QString money = toQString(view.moneyLabels[p]);
+        setAnnounced(moneyLabels_[static_cast<std::size_t>(p)], money,
                      QStringLiteral("Player %1: %2").arg(p).arg(money));
         const TokenView& t = view.tokens[p];
-        QLabel* token = lbl[static_cast<std::size_t>(p)];
-        token->move(toPixels(t.left), toPixels(t.top));
+        QLabel* token = tokens_[static_cast<std::size_t>(p)];
+        const Rect place = tokenPlace(p, t);
+        token->move(toPixels(place.left), toPixels(place.top));
         token->setVisible(t.visible);
         token->setAccessibleDescription(
-            QStringLiteral("On %1").arg(qs(squareInfo(game_.state.Position[p]).landingText)));
+            QStringLiteral("On %1").arg(toQString(squareInfo(game_.state.positions[p]).landingText)));
     }
     for (int k = 1; k <= 2; ++k) {
-        QLabel* shown = Dice[static_cast<std::size_t>(k)];
+        QLabel* shown = diceShown_[static_cast<std::size_t>(k)];
         const int face = view.dice[k];
         if (face >= 1 && face <= 6) {
-            shown->setPixmap(die[static_cast<std::size_t>(face - 1)]->pixmap());
+            shown->setPixmap(dieFaces_[static_cast<std::size_t>(face - 1)]->pixmap());
             shown->setAccessibleName(QStringLiteral("Die showing %1").arg(face));
         } else {
             shown->clear();
@@ -230,13 +233,13 @@ void Form1::drawBoard() {
         }
     }
     for (int n = 2; n <= kPlayerCount; ++n)
-        mnuFilePlayers[static_cast<std::size_t>(n)]->setChecked(view.checkedPlayers == n);
+        playerItems_[static_cast<std::size_t>(n)]->setChecked(view.checkedPlayers == n);
 }
 
 /// Opens, redraws or discards one secondary window so that it is there exactly while the game has it
 /// open. `closeInGame` is what the window's close box does in the game.
 template <class Window>
-void syncWindow(Form1& board, QPointer<Window>& window, bool open, void (Game::*closeInGame)()) {
+void syncWindow(BoardWindow& board, QPointer<Window>& window, bool open, const Action& closeInGame) {
     const GameState& s = board.game().state;
     if (open && !window) {
         window = new Window(board);
@@ -254,38 +257,38 @@ void syncWindow(Form1& board, QPointer<Window>& window, bool open, void (Game::*
     }
 }
 
-void Form1::syncSecondaryWindows() {
-    syncWindow(*this, houseWork_, game_.state.houseWork.open, &Game::closeHouseWork);
-    syncWindow(*this, trade_, game_.state.trade.open, &Game::closeTrade);
+void BoardWindow::syncSecondaryWindows() {
+    syncWindow(*this, houseOptions_, game_.state.houseOptions.open, Action::closeHouseOptions());
+    syncWindow(*this, trade_, game_.state.trade.open, Action::closeTrade());
 }
 
-void Form1::raiseWindow(QWidget* window) {
+void BoardWindow::raiseWindow(QWidget* window) {
     if (window == nullptr) return;
     window->show();
     window->raise();
     window->activateWindow();
 }
 
-void Form1::makeKeyboardSquare(int square) {
-    Square[static_cast<std::size_t>(keyboardSquare_)]->setFocusPolicy(Qt::NoFocus);
+void BoardWindow::makeKeyboardSquare(int square) {
+    squares_[static_cast<std::size_t>(keyboardSquare_)]->setFocusPolicy(Qt::NoFocus);
     keyboardSquare_ = square;
-    ClickableLabel* picture = Square[static_cast<std::size_t>(square)];
+    ClickableLabel* picture = squares_[static_cast<std::size_t>(square)];
     picture->setFocusPolicy(Qt::TabFocus);
-    setTabOrder(cmdBankrupt, picture);
+    setTabOrder(giveUpButton_, picture);
 }
 
-void Form1::stepAroundBoard(int from, Qt::Key key) {
+void BoardWindow::stepAroundBoard(int from, Qt::Key key) {
     // Of the two neighbours on the ring, take the one that lies in the arrow's direction on screen.
     const QPoint direction = key == Qt::Key_Left    ? QPoint(-1, 0)
                              : key == Qt::Key_Right ? QPoint(1, 0)
                              : key == Qt::Key_Up    ? QPoint(0, -1)
                                                     : QPoint(0, 1);
-    const QPoint here = Square[static_cast<std::size_t>(from)]->geometry().center();
+    const QPoint here = squares_[static_cast<std::size_t>(from)]->geometry().center();
     int best = from;
     int bestReach = 0;
     for (const int step : {1, kSquareCount - 1}) {
         const int next = (from + step) % kSquareCount;
-        const QPoint way = Square[static_cast<std::size_t>(next)]->geometry().center() - here;
+        const QPoint way = squares_[static_cast<std::size_t>(next)]->geometry().center() - here;
         const int reach = QPoint::dotProduct(way, direction);
         if (reach > bestReach) {
             best = next;
@@ -294,23 +297,23 @@ void Form1::stepAroundBoard(int from, Qt::Key key) {
     }
     if (best == from) return;
     makeKeyboardSquare(best);
-    Square[static_cast<std::size_t>(best)]->setFocus(Qt::TabFocusReason);
+    squares_[static_cast<std::size_t>(best)]->setFocus(Qt::TabFocusReason);
 }
 
-void Form1::clickSquare(int square) {
-    act([square](Game& g) { g.Square_Click(square); });
-    if (isOwnable(square)) raiseWindow(houseWork_);
+void BoardWindow::clickSquare(int square) {
+    act(Action::openHouseOptions(square));
+    if (isOwnable(square)) raiseWindow(houseOptions_);
 }
 
-void Form1::clickPlayerHeading(int player) {
-    act([player](Game& g) { g.lblPlayer_Click(player); });
+void BoardWindow::clickPlayerHeading(int player) {
+    act(Action::chooseTradePartner(player));
     raiseWindow(trade_);
 }
 
-void Form1::closeEvent(QCloseEvent* event) {
+void BoardWindow::closeEvent(QCloseEvent* event) {
     // Closing the board closes the grid, the House Options window and the trade window, in that order.
-    properties_->close();
-    if (houseWork_) houseWork_->close();
+    grid_->close();
+    if (houseOptions_) houseOptions_->close();
     if (trade_) trade_->close();
     event->accept();
 }

@@ -32,4 +32,10 @@ Rect tokenStart(int player) {
     return {kFarEdge + kTokenGap * (player - 1), kBottomTop, kTokenSize, kTokenSize};
 }
 
+Rect tokenPlace(int player, const TokenView& token) {
+    if (!token.moved) return tokenStart(player);
+    const Rect square = squareRect(token.square);
+    return {square.left + token.stack * (kTokenSize + 1), square.top, kTokenSize, kTokenSize};
+}
+
 } // namespace dealbrix

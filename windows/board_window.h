@@ -15,33 +15,36 @@
 
 namespace dealbrix {
 
-class Properties;
-class HouseWork;
-class Trade;
+class OwnershipGrid;
+class HouseOptionsWindow;
+class TradeWindow;
+class QtUi;
 
 /// The main window. It passes every click to the game and redraws all four windows afterwards.
-class Form1 final : public QMainWindow {
+class BoardWindow final : public QMainWindow {
     Q_OBJECT
   public:
-    /// Builds the board for `game`, whose load has already run, and shows nothing yet.
-    explicit Form1(Game& game, QWidget* parent = nullptr);
-    ~Form1() override;
+    /// Builds the board for `game`, whose load has already run, and shows nothing yet. The boxes of
+    /// `ui` are centred on the board and see the windows up to date.
+    BoardWindow(Game& game, QtUi& ui, QWidget* parent = nullptr);
+    ~BoardWindow() override;
 
     /// Shows the board and the ownership grid beside it.
     void showWithGrid();
-    /// Runs one handler of the game and redraws the windows. A handler that ends the program stops there.
-    void act(const std::function<void(Game&)>& handler);
+    /// Hands one action to the game and redraws the windows. Once the program has ended, nothing more
+    /// is handed on.
+    ActionResult act(const Action& action);
     /// Redraws all four windows from the game; opens or discards the secondary windows it shows.
     void syncAll();
     /// True once the game has ended the program (only a test's screen lets the windows live on).
     bool ended() const { return ended_; }
 
     Game& game() { return game_; }
-    Properties* properties() const { return properties_; }
+    OwnershipGrid* grid() const { return grid_; }
     /// The House Options window, or nullptr while it is closed.
-    HouseWork* houseWork() const;
+    HouseOptionsWindow* houseOptionsWindow() const;
     /// The trade window, or nullptr while it is closed.
-    Trade* trade() const;
+    TradeWindow* tradeWindow() const;
 
     /// Opens the House Options window for `square` as a click on its picture does.
     void clickSquare(int square);
@@ -63,19 +66,19 @@ class Form1 final : public QMainWindow {
     Game& game_;
     bool ended_ = false;
     int keyboardSquare_ = 0; // the one square picture in the tab chain; arrows move it round the ring
-    std::array<ClickableLabel*, kSquareCount> Square{};
-    std::array<QLabel*, kPlayerCount + 1> lbl{};    // 1..4
-    std::array<QLabel*, 3> Dice{};                  // 1..2
-    std::array<QLabel*, 6> die{};                   // die(n) holds the face of n + 1
-    std::array<QLabel*, kPlayerCount + 1> Label1{}; // 1..4
-    QLabel* lblTurn = nullptr;
-    QPushButton* cmdRoll = nullptr;
-    QPushButton* cmdEndTurn = nullptr;
-    QPushButton* cmdBankrupt = nullptr;
-    std::array<QAction*, kPlayerCount + 1> mnuFilePlayers{}; // 2..4
-    Properties* properties_ = nullptr;
-    QPointer<HouseWork> houseWork_;
-    QPointer<Trade> trade_;
+    std::array<ClickableLabel*, kSquareCount> squares_{};
+    std::array<QLabel*, kPlayerCount + 1> tokens_{};      // 1..4
+    std::array<QLabel*, 3> diceShown_{};                  // 1..2
+    std::array<QLabel*, 6> dieFaces_{};                   // dieFaces_[n] holds face n + 1
+    std::array<QLabel*, kPlayerCount + 1> moneyLabels_{}; // 1..4
+    QLabel* turnLabel_ = nullptr;
+    QPushButton* rollButton_ = nullptr;
+    QPushButton* endTurnButton_ = nullptr;
+    QPushButton* giveUpButton_ = nullptr;
+    std::array<QAction*, kPlayerCount + 1> playerItems_{}; // 2..4
+    OwnershipGrid* grid_ = nullptr;
+    QPointer<HouseOptionsWindow> houseOptions_;
+    QPointer<TradeWindow> trade_;
 };
 
 } // namespace dealbrix

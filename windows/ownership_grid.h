@@ -14,10 +14,10 @@ namespace dealbrix {
 /// The window "Properties". Display only: the game ticks the boxes, the user cannot. Its headings
 /// open the trade window. Its close box does nothing: the game never shows it again, and it is the
 /// only way into trading; it closes with the board or when the application quits.
-class Properties final : public QWidget {
+class OwnershipGrid final : public QWidget {
     Q_OBJECT
   public:
-    explicit Properties(QWidget* board);
+    explicit OwnershipGrid(QWidget* board);
 
     /// Ticks exactly the boxes the game shows ticked.
     void draw(const GameState& state);
@@ -32,9 +32,9 @@ class Properties final : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    std::array<ClickableLabel*, kPlayerCount + 1> lblPlayer{};
+    std::array<ClickableLabel*, kPlayerCount + 1> headings_{};
     // chkP1..chkP4 by square; squares that cannot be owned have no box.
-    std::array<std::array<QCheckBox*, kSquareCount>, kPlayerCount + 1> chkP{};
+    std::array<std::array<QCheckBox*, kSquareCount>, kPlayerCount + 1> boxes_{};
 };
 
 } // namespace dealbrix

@@ -1,4 +1,4 @@
-#include "properties.h"
+#include "ownership_grid.h"
 
 #include <QCloseEvent>
 
@@ -14,17 +14,21 @@ constexpr int kHeadingHeight = 375;
 constexpr double kHeadingPoints = 13.5;
 constexpr int kBoxWidth = 2295;
 constexpr int kBoxHeight = 255;
+// Top of each check box row, in the order of the game's grid rows: 360 apart within a group, more
+// between groups.
+constexpr std::array<int, 28> kRowTop{480,  840,  1440, 1800, 2160,  2640,  3000,  3360, 3840, 4200,
+                                      4560, 5040, 5400, 5760, 6240,  6600,  6960,  7440, 7800, 8160,
+                                      8640, 9000, 9600, 9960, 10320, 10680, 11160, 11520};
 constexpr int kDarkGroup = 100; // lightness below which a group colour takes a white caption
 } // namespace
 
-Properties::Properties(QWidget* board) : QWidget(board, Qt::Window) {
+OwnershipGrid::OwnershipGrid(QWidget* board) : QWidget(board, Qt::Window) {
     setWindowTitle(QStringLiteral("Properties"));
     setAccessibleName(windowTitle());
     setObjectName(QStringLiteral("Properties"));
     setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
 
-    QFont headingFont(QStringLiteral("MS Sans Serif"));
-    headingFont.setPointSizeF(kHeadingPoints);
+    const QFont headingFont = gameFont(kHeadingPoints);
     for (int p = 1; p <= kPlayerCount; ++p) {
         auto* heading = new ClickableLabel(QStringLiteral("Player %1:").arg(p), this);
         placeTwips(heading, kHeadingLeft[static_cast<std::size_t>(p)], 0, kHeadingWidth, kHeadingHeight);
@@ -35,15 +39,16 @@ Properties::Properties(QWidget* board) : QWidget(board, Qt::Window) {
         heading->setToolTip(QStringLiteral("Trade with Player %1").arg(p));
         nameControl(heading, QStringLiteral("lblPlayer(%1)").arg(p), heading->text());
         connect(heading, &ClickableLabel::clicked, this, [this, p] { emit headingClicked(p); });
-        lblPlayer[static_cast<std::size_t>(p)] = heading;
+        headings_[static_cast<std::size_t>(p)] = heading;
 
-        for (const GridRow& row : gridRows()) {
+        for (std::size_t r = 0; r < gridRows().size(); ++r) {
+            const GridRow& row = gridRows()[r];
             // A check box shows a doubled "&" as one, so the grid's own caption goes in as it stands.
-            auto* box = new QCheckBox(qs(row.caption), this);
-            placeTwips(box, kBoxLeft[static_cast<std::size_t>(p)], row.top, kBoxWidth, kBoxHeight);
+            auto* box = new QCheckBox(toQString(row.caption), this);
+            placeTwips(box, kBoxLeft[static_cast<std::size_t>(p)], kRowTop.at(r), kBoxWidth, kBoxHeight);
             // A check box fills its background with the Button colour; its caption stays readable
             // although the box is disabled.
-            const QColor colour = toQColor(GroupColor(row.square));
+            const QColor colour = toQColor(groupColour(row.square));
             const QColor caption = colour.lightness() < kDarkGroup ? Qt::white : Qt::black;
             QPalette palette = box->palette();
             palette.setColor(QPalette::Button, colour);
@@ -58,23 +63,23 @@ Properties::Properties(QWidget* board) : QWidget(board, Qt::Window) {
             box->setAutoFillBackground(true);
             box->setEnabled(false);
             nameControl(box, QStringLiteral("chkP%1(%2)").arg(p).arg(row.square), labelText(row.caption));
-            chkP[static_cast<std::size_t>(p)][static_cast<std::size_t>(row.square)] = box;
+            boxes_[static_cast<std::size_t>(p)][static_cast<std::size_t>(row.square)] = box;
         }
     }
 }
 
-QCheckBox* Properties::box(int player, int square) const {
+QCheckBox* OwnershipGrid::box(int player, int square) const {
     if (!isPlayer(player) || !isSquare(square)) return nullptr;
-    return chkP[static_cast<std::size_t>(player)][static_cast<std::size_t>(square)];
+    return boxes_[static_cast<std::size_t>(player)][static_cast<std::size_t>(square)];
 }
 
-void Properties::draw(const GameState& state) {
+void OwnershipGrid::draw(const GameState& state) {
     for (int p = 1; p <= kPlayerCount; ++p)
         for (const GridRow& row : gridRows())
             box(p, row.square)->setChecked(state.grid.ticked[p][row.square]);
 }
 
-void Properties::closeEvent(QCloseEvent* event) {
+void OwnershipGrid::closeEvent(QCloseEvent* event) {
     // The close box (a request from the window system) is refused; the board closing the grid, or
     // the application quitting, is not.
     if (event->spontaneous())

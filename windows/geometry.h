@@ -1,6 +1,8 @@
 #pragma once
 // Where things stand on the game board window, in twips (1/1440 inch; 15 twips make one pixel at
-// 96 dots per inch). The rules read the square rectangles to place tokens; the windows read all of it.
+// 96 dots per inch).
+
+#include "game.h"
 
 namespace dealbrix {
 
@@ -28,5 +30,9 @@ Rect squareRect(int square);
 
 /// The starting place of player 1..4's token: side by side on square 0.
 Rect tokenStart(int player);
+
+/// Where player 1..4's token is drawn: its starting place until it first moves, then the top left
+/// of its square, one token's width and a twip further right for each token it was set beside.
+Rect tokenPlace(int player, const TokenView& token);
 
 } // namespace dealbrix

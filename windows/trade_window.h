@@ -12,14 +12,14 @@
 
 namespace dealbrix {
 
-class Form1;
+class BoardWindow;
 
 /// The window "Trade". Side 0 is the player holding the turn, side 1 the player chosen in the grid.
 /// Its text fields are its own; Enter in them and its buttons go to the game.
-class Trade final : public QWidget {
+class TradeWindow final : public QWidget {
     Q_OBJECT
   public:
-    explicit Trade(Form1& board);
+    explicit TradeWindow(BoardWindow& board);
 
     /// Draws the names, running sums and lists the game keeps for the window.
     void draw(const GameState& state);
@@ -33,15 +33,15 @@ class Trade final : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    Form1& board_;
-    QLabel* lblTrader;
-    QLabel* lblTradee;
-    std::array<QLineEdit*, 2> txtMoney{};
-    std::array<QLineEdit*, 2> txtProperty{};
-    std::array<QPushButton*, 2> cmdHelp{};
-    std::array<QLabel*, 2> lblMoneyOff{};
-    std::array<std::array<QLabel*, 7>, 2> PropOff{};
-    QPushButton* cmdOffer;
+    BoardWindow& board_;
+    QLabel* traderName_;
+    QLabel* partnerName_;
+    std::array<QLineEdit*, 2> moneyFields_{};
+    std::array<QLineEdit*, 2> squareFields_{};
+    std::array<QPushButton*, 2> helpButtons_{};
+    std::array<QLabel*, 2> moneyOffered_{};
+    std::array<std::array<QLabel*, 7>, 2> offeredSquares_{};
+    QPushButton* offerButton_;
 };
 
 } // namespace dealbrix

@@ -9,13 +9,13 @@
 
 namespace dealbrix {
 
-class Form1;
+class BoardWindow;
 
 /// The window "House Options". It draws what the game loaded for it and passes its three clicks on.
-class HouseWork final : public QWidget {
+class HouseOptionsWindow final : public QWidget {
     Q_OBJECT
   public:
-    explicit HouseWork(Form1& board);
+    explicit HouseOptionsWindow(BoardWindow& board);
 
     /// Draws the title, its colour, the buttons' states and the mortgage caption.
     void draw(const GameState& state);
@@ -28,10 +28,10 @@ class HouseWork final : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    QLabel* lblTitle;
-    QPushButton* cmdBuyHouse;
-    QPushButton* cmdMortgage;
-    QPushButton* cmdSellHouse;
+    QLabel* title_;
+    QPushButton* buyButton_;
+    QPushButton* mortgageButton_;
+    QPushButton* sellButton_;
 };
 
 } // namespace dealbrix

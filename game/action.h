@@ -1,0 +1,76 @@
+#pragma once
+// Everything a user can do to a game, as plain values: the windows, the computer player, the tests,
+// the fuzzers and the benchmarks all drive the game with these.
+
+#include <cstdint>
+#include <string>
+
+namespace dealbrix {
+
+enum class ActionKind : std::uint8_t {
+    ChoosePlayers,      // number: 2, 3 or 4
+    Start,              //
+    Exit,               //
+    Roll,               //
+    EndTurn,            //
+    GiveUp,             // "Bankrupt (Give up)"
+    OpenHouseOptions,   // number: the square clicked
+    BuyHouse,           //
+    SellHouse,          //
+    ToggleMortgage,     // Mortgage or Unmortgage
+    CloseHouseOptions,  //
+    ChooseTradePartner, // number: the grid heading's player
+    EnterMoney,         // number: side 0 or 1; text: the field's text
+    EnterSquare,        // number: side 0 or 1; text: the field's text
+    TradeHelp,          // either "?" button
+    FinalizeOffer,      // text: side 0's money field; otherText: side 1's
+    CloseTrade,         //
+};
+
+inline constexpr int kActionKindCount = static_cast<int>(ActionKind::CloseTrade) + 1;
+
+/// One thing a user does.
+struct Action {
+    ActionKind kind = ActionKind::Roll;
+    int number = 0; // players, square, player or trade side, as the kind says
+    std::string text;
+    std::string otherText;
+
+    bool operator==(const Action&) const = default;
+
+    static Action choosePlayers(int players) { return {ActionKind::ChoosePlayers, players, {}, {}}; }
+    static Action start() { return {ActionKind::Start, 0, {}, {}}; }
+    static Action exit() { return {ActionKind::Exit, 0, {}, {}}; }
+    static Action roll() { return {ActionKind::Roll, 0, {}, {}}; }
+    static Action endTurn() { return {ActionKind::EndTurn, 0, {}, {}}; }
+    static Action giveUp() { return {ActionKind::GiveUp, 0, {}, {}}; }
+    static Action openHouseOptions(int square) { return {ActionKind::OpenHouseOptions, square, {}, {}}; }
+    static Action buyHouse() { return {ActionKind::BuyHouse, 0, {}, {}}; }
+    static Action sellHouse() { return {ActionKind::SellHouse, 0, {}, {}}; }
+    static Action toggleMortgage() { return {ActionKind::ToggleMortgage, 0, {}, {}}; }
+    static Action closeHouseOptions() { return {ActionKind::CloseHouseOptions, 0, {}, {}}; }
+    static Action chooseTradePartner(int player) { return {ActionKind::ChooseTradePartner, player, {}, {}}; }
+    static Action enterMoney(int side, std::string text) {
+        return {ActionKind::EnterMoney, side, std::move(text), {}};
+    }
+    static Action enterSquare(int side, std::string text) {
+        return {ActionKind::EnterSquare, side, std::move(text), {}};
+    }
+    static Action tradeHelp() { return {ActionKind::TradeHelp, 0, {}, {}}; }
+    static Action finalizeOffer(std::string money0, std::string money1) {
+        return {ActionKind::FinalizeOffer, 0, std::move(money0), std::move(money1)};
+    }
+    static Action closeTrade() { return {ActionKind::CloseTrade, 0, {}, {}}; }
+
+    /// How the action reads in a log or a failure report, e.g. `EnterMoney(1) "250"`.
+    std::string describe() const;
+};
+
+/// What became of an action handed to the game.
+enum class ActionResult {
+    Done,    // carried out
+    Refused, // not available now (a disabled button, a closed window): nothing happened
+    Ended,   // carried out, and it ended the program
+};
+
+} // namespace dealbrix
