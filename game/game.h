@@ -20,6 +20,7 @@ struct Holdings {
     PlayerArray<i16> money{};     // whole dollars, may be negative
     SquareArray<i16> houses{};    // 0..5, 5 is a hotel
     SquareArray<i16> pricePaid{}; // what the first buyer paid the bank
+    bool operator==(const Holdings&) const = default;
 };
 
 /// A player's token: the square it stands on and how many tokens it was set beside there. A token
@@ -42,11 +43,13 @@ struct BoardView {
     PlayerArray<TokenView> tokens{};
     Indexed<int, 1, 2> dice{}; // face shown on each die: 1..6, 0 empty
     int checkedPlayers = 4;    // the ticked Players item: 2, 3 or 4
+    bool operator==(const BoardView&) const = default;
 };
 
 /// What the ownership grid window shows: box of player n for square s is ticked[n][s].
 struct GridView {
     PlayerArray<SquareArray<bool>> ticked{};
+    bool operator==(const GridView&) const = default;
 };
 
 /// What the House Options window shows while it is open.
@@ -57,12 +60,14 @@ struct HouseOptionsView {
     bool sellEnabled = false;
     bool mortgageEnabled = false;
     std::string mortgageCaption = "Mortgage";
+    bool operator==(const HouseOptionsView&) const = default;
 };
 
 /// One of the seven list labels of a trade side: the square's title and the number typed for it.
 struct OfferedSquare {
     std::string text; // empty while the label is free
     double typed = 0;
+    bool operator==(const OfferedSquare&) const = default;
 };
 
 inline constexpr int kOfferedSquaresPerSide = 7;
@@ -74,6 +79,7 @@ struct TradeView {
     std::string partnerName;
     std::array<std::string, 2> moneyOffered{}; // running sums of side 0 and side 1
     std::array<std::array<OfferedSquare, kOfferedSquaresPerSide>, 2> squaresOffered{};
+    bool operator==(const TradeView&) const = default;
 };
 
 /// Everything that makes up a running game.
@@ -98,6 +104,8 @@ struct GameState : Holdings {
     GridView grid;
     HouseOptionsView houseOptions;
     TradeView trade;
+
+    bool operator==(const GameState&) const = default;
 };
 
 inline constexpr i16 kAnswerYes = 6;

@@ -26,6 +26,7 @@ TEST(RandomPlay, KeepsEveryInvariantThroughAMillionActions) {
         const RandomPlayReport report = playRandomly(seed, total / kRuns);
         ASSERT_TRUE(report.failure.empty()) << report.failure;
         EXPECT_EQ(report.actions, total / kRuns);
+        EXPECT_EQ(report.refused, 0) << "the random player draws only available actions";
         games += report.games;
         winners += report.winners;
     }
