@@ -1,6 +1,7 @@
 // Dealbrix: a board game about buying, renting, building on and trading street properties, for two
 // to four players sharing one computer.
 
+#include "command_line.h"
 #include "form1.h"
 #include "qt_ui.h"
 #include "random.h"
@@ -12,8 +13,21 @@
 #include <cstdlib>
 
 int main(int argc, char* argv[]) {
+    dealbrix::describeApplication();
+    dealbrix::Options options;
+    {
+        // The command line is read before the window system is reached, so --help, --version and a
+        // wrong option are answered without a display.
+        const QCoreApplication reader(argc, argv);
+        options = dealbrix::parseCommandLine(QCoreApplication::arguments());
+    }
+    if (options.quit) {
+        std::fputs(options.output.toLocal8Bit().constData(), stdout);
+        std::fputs(options.error.toLocal8Bit().constData(), stderr);
+        return options.exitCode;
+    }
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(dealbrix::kProgramName));
 
     const auto seed = static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
     dealbrix::ClockRandom random(seed);
