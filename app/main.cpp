@@ -1,12 +1,14 @@
 // Dealbrix: a board game about buying, renting, building on and trading street properties, for two
 // to four players sharing one computer.
 
+#include "build_info.h"
 #include "command_line.h"
 #include "form1.h"
 #include "qt_ui.h"
 #include "random.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <chrono>
 #include <cstdio>
@@ -28,6 +30,9 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(dealbrix::kApplicationId));
+    Q_INIT_RESOURCE(assets); // the icon lives in the windows library's resources
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon/dealbrix.png")));
 
     const auto seed = static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
     dealbrix::ClockRandom random(seed);
