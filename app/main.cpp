@@ -2,18 +2,46 @@
 // to four players sharing one computer.
 
 #include "board_window.h"
+#include "build_info.h"
+#include "command_line.h"
 #include "qt_ui.h"
 #include "random.h"
 
 #include <QApplication>
+#include <QIcon>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char* argv[]) {
+    dealbrix::describeApplication();
+    auto answer = [](const dealbrix::Options& options) {
+        std::fputs(options.output.toLocal8Bit().constData(), stdout);
+        std::fputs(options.error.toLocal8Bit().constData(), stderr);
+        return options.exitCode;
+    };
+    {
+        // The command line is read before the window system is reached, so --help, --version and a
+        // wrong option are answered without a display. Qt's own options (-platform, -style) are
+        // single-dash words; a line holding one is judged once the application has taken them out.
+        const QCoreApplication reader(argc, argv);
+        const QStringList arguments = QCoreApplication::arguments();
+        const dealbrix::Options options = dealbrix::parseCommandLine(arguments);
+        const bool mayHoldQtOptions =
+            std::any_of(arguments.begin() + 1, arguments.end(), [](const QString& a) {
+                return a.size() > 2 && a.startsWith(u'-') && !a.startsWith(QStringLiteral("--"));
+            });
+        if (options.quit && (options.exitCode == 0 || !mayHoldQtOptions)) return answer(options);
+    }
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(dealbrix::kProgramName));
+    const dealbrix::Options options = dealbrix::parseCommandLine(QApplication::arguments());
+    if (options.quit) return answer(options);
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(dealbrix::kApplicationId));
+    Q_INIT_RESOURCE(assets); // the icon lives in the windows library's resources
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon/dealbrix.png")));
 
     const auto seed = static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
     dealbrix::ClockRandom random(seed);

@@ -6,6 +6,8 @@ Outputs (relative to this file):
   dice/dieN.gif, dieN@2x.gif, dieN@3x.gif                   (N = 1..6)
   assets.qrc                                                (Qt resource list)
 
+assets.qrc also lists the window icon, which make_icon.py draws.
+
 Run with Debian's Python (it has PIL):  /usr/bin/python3 assets/make_assets.py
 Everything is drawn natively at each scale from one set of functions, and
 the output is deterministic.
@@ -20,6 +22,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SQUARES_DIR = os.path.join(HERE, "squares")
 DICE_DIR = os.path.join(HERE, "dice")
 QRC_PATH = os.path.join(HERE, "assets.qrc")
+# Listed in assets.qrc under its alias; drawn by make_icon.py, not here.
+WINDOW_ICON = ("icon/dealbrix.png", "icons/hicolor/256x256/apps/org.dealbrix.Dealbrix.png")
 
 FONT_DIR = "/usr/share/fonts/truetype/dejavu/"
 FONT_LABEL = FONT_DIR + "DejaVuSansCondensed-Bold.ttf"  # narrowest crisp bold
@@ -705,7 +709,8 @@ def die_file(value, s):
 
 
 def write_qrc(files):
-    entries = "\n".join(f'    <file alias="{f}">{f}</file>' for f in files)
+    aliased = [(f, f) for f in files] + [WINDOW_ICON]
+    entries = "\n".join(f'    <file alias="{alias}">{f}</file>' for alias, f in aliased)
     text = ("<!DOCTYPE RCC>\n<RCC version=\"1.0\">\n<qresource prefix=\"/\">\n"
             f"{entries}\n</qresource>\n</RCC>\n")
     with open(QRC_PATH, "w", encoding="utf-8") as fh:

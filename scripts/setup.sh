@@ -10,6 +10,7 @@ packages=(
     fonts-dejavu-core
     xvfb xauth
     python3-pyatspi gir1.2-atspi-2.0 at-spi2-core dbus procps
+    desktop-file-utils appstream shared-mime-info groff-base file dpkg-dev
 )
 
 missing=()

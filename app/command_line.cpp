@@ -1,0 +1,47 @@
+#include "command_line.h"
+
+#include "build_info.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+namespace dealbrix {
+
+void describeApplication() {
+    QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationName));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(kApplicationVersion));
+    QCoreApplication::setOrganizationName(QStringLiteral("Dealbrix"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("dealbrix.org"));
+}
+
+Options parseCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Property trading board game for two to four players at one computer."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+
+    Options options;
+    QString problem;
+    if (!parser.parse(arguments)) {
+        problem = parser.errorText();
+    } else if (!parser.positionalArguments().isEmpty()) {
+        problem = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
+    }
+
+    if (!problem.isEmpty()) {
+        options.quit = true;
+        options.exitCode = kUsageError;
+        options.error = problem + QStringLiteral("\nTry '--help' for the options.\n");
+    } else if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        options.quit = true;
+        options.output = parser.helpText();
+    } else if (parser.isSet(version)) {
+        options.quit = true;
+        options.output =
+            QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n';
+    }
+    return options;
+}
+
+} // namespace dealbrix

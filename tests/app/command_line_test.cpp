@@ -1,0 +1,100 @@
+#include "command_line.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+namespace dealbrix {
+namespace {
+
+Options parse(QStringList arguments) {
+    arguments.prepend(QStringLiteral("dealbrix"));
+    return parseCommandLine(arguments);
+}
+
+TEST(CommandLine, NoArgumentsOpensTheGame) {
+    const Options options = parse({});
+    EXPECT_FALSE(options.quit);
+    EXPECT_TRUE(options.output.isEmpty());
+    EXPECT_TRUE(options.error.isEmpty());
+}
+
+TEST(CommandLine, VersionPrintsNameAndProjectVersion) {
+    for (const QString& option : {QStringLiteral("--version"), QStringLiteral("-v")}) {
+        const Options options = parse({option});
+        EXPECT_TRUE(options.quit) << option.toStdString();
+        EXPECT_EQ(options.exitCode, 0);
+        EXPECT_EQ(options.output.toStdString(), "Dealbrix " DEALBRIX_EXPECTED_VERSION "\n");
+        EXPECT_TRUE(options.error.isEmpty());
+    }
+}
+
+TEST(CommandLine, HelpListsTheOptionsAndSucceeds) {
+    for (const QString& option :
+         {QStringLiteral("--help"), QStringLiteral("-h"), QStringLiteral("--help-all")}) {
+        const Options options = parse({option});
+        EXPECT_TRUE(options.quit) << option.toStdString();
+        EXPECT_EQ(options.exitCode, 0);
+        EXPECT_TRUE(options.output.startsWith(QStringLiteral("Usage: "))) << options.output.toStdString();
+        EXPECT_TRUE(options.output.contains(QStringLiteral("--version")));
+        EXPECT_TRUE(options.output.contains(QStringLiteral("--help")));
+        EXPECT_TRUE(options.error.isEmpty());
+    }
+}
+
+TEST(CommandLine, HelpWinsOverVersion) {
+    const Options options = parse({QStringLiteral("--version"), QStringLiteral("--help")});
+    EXPECT_TRUE(options.output.startsWith(QStringLiteral("Usage: ")));
+}
+
+TEST(CommandLine, UnknownOptionIsAnErrorThatNamesIt) {
+    for (const QString& option :
+         {QStringLiteral("--bogus"), QStringLiteral("-x"), QStringLiteral("--versions")}) {
+        const Options options = parse({option});
+        EXPECT_TRUE(options.quit) << option.toStdString();
+        EXPECT_EQ(options.exitCode, kUsageError);
+        EXPECT_NE(options.exitCode, 0);
+        EXPECT_TRUE(options.output.isEmpty());
+        EXPECT_TRUE(options.error.contains(option.mid(option.lastIndexOf(u'-') + 1)))
+            << options.error.toStdString();
+    }
+}
+
+TEST(CommandLine, UnknownOptionIsNotHiddenByVersionOrHelp) {
+    for (const QString& option : {QStringLiteral("--version"), QStringLiteral("--help")}) {
+        const Options options = parse({option, QStringLiteral("--bogus")});
+        EXPECT_EQ(options.exitCode, kUsageError) << option.toStdString();
+        EXPECT_TRUE(options.output.isEmpty());
+    }
+}
+
+TEST(CommandLine, ValueGivenToAFlagIsAnError) {
+    const Options options = parse({QStringLiteral("--version=2")});
+    EXPECT_EQ(options.exitCode, kUsageError);
+    EXPECT_TRUE(options.output.isEmpty());
+}
+
+TEST(CommandLine, UnexpectedArgumentIsAnError) {
+    const Options options = parse({QStringLiteral("somewhere.txt")});
+    EXPECT_TRUE(options.quit);
+    EXPECT_EQ(options.exitCode, kUsageError);
+    EXPECT_TRUE(options.error.contains(QStringLiteral("somewhere.txt")));
+}
+
+TEST(CommandLine, DoubleDashEndsTheOptions) {
+    // After "--" a word that looks like an option is an argument, which the program does not take.
+    const Options options = parse({QStringLiteral("--"), QStringLiteral("--version")});
+    EXPECT_EQ(options.exitCode, kUsageError);
+    EXPECT_TRUE(options.output.isEmpty());
+}
+
+} // namespace
+} // namespace dealbrix
+
+int main(int argc, char* argv[]) {
+    ::testing::InitGoogleTest(&argc, argv);
+    // The help's usage line names the program through the running application.
+    const QCoreApplication app(argc, argv);
+    dealbrix::describeApplication();
+    return RUN_ALL_TESTS();
+}
