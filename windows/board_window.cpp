@@ -164,8 +164,9 @@ void BoardWindow::buildMoneySwatches(QWidget* board) {
         QPalette colour = swatch->palette();
         colour.setColor(QPalette::Window, tokenColour(p));
         // Out of the game, the colour fades into the felt like the dimmed money line beside it.
-        QColor faded = tokenColour(p);
-        faded.setAlpha(90);
+        const QColor token = tokenColour(p);
+        const QColor faded((token.red() + 2 * kFelt.red()) / 3, (token.green() + 2 * kFelt.green()) / 3,
+                           (token.blue() + 2 * kFelt.blue()) / 3);
         colour.setColor(QPalette::Disabled, QPalette::Window, faded);
         swatch->setPalette(colour);
         nameControl(swatch, QStringLiteral("swatch(%1)").arg(p), QStringLiteral("Player %1 colour").arg(p));
