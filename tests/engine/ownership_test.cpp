@@ -41,16 +41,6 @@ TEST(SquareDescription, SquaresThatCannotBeOwnedHaveNone) {
     EXPECT_EQ(squareFacts(t.s(), 30), "");
 }
 
-TEST(SquareDescription, RailroadsAndUtilitiesReadLikeStreets) {
-    Table t;
-    t.own(5, 4);
-    t.own(12, 1);
-    t.s().owners[12] = mortgagedCode(1);
-    EXPECT_EQ(ownershipDescription(t.s(), 5), "Owned by Player 4");
-    EXPECT_EQ(ownershipDescription(t.s(), 12), "Mortgaged, owned by Player 1");
-    EXPECT_EQ(ownershipDescription(t.s(), 28), "For sale");
-}
-
 TEST(SquareDescription, AStoredCodeOfNoSeatReadsAsTheBanks) {
     Table t;
     t.s().owners[1] = 9;
