@@ -213,6 +213,7 @@ class Game {
     void holdDebtor(int player);
     void declareBankruptcy();
     void startGame();
+    void passTurnFromSeatOut();
     [[noreturn]] void quit();
     void applyHouseRent(const std::array<i16, 5>& rents);
     void settleOwnedSquare(int square, std::string_view name, i16 price);

@@ -21,6 +21,22 @@ void Game::startGame() {
         state.seatOut[seat] = kTrue;
     for (int seat = 1; seat <= state.playerCount; ++seat)
         state.board.tokens[seat].visible = true;
+    passTurnFromSeatOut();
+}
+
+void Game::passTurnFromSeatOut() {
+    if (state.seatOut[state.turn] != kTrue) return;
+    // The next seat in play in the usual order: up the seats, round to 1 after the player count.
+    int next = state.turn;
+    for (int step = 0; step < kPlayerCount; ++step) {
+        next = next >= state.playerCount ? 1 : next + 1;
+        if (state.seatOut[next] != kTrue) {
+            state.turn = static_cast<i16>(next);
+            state.board.turnLabel = "Player " + num(next) + "'s turn";
+            return;
+        }
+    }
+    // No seat is in play: there is no one to hand the turn to, so it stays where it is.
 }
 
 void Game::quit() {

@@ -149,6 +149,11 @@ void Game::putOffer(std::string_view money0, std::string_view money1) {
     auto refuse = [&](std::string text) {
         tell({.kind = BoxKind::TradeRefused, .seat = t, .text = std::move(text)});
     };
+    // A seat that is out (bankrupt, or not seated at Start) holds nothing it could give or accept.
+    if (isPlayer(o) && state.seatOut[o] == kTrue) {
+        refuse("Player " + num(o) + " is not in the game, so the offer was not made.");
+        return;
+    }
     // Every listed square must still be its side's outright, as the players stand now.
     for (int side = 0; side < 2; ++side) {
         const int player = sidePlayer(state, side);

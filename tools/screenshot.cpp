@@ -35,6 +35,36 @@ QString fileName(const QString& name) {
 
 constexpr int kTurns = 16; // enough for a few purchases round the board
 
+/// Gives `square` to `player` as a purchase would, with `houses` on it (5 a hotel), mortgaged or not.
+void give(dealbrix::GameState& state, int square, int player, int houses, bool mortgaged = false) {
+    state.owners[square] = mortgaged ? dealbrix::mortgagedCode(player) : static_cast<dealbrix::i16>(player);
+    state.pricePaid[square] = dealbrix::squareInfo(square).price;
+    state.houses[square] = static_cast<dealbrix::i16>(houses);
+    for (int seat = 1; seat <= dealbrix::kPlayerCount; ++seat)
+        state.grid.ticked[seat][square] = seat == player;
+}
+
+/// A game well on: every seat holds squares, with houses, a hotel and a mortgage among them.
+void dealHoldings(dealbrix::GameState& state) {
+    give(state, 1, 1, 3);
+    give(state, 3, 1, 5);
+    give(state, 5, 1, 0);
+    give(state, 6, 2, 1);
+    give(state, 8, 2, 2);
+    give(state, 9, 2, 2);
+    give(state, 12, 3, 0, true);
+    give(state, 16, 3, 0);
+    give(state, 21, 3, 4);
+    give(state, 23, 3, 4);
+    give(state, 24, 3, 5);
+    give(state, 25, 2, 0, true);
+    give(state, 28, 1, 0);
+    give(state, 31, 1, 0);
+    give(state, 34, 3, 0, true);
+    give(state, 37, 2, 2);
+    give(state, 39, 2, 3);
+}
+
 bool save(QWidget* window, const QDir& folder, const QString& name) {
     const QString path = folder.filePath(fileName(name));
     const bool ok = window != nullptr && window->grab().save(path);
@@ -75,14 +105,17 @@ int main(int argc, char* argv[]) {
     dealbrix::BoardWindow board(game, ui);
     board.showWithGrid();
 
+    // Three players, so the fourth money line shows dimmed, as a seat out of the game does.
+    board.act(dealbrix::Action::choosePlayers(3));
     board.act(dealbrix::Action::start());
     for (int roll = 0; roll < kTurns && !board.ended(); ++roll) {
         board.act(dealbrix::Action::roll());
         board.act(dealbrix::Action::endTurn());
     }
     board.act(dealbrix::Action::roll());
-    const int square = game.state.positions[game.state.turn];
-    board.clickSquare(dealbrix::isOwnable(square) ? square : 39);
+    dealHoldings(game.state);
+    board.syncAll();
+    board.clickSquare(39); // a dark group colour, so the title shows its white caption
     board.clickPlayerHeading(game.state.turn % dealbrix::kPlayerCount + 1);
 
     bool ok = save(&board, folder, QStringLiteral("board"));

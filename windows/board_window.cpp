@@ -1,6 +1,8 @@
 #include "board_window.h"
 
 #include "geometry.h"
+#include "ownership.h"
+#include "placement.h"
 #include "qt_ui.h"
 
 #include "house_options_window.h"
@@ -10,6 +12,7 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTimer>
 
 // Resources live in the static windows library; they must be registered by name from outside any namespace.
@@ -33,8 +36,8 @@ constexpr std::array<int, kPlayerCount + 1> kMoneyTop{0, 5520, 6000, 6480, 6960}
 constexpr int kButtonLeft = 2640;
 constexpr int kButtonWidth = 3855;
 constexpr int kButtonHeight = 615;
-constexpr std::array<QRgb, kPlayerCount + 1> kTokenColours{0, qRgb(255, 0, 0), qRgb(0, 255, 0),
-                                                           qRgb(255, 255, 0), qRgb(0, 0, 255)};
+constexpr int kSwatchSize = 210; // the token colour square left of a money line
+constexpr int kSwatchGap = 90;
 const QColor kFelt(214, 232, 208); // the middle of the board
 
 QString squarePicture(int square) {
@@ -65,6 +68,7 @@ BoardWindow::BoardWindow(Game& game, QtUi& ui, QWidget* parent) : QMainWindow(pa
     connect(grid_, &OwnershipGrid::headingClicked, this, &BoardWindow::clickPlayerHeading);
     ui.setParentWindow(this);
     ui.setBeforeBox([this] { syncAll(); });
+    ui.setPlacement([this](QMessageBox& box, const Box& about) { placeBox(box, about); });
     syncAll();
 }
 
@@ -80,7 +84,7 @@ TradeWindow* BoardWindow::tradeWindow() const {
 
 void BoardWindow::buildBoard(QWidget* board) {
     for (int i = 0; i < kSquareCount; ++i) {
-        auto* square = new ClickableLabel(board);
+        auto* square = new SquareView(i, board);
         const Rect r = squareRect(i);
         placeTwips(square, r.left, r.top, r.width, r.height);
         square->setPixmap(loadPicture(squarePicture(i), devicePixelRatioF()));
@@ -115,6 +119,7 @@ void BoardWindow::buildBoard(QWidget* board) {
         money->setObjectName(QStringLiteral("Label1(%1)").arg(p));
         moneyLabels_[static_cast<std::size_t>(p)] = money;
     }
+    buildMoneySwatches(board);
     turnLabel_ = new QLabel(board);
     placeTwips(turnLabel_, 3360, 4800, 2295, kLineHeight);
     turnLabel_->setAlignment(Qt::AlignCenter);
@@ -140,11 +145,32 @@ void BoardWindow::buildBoard(QWidget* board) {
         token->setFixedSize(toPixels(kTokenSize), toPixels(kTokenSize));
         token->setAutoFillBackground(true);
         QPalette colour = token->palette();
-        colour.setColor(QPalette::Window, QColor::fromRgb(kTokenColours[static_cast<std::size_t>(p)]));
+        colour.setColor(QPalette::Window, tokenColour(p));
         token->setPalette(colour);
         token->setFrameStyle(QFrame::Box | QFrame::Plain);
         nameControl(token, QStringLiteral("lbl(%1)").arg(p), QStringLiteral("Player %1 token").arg(p));
         tokens_[static_cast<std::size_t>(p)] = token;
+    }
+}
+
+void BoardWindow::buildMoneySwatches(QWidget* board) {
+    // A square of each token's colour just left of its money line, in the board's empty middle.
+    for (int p = 1; p <= kPlayerCount; ++p) {
+        auto* swatch = new QLabel(board);
+        const int top = kMoneyTop[static_cast<std::size_t>(p)] + (kLineHeight - kSwatchSize) / 2;
+        placeTwips(swatch, kMoneyLeft - kSwatchGap - kSwatchSize, top, kSwatchSize, kSwatchSize);
+        swatch->setAutoFillBackground(true);
+        swatch->setFrameStyle(QFrame::Box | QFrame::Plain);
+        QPalette colour = swatch->palette();
+        colour.setColor(QPalette::Window, tokenColour(p));
+        // Out of the game, the colour fades into the felt like the dimmed money line beside it.
+        const QColor token = tokenColour(p);
+        const QColor faded((token.red() + 2 * kFelt.red()) / 3, (token.green() + 2 * kFelt.green()) / 3,
+                           (token.blue() + 2 * kFelt.blue()) / 3);
+        colour.setColor(QPalette::Disabled, QPalette::Window, faded);
+        swatch->setPalette(colour);
+        nameControl(swatch, QStringLiteral("swatch(%1)").arg(p), QStringLiteral("Player %1 colour").arg(p));
+        swatches_[static_cast<std::size_t>(p)] = swatch;
     }
 }
 
@@ -234,6 +260,31 @@ void BoardWindow::drawBoard() {
     }
     for (int n = 2; n <= kPlayerCount; ++n)
         playerItems_[static_cast<std::size_t>(n)]->setChecked(view.checkedPlayers == n);
+    drawHoldings();
+    drawSeats();
+}
+
+void BoardWindow::drawHoldings() {
+    const GameState& s = game_.state;
+    for (const i16 square : ownableSquares()) {
+        SquareView* picture = squares_[static_cast<std::size_t>(square)];
+        picture->setHolding(holdingOf(s, square));
+        const QString description = toQString(ownershipDescription(s, square));
+        if (picture->accessibleDescription() != description) picture->setAccessibleDescription(description);
+        const QString facts = labelText(squareFacts(s, square));
+        if (picture->toolTip() != facts) picture->setToolTip(facts);
+    }
+}
+
+void BoardWindow::drawSeats() {
+    for (int p = 1; p <= kPlayerCount; ++p) {
+        const bool out = game_.state.seatOut[p] == kTrue;
+        QLabel* money = moneyLabels_[static_cast<std::size_t>(p)];
+        money->setEnabled(!out);
+        const QString seat = out ? QStringLiteral("Out of the game") : QString();
+        if (money->accessibleDescription() != seat) money->setAccessibleDescription(seat);
+        swatches_[static_cast<std::size_t>(p)]->setEnabled(!out);
+    }
 }
 
 /// Opens, redraws or discards one secondary window so that it is there exactly while the game has it
@@ -246,6 +297,7 @@ void syncWindow(BoardWindow& board, QPointer<Window>& window, bool open, const A
         QObject::connect(window, &Window::closedByUser, &board,
                          [&board, closeInGame] { board.act(closeInGame); });
         window->draw(s);
+        board.placeBesideBoard(window);
         window->show();
     } else if (!open && window) {
         Window* closing = window;
@@ -260,6 +312,29 @@ void syncWindow(BoardWindow& board, QPointer<Window>& window, bool open, const A
 void BoardWindow::syncSecondaryWindows() {
     syncWindow(*this, houseOptions_, game_.state.houseOptions.open, Action::closeHouseOptions());
     syncWindow(*this, trade_, game_.state.trade.open, Action::closeTrade());
+}
+
+QSize BoardWindow::frameSizeOf(const QWidget* window) const {
+    // A window not yet shown has no frame; the window manager will give it one like the board's.
+    const QSize margins = frameGeometry().size() - geometry().size();
+    return window->isVisible() ? window->frameGeometry().size() : window->size() + margins;
+}
+
+void BoardWindow::placeBesideBoard(QWidget* window) {
+    std::vector<QRect> others{grid_->isVisible() ? grid_->frameGeometry() : QRect()};
+    for (QWidget* open : {static_cast<QWidget*>(houseOptions_), static_cast<QWidget*>(trade_)})
+        if (open != nullptr && open != window && open->isVisible()) others.push_back(open->frameGeometry());
+    const QRect screenArea = screen()->availableGeometry();
+    window->move(placeBeside(frameGeometry(), others, frameSizeOf(window), screenArea));
+}
+
+void BoardWindow::placeBox(QMessageBox& box, const Box& about) {
+    // The acceptance question stands clear of the offer it asks about: over the trade window's
+    // lower part, or beside it.
+    if (about.kind != BoxKind::TradeQuestion || !trade_ || !trade_->isVisible()) return;
+    box.adjustSize();
+    const QRect screenArea = screen()->availableGeometry();
+    box.move(placeBeside(trade_->offerArea(), {}, frameSizeOf(&box), screenArea));
 }
 
 void BoardWindow::raiseWindow(QWidget* window) {

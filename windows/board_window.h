@@ -3,10 +3,12 @@
 // also keeps the three secondary windows in step with the game.
 
 #include "game.h"
+#include "square_view.h"
 #include "widgets.h"
 
 #include <QAction>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 
@@ -50,6 +52,11 @@ class BoardWindow final : public QMainWindow {
     void clickSquare(int square);
     /// Opens the trade window with `player` as the other party, as a grid heading click does.
     void clickPlayerHeading(int player);
+    /// Moves a window about to open beside the board, clear of the board and the windows already
+    /// open, inside the screen. Called once, when the window is made, so a moved window stays put.
+    void placeBesideBoard(QWidget* window);
+    /// The square picture of square 0..39.
+    SquareView* squareView(int square) const { return squares_.at(static_cast<std::size_t>(square)); }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -57,7 +64,12 @@ class BoardWindow final : public QMainWindow {
   private:
     void buildBoard(QWidget* board);
     void buildMenu();
+    void buildMoneySwatches(QWidget* board);
     void drawBoard();
+    void drawHoldings();
+    void drawSeats();
+    void placeBox(QMessageBox& box, const Box& about);
+    QSize frameSizeOf(const QWidget* window) const;
     void syncSecondaryWindows();
     void raiseWindow(QWidget* window);
     void stepAroundBoard(int from, Qt::Key key);
@@ -66,11 +78,12 @@ class BoardWindow final : public QMainWindow {
     Game& game_;
     bool ended_ = false;
     int keyboardSquare_ = 0; // the one square picture in the tab chain; arrows move it round the ring
-    std::array<ClickableLabel*, kSquareCount> squares_{};
+    std::array<SquareView*, kSquareCount> squares_{};
     std::array<QLabel*, kPlayerCount + 1> tokens_{};      // 1..4
     std::array<QLabel*, 3> diceShown_{};                  // 1..2
     std::array<QLabel*, 6> dieFaces_{};                   // dieFaces_[n] holds face n + 1
     std::array<QLabel*, kPlayerCount + 1> moneyLabels_{}; // 1..4
+    std::array<QLabel*, kPlayerCount + 1> swatches_{};    // 1..4, the token colour beside each money line
     QLabel* turnLabel_ = nullptr;
     QPushButton* rollButton_ = nullptr;
     QPushButton* endTurnButton_ = nullptr;

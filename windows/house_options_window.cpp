@@ -3,6 +3,7 @@
 #include "board_window.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 
 namespace dealbrix {
 
@@ -50,7 +51,9 @@ void HouseOptionsWindow::draw(const GameState& state) {
     title_->setAccessibleName(title_->text());
     if (isOwnable(view.titleSquare)) {
         QPalette colour = title_->palette();
-        colour.setColor(QPalette::Window, toQColor(groupColour(view.titleSquare)));
+        const QColor group = toQColor(groupColour(view.titleSquare));
+        colour.setColor(QPalette::Window, group);
+        colour.setColor(QPalette::WindowText, captionColourOn(group));
         title_->setPalette(colour);
     }
     buyButton_->setEnabled(view.buyEnabled);
@@ -58,6 +61,15 @@ void HouseOptionsWindow::draw(const GameState& state) {
     mortgageButton_->setEnabled(view.mortgageEnabled);
     mortgageButton_->setText(toQString(view.mortgageCaption));
     mortgageButton_->setAccessibleName(mortgageButton_->text());
+}
+
+void HouseOptionsWindow::keyPressEvent(QKeyEvent* event) {
+    // Escape does what the close box does.
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void HouseOptionsWindow::closeEvent(QCloseEvent* event) {

@@ -19,7 +19,6 @@ constexpr int kBoxHeight = 255;
 constexpr std::array<int, 28> kRowTop{480,  840,  1440, 1800, 2160,  2640,  3000,  3360, 3840, 4200,
                                       4560, 5040, 5400, 5760, 6240,  6600,  6960,  7440, 7800, 8160,
                                       8640, 9000, 9600, 9960, 10320, 10680, 11160, 11520};
-constexpr int kDarkGroup = 100; // lightness below which a group colour takes a white caption
 } // namespace
 
 OwnershipGrid::OwnershipGrid(QWidget* board) : QWidget(board, Qt::Window) {
@@ -49,7 +48,7 @@ OwnershipGrid::OwnershipGrid(QWidget* board) : QWidget(board, Qt::Window) {
             // A check box fills its background with the Button colour; its caption stays readable
             // although the box is disabled.
             const QColor colour = toQColor(groupColour(row.square));
-            const QColor caption = colour.lightness() < kDarkGroup ? Qt::white : Qt::black;
+            const QColor caption = captionColourOn(colour);
             QPalette palette = box->palette();
             palette.setColor(QPalette::Button, colour);
             for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {

@@ -17,6 +17,7 @@ QMessageBox::StandardButton QtUi::show(const Box& box, QMessageBox::StandardButt
     shown.setTextFormat(Qt::PlainText);
     shown.setAccessibleName(shown.windowTitle());
     shown.setAccessibleDescription(shown.text());
+    if (placement_) placement_(shown, box);
     return runner_(shown);
 }
 

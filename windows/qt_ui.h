@@ -24,6 +24,10 @@ class QtUi final : public Ui {
 
     /// Called before every box to redraw the windows.
     void setBeforeBox(std::function<void()> beforeBox) { beforeBox_ = std::move(beforeBox); }
+    /// Moves a box before it is shown; without it every box is centred on the parent window.
+    void setPlacement(std::function<void(QMessageBox&, const Box&)> placement) {
+        placement_ = std::move(placement);
+    }
     /// The window the boxes are centred on.
     void setParentWindow(QWidget* parent) { parent_ = parent; }
 
@@ -37,6 +41,7 @@ class QtUi final : public Ui {
     std::function<void()> endProgram_;
     BoxRunner runner_;
     std::function<void()> beforeBox_;
+    std::function<void(QMessageBox&, const Box&)> placement_;
     QWidget* parent_ = nullptr;
 };
 

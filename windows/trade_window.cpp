@@ -140,6 +140,21 @@ void TradeWindow::draw(const GameState& state) {
     }
 }
 
+QRect TradeWindow::offerArea() const {
+    const QRect frame = frameGeometry();
+    const int buttonTop = mapToGlobal(offerButton_->geometry().topLeft()).y();
+    return QRect(frame.topLeft(), QPoint(frame.right(), buttonTop - 1));
+}
+
+void TradeWindow::keyPressEvent(QKeyEvent* event) {
+    // Escape does what the close box does; the fields leave it to the window.
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void TradeWindow::closeEvent(QCloseEvent* event) {
     emit closedByUser();
     event->accept();

@@ -23,6 +23,9 @@ class TradeWindow final : public QWidget {
 
     /// Draws the names, running sums and lists the game keeps for the window.
     void draw(const GameState& state);
+    /// The part of the window that shows the offer, on the screen: its frame down to just above the
+    /// "Finalize offer" button (names, fields, sums and lists).
+    QRect offerArea() const;
 
   signals:
     /// The user closed the window with its close box.
@@ -31,6 +34,7 @@ class TradeWindow final : public QWidget {
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     BoardWindow& board_;

@@ -8,6 +8,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
+#include <cassert>
 #include <cmath>
 
 namespace dealbrix {
@@ -28,6 +30,37 @@ QString labelText(std::string_view text) {
 
 QColor toQColor(Rgb rgb) {
     return QColor(rgb.red, rgb.green, rgb.blue);
+}
+
+QColor tokenColour(int player) {
+    static const std::array<QColor, kPlayerCount> kTokenColours{QColor(255, 0, 0), QColor(0, 255, 0),
+                                                                QColor(255, 255, 0), QColor(0, 0, 255)};
+    assert(isPlayer(player));
+    return kTokenColours[static_cast<std::size_t>(player - 1)];
+}
+
+namespace {
+/// Relative luminance as WCAG 2 defines it: each sRGB channel made linear, then weighted.
+double luminance(const QColor& colour) {
+    auto linear = [](int channel) {
+        const double c = channel / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const QColor rgb = colour.toRgb();
+    return 0.2126 * linear(rgb.red()) + 0.7152 * linear(rgb.green()) + 0.0722 * linear(rgb.blue());
+}
+} // namespace
+
+double contrastRatio(const QColor& first, const QColor& second) {
+    const double a = luminance(first);
+    const double b = luminance(second);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+QColor captionColourOn(const QColor& background) {
+    const QColor black(Qt::black);
+    const QColor white(Qt::white);
+    return contrastRatio(background, white) > contrastRatio(background, black) ? white : black;
 }
 
 void placeTwips(QWidget* widget, int left, int top, int width, int height) {
@@ -125,10 +158,13 @@ void ClickableLabel::keyPressEvent(QKeyEvent* event) {
     QLabel::keyPressEvent(event);
 }
 
+void ClickableLabel::paintOver(QPainter&) {}
+
 void ClickableLabel::paintEvent(QPaintEvent* event) {
     QLabel::paintEvent(event);
-    if (!hasFocus()) return;
     QPainter painter(this);
+    paintOver(painter);
+    if (!hasFocus()) return;
     QPen pen(palette().color(QPalette::Highlight), 2);
     painter.setPen(pen);
     painter.drawRect(rect().adjusted(1, 1, -1, -1));

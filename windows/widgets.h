@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QFont>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QString>
 
@@ -29,6 +30,15 @@ QString labelText(std::string_view text);
 
 /// The colour of the game's red, green, blue triple.
 QColor toQColor(Rgb rgb);
+
+/// The colour of player 1..4's token: red, green, yellow, blue.
+QColor tokenColour(int player);
+
+/// The WCAG 2 contrast ratio of two colours, 1 (none) to 21 (black on white).
+double contrastRatio(const QColor& first, const QColor& second);
+
+/// Black or white, whichever reads better as a caption on `background`.
+QColor captionColourOn(const QColor& background);
 
 /// Places `widget` at a rectangle given in twips.
 void placeTwips(QWidget* widget, int left, int top, int width, int height);
@@ -67,6 +77,8 @@ class ClickableLabel : public QLabel {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    /// Draws over the picture, under the focus frame; nothing by default.
+    virtual void paintOver(QPainter& painter);
 };
 
 } // namespace dealbrix

@@ -365,3 +365,46 @@ TEST_F(TradeOffer, BalancesUpToTheTopOfTheRangeAreCarriedOut) {
     t.game.finalizeOffer("", "767.4");
     EXPECT_EQ(balances(t), "32767 733");
 }
+
+namespace {
+std::string notInTheGame(int player) {
+    return "Player " + std::to_string(player) + " is not in the game, so the offer was not made.";
+}
+} // namespace
+
+TEST_F(TradeOffer, ASeatNotSeatedAtStartCannotBeTheOtherParty) {
+    t.start(2);
+    t.own(1, 1);
+    t.game.chooseTradePartner(3);
+    ASSERT_TRUE(t.s().trade.open); // the window still opens for it
+    enterSquare(t, 0, "1");
+    t.ui.expect({msg(notInTheGame(3))});
+    t.game.finalizeOffer("", "500");
+    EXPECT_EQ(t.s().money[1], 1500);
+    EXPECT_EQ(t.s().money[3], 1500);
+    EXPECT_EQ(t.s().owners[1], 1);
+    EXPECT_TRUE(t.s().grid.ticked[1][1]);
+    ASSERT_EQ(t.ui.boxes().size(), 1u);
+    EXPECT_EQ(t.ui.boxes()[0].kind, BoxKind::TradeRefused);
+    EXPECT_EQ(t.ui.boxes()[0].seat, 1);
+}
+
+TEST_F(TradeOffer, ABankruptSeatCannotBeTheOtherParty) {
+    t.start(3);
+    t.own(39, 2);
+    t.s().owners[39] = mortgagedCode(2); // a bankrupt seat keeps its mortgaged squares
+    t.s().seatOut[2] = kTrue;
+    t.game.chooseTradePartner(2);
+    t.ui.expect({msg(notInTheGame(2))});
+    t.game.finalizeOffer("100", "-50");
+    EXPECT_EQ(t.s().owners[39], mortgagedCode(2));
+    EXPECT_EQ(balances(t), "1500 1500");
+}
+
+TEST_F(TradeOffer, BeforeStartEverySeatMayTrade) {
+    t.game.chooseTradePartner(4);
+    t.ui.expect({ask(question(4), true)});
+    t.game.finalizeOffer("100", "");
+    EXPECT_EQ(t.s().money[1], 1400);
+    EXPECT_EQ(t.s().money[4], 1600);
+}

@@ -370,3 +370,57 @@ TEST(GameExit, ExitEndsTheProgramWithoutAMessage) {
     EXPECT_TRUE(t.ui.ended());
     EXPECT_TRUE(t.ui.shown().empty());
 }
+
+TEST(GameStart, TurnOnASeatLeftOutPassesToTheNextSeatInPlay) {
+    Table t;
+    t.s().turn = 3;
+    t.start(2);
+    EXPECT_EQ(t.s().turn, 1);
+    EXPECT_EQ(t.s().board.turnLabel, "Player 1's turn");
+    EXPECT_TRUE(t.s().board.rollEnabled);
+    EXPECT_EQ(seats(t), "in,in,out hidden,out hidden");
+}
+
+TEST(GameStart, TurnOnABankruptSeatPassesOnInSeatOrder) {
+    Table t;
+    t.start(4);
+    t.s().seatOut[2] = kTrue;
+    t.s().seatOut[3] = kTrue;
+    t.s().turn = 2;
+    t.game.start();
+    EXPECT_EQ(t.s().turn, 4);
+    EXPECT_EQ(t.s().board.turnLabel, "Player 4's turn");
+}
+
+TEST(GameStart, TurnOnTheLastSeatWrapsRoundToTheFirstInPlay) {
+    Table t;
+    t.start(4);
+    t.s().seatOut[1] = kTrue;
+    t.s().turn = 4;
+    t.start(3);
+    EXPECT_EQ(t.s().turn, 2);
+    EXPECT_EQ(t.s().board.turnLabel, "Player 2's turn");
+}
+
+TEST(GameStart, TurnOnASeatInPlayStaysWithItsLabel) {
+    Table t;
+    t.start(4);
+    t.s().turn = 3;
+    t.s().board.turnLabel = "Player 3's turn";
+    t.start(3);
+    EXPECT_EQ(t.s().turn, 3);
+    EXPECT_EQ(t.s().board.turnLabel, "Player 3's turn");
+}
+
+TEST(GameStart, WithNoSeatInPlayTheTurnStaysWhereItIs) {
+    Table t;
+    t.start(2);
+    t.s().seatOut[1] = kTrue;
+    t.s().seatOut[2] = kTrue;
+    t.s().turn = 2;
+    t.s().board.turnLabel = "Player 2's turn";
+    t.game.start();
+    EXPECT_EQ(t.s().turn, 2);
+    EXPECT_EQ(t.s().board.turnLabel, "Player 2's turn");
+    EXPECT_TRUE(t.ui.shown().empty());
+}

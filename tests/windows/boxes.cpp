@@ -22,6 +22,7 @@ QtUi::BoxRunner ScriptedBoxes::runner() {
 QMessageBox::StandardButton ScriptedBoxes::answer(QMessageBox& box) {
     const std::string text = box.text().toStdString();
     shown_.push_back(text);
+    places_.push_back(box.testAttribute(Qt::WA_Moved) ? QRect(box.pos(), box.size()) : QRect());
     if (script_.empty()) {
         ADD_FAILURE() << "unexpected box: \"" << text << "\"";
         return QMessageBox::No;

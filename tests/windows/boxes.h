@@ -6,6 +6,7 @@
 #include "scripted.h"
 
 #include <QMessageBox>
+#include <QRect>
 #include <QStringList>
 
 #include <deque>
@@ -24,6 +25,9 @@ class ScriptedBoxes {
     bool done() const { return script_.empty(); }
     /// Texts of all boxes shown so far.
     const std::vector<std::string>& shown() const { return shown_; }
+    /// Where each box shown so far was moved before it was shown; an empty rectangle for a box left
+    /// where Qt puts it (centred on its parent).
+    const std::vector<QRect>& places() const { return places_; }
     /// The runner to give the QtUi.
     QtUi::BoxRunner runner();
 
@@ -32,6 +36,7 @@ class ScriptedBoxes {
 
     std::deque<ExpectedBox> script_;
     std::vector<std::string> shown_;
+    std::vector<QRect> places_;
 };
 
 /// A game on the real windows, with scripted dice and boxes. The program's end is recorded, never real.

@@ -12,7 +12,7 @@ void quietOffscreenNotices(QtMsgType type, const QMessageLogContext& context, co
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", DEALBRIX_TEST_PLATFORM);
     qInstallMessageHandler(quietOffscreenNotices);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
