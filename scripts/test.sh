@@ -19,7 +19,7 @@ DEALBRIX_RANDOM_ACTIONS=200000 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSA
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDEALBRIX_FUZZ=ON \
     -DDEALBRIX_WINDOWS=OFF -DDEALBRIX_TESTS=OFF -DDEALBRIX_BENCH=OFF
 cmake --build build-fuzz -j"$jobs"
-for target in number actions; do
+for target in number actions load; do
     scratch="$(mktemp -d)"
     if ! ./build-fuzz/fuzz/fuzz_$target "$scratch" "fuzz/corpus/$target" -max_total_time=20 -max_len=16384 \
         -print_final_stats=1 >"$scratch/log" 2>&1; then

@@ -150,6 +150,7 @@ void BoardWindow::buildBoard(QWidget* board) {
 
 void BoardWindow::buildMenu() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    fileMenu_ = file;
     file->setObjectName(QStringLiteral("mnuFile"));
     // Menu commands run once the menu has closed, so a box they show never opens inside the menu.
     auto later = [this](Action action) {
@@ -188,6 +189,7 @@ ActionResult BoardWindow::act(const Action& action) {
     const ActionResult result = game_.apply(action);
     if (result == ActionResult::Ended) ended_ = true;
     syncAll();
+    if (afterAction_) afterAction_(result);
     return result;
 }
 
