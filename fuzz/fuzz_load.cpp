@@ -51,8 +51,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Action action = testing::randomAvailableAction(game, rng);
         const bool handsOver = action.kind == ActionKind::EndTurn && game.state.board.endTurnEnabled;
         if (game.apply(action) == ActionResult::Ended) break;
-        if (!brokenInvariants(game.state, handsOver).empty())
+        const std::vector<std::string> broken = brokenInvariants(game.state, handsOver);
+        if (!broken.empty()) {
+            std::fprintf(stderr, "after %s: %s\n", action.describe().c_str(), broken.front().c_str());
             fail("play from an accepted game breaks an invariant");
+        }
     }
     return 0;
 }
