@@ -34,7 +34,14 @@ def read_bytes(path):
 
 
 def action_count(content):
-    return json.loads(content.decode("utf-8"))["actions"]
+    try:
+        return json.loads(content.decode("utf-8"))["actions"]
+    except (ValueError, KeyError) as error:
+        raise AssertionError(f"an autosave was read that is not a whole saved game: {error}") from None
+
+
+def seats_out(content):
+    return sum(1 for player in json.loads(content.decode("utf-8"))["players"] if player["out"])
 
 
 def check_with_program(savecheck, path):
@@ -64,6 +71,7 @@ def main():
     autosave = os.path.join(home, "data", "Dealbrix", "Dealbrix", "autosave.dealbrix")
 
     last_count = None  # the action count of the autosave after the previous round; None: no game yet
+    last_content = None  # the last autosave read, this round or before
     kills = finished = advanced = 0
     started = time.monotonic()
     try:
@@ -71,21 +79,24 @@ def main():
             command = [args.dealbrix] + shlex.split(args.play_args)
             if os.path.exists(autosave):
                 command.append(autosave)
-            program = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+            # Its messages go to a file: a pipe nobody reads could fill up and stall the program.
+            errors_path = os.path.join(home, "stderr.log")
+            with open(errors_path, "wb") as errors_file:
+                program = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=errors_file)
             deadline = time.monotonic() + rng.uniform(0.020, 0.400)
             seen = None  # the last content read while the program ran
             while time.monotonic() < deadline and program.poll() is None:
                 content = read_bytes(autosave)
                 if content is not None:
-                    seen = content
+                    seen = last_content = content
                 time.sleep(POLL_SECONDS)
             ended_by_itself = program.poll() is not None
             if not ended_by_itself:
                 program.kill()
                 kills += 1
             program.wait()
-            errors = program.stderr.read().decode("utf-8", "replace")
-            program.stderr.close()
+            with open(errors_path, "rb") as errors_file:
+                errors = errors_file.read().decode("utf-8", "replace")
 
             if ended_by_itself:
                 # Only a finished game ends the program: it exits cleanly and leaves no autosave.
@@ -94,15 +105,21 @@ def main():
                 if os.path.exists(autosave):
                     raise AssertionError("the program ended by itself but left an autosave")
                 finished += 1
-                last_count = None
+                last_count = last_content = None
                 continue
 
             if not os.path.exists(autosave):
-                if last_count is not None or seen is not None:
+                if last_content is None:
+                    continue  # killed before the first action of a fresh game
+                # The action that leaves one seat in play removes the autosave; the kill came between
+                # that and the program's end. Only a game with two seats out can get there in one action.
+                if seats_out(last_content) < 2:
                     raise AssertionError("the autosave disappeared although the game was not finished")
-                continue  # killed before the first action of a fresh game
+                finished += 1
+                last_count = last_content = None
+                continue
             count = check_with_program(args.savecheck, autosave)
-            content = read_bytes(autosave)
+            content = last_content = read_bytes(autosave)
             if action_count(content) != count:
                 raise AssertionError("the autosave changed after the program was killed")
             if last_count is not None and count < last_count:
