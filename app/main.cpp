@@ -54,7 +54,8 @@ int main(int argc, char* argv[]) {
     dealbrix::BoardWindow board(game, ui);
     files = new dealbrix::GameFiles(board, ui, random, dealbrix::GameFiles::defaultAutosavePath());
     files->buildGameFileMenu(board.fileMenu());
-    board.setAfterAction([files](dealbrix::ActionResult result) { files->afterAction(result); });
+    board.setAfterAction(
+        [files](const dealbrix::Action&, dealbrix::ActionResult result) { files->afterAction(result); });
     openSavedGameArgument(*files, parser.positionalArguments());
     board.showWithGrid();
     return QApplication::exec();

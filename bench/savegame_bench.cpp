@@ -91,7 +91,7 @@ void BM_WindowPlayWithAutosave(benchmark::State& state) {
         GameFiles files;
         Table(QtUi& ui, RandomSource& random, const QString& autosave)
             : game(ui, random), board(game, ui), files(board, ui, random, autosave) {
-            board.setAfterAction([this](ActionResult result) { files.afterAction(result); });
+            board.setAfterAction([this](const Action&, ActionResult result) { files.afterAction(result); });
             board.showWithGrid();
         }
     };

@@ -189,7 +189,7 @@ ActionResult BoardWindow::act(const Action& action) {
     const ActionResult result = game_.apply(action);
     if (result == ActionResult::Ended) ended_ = true;
     syncAll();
-    if (afterAction_) afterAction_(result);
+    if (afterAction_) afterAction_(action, result);
     return result;
 }
 

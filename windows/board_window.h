@@ -37,7 +37,7 @@ class BoardWindow final : public QMainWindow {
     /// Redraws all four windows from the game; opens or discards the secondary windows it shows.
     void syncAll();
     /// Called after every action `act` hands to the game, with what became of it (the autosave).
-    void setAfterAction(std::function<void(ActionResult)> afterAction) {
+    void setAfterAction(std::function<void(const Action&, ActionResult)> afterAction) {
         afterAction_ = std::move(afterAction);
     }
     /// The File menu, for items added beside the game's own.
@@ -86,7 +86,7 @@ class BoardWindow final : public QMainWindow {
     QPointer<HouseOptionsWindow> houseOptions_;
     QPointer<TradeWindow> trade_;
     QMenu* fileMenu_ = nullptr;
-    std::function<void(ActionResult)> afterAction_;
+    std::function<void(const Action&, ActionResult)> afterAction_;
 };
 
 } // namespace dealbrix

@@ -26,7 +26,7 @@ struct FileWindows : Windows {
     FileWindows() {
         files.buildGameFileMenu(board.fileMenu());
         files.setPathChoosers([this] { return openPath; }, [this] { return savePath; });
-        board.setAfterAction([this](ActionResult result) { files.afterAction(result); });
+        board.setAfterAction([this](const Action&, ActionResult result) { files.afterAction(result); });
     }
     QAction* item(const char* name) { return board.findChild<QAction*>(QString::fromLatin1(name)); }
     QString label(const char* name) { return board.findChild<QLabel*>(QString::fromLatin1(name))->text(); }
