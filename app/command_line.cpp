@@ -20,13 +20,19 @@ Options parseCommandLine(const QStringList& arguments) {
         QStringLiteral("Property trading board game for two to four players at one computer."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("A saved game (*.dealbrix) to open at start."),
+                                 QStringLiteral("[file]"));
 
     Options options;
     QString problem;
     if (!parser.parse(arguments)) {
         problem = parser.errorText();
+    } else if (parser.positionalArguments().size() > 1) {
+        problem = QStringLiteral("Unexpected argument '%1'; only one saved game can be opened.")
+                      .arg(parser.positionalArguments().at(1));
     } else if (!parser.positionalArguments().isEmpty()) {
-        problem = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
+        options.savedGame = parser.positionalArguments().constFirst();
     }
 
     if (!problem.isEmpty()) {

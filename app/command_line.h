@@ -10,8 +10,9 @@ namespace dealbrix {
 struct Options {
     bool quit = false; // print output and error, then end with exitCode, without opening a window
     int exitCode = 0;
-    QString output; // for standard output: the help or the version
-    QString error;  // for standard error: what is wrong with the command line
+    QString output;    // for standard output: the help or the version
+    QString error;     // for standard error: what is wrong with the command line
+    QString savedGame; // a saved game to open at start; empty for a fresh board
 };
 
 /// Exit status for a command line the program cannot read.

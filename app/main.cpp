@@ -4,6 +4,7 @@
 #include "board_window.h"
 #include "build_info.h"
 #include "command_line.h"
+#include "game_files.h"
 #include "qt_ui.h"
 #include "random.h"
 
@@ -45,13 +46,22 @@ int main(int argc, char* argv[]) {
 
     const auto seed = static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
     dealbrix::ClockRandom random(seed);
-    // The winner's message and Exit end the program at once, without close handlers.
-    dealbrix::QtUi ui([] {
+    dealbrix::GameFiles* files = nullptr;
+    // The winner's message and Exit end the program at once, without close handlers. A finished game
+    // leaves no autosave; after Exit the autosave stays, so the game can be resumed.
+    dealbrix::QtUi ui([&files] {
+        if (files != nullptr && files->gameFinished()) files->removeAutosave();
         std::fflush(nullptr);
         std::_Exit(EXIT_SUCCESS);
     });
     dealbrix::Game game(ui, random);
     dealbrix::BoardWindow board(game, ui);
+    files = new dealbrix::GameFiles(board, ui, random, dealbrix::GameFiles::defaultAutosavePath());
+    files->buildGameFileMenu(board.fileMenu());
+    board.setAfterAction(
+        [files](const dealbrix::Action&, dealbrix::ActionResult result) { files->afterAction(result); });
+    // A file that cannot be opened gets its box, and the fresh board stays.
+    if (!options.savedGame.isEmpty()) files->openFile(options.savedGame);
     board.showWithGrid();
     return QApplication::exec();
 }

@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::fprintf(stderr, "refused %s changed the game\n", action.describe().c_str());
             std::abort();
         }
-        const auto broken = testing::brokenInvariants(game.state, handsOver);
+        const auto broken = brokenInvariants(game.state, handsOver);
         if (!broken.empty()) {
             std::fprintf(stderr, "after %s: %s\n", action.describe().c_str(), broken.front().c_str());
             std::abort();

@@ -121,6 +121,9 @@ class Game {
 
     GameState state;
 
+    /// Takes a snapshot of the state back, as an opened saved game does; play goes on from there.
+    void restore(const GameState& snapshot) { state = snapshot; }
+
     /// Carries out `action` if it is available now; an action that is not is refused and changes nothing.
     ActionResult apply(const Action& action);
     /// True when `action` can be taken now: its button is enabled, its window open, its square or

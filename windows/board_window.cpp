@@ -176,6 +176,7 @@ void BoardWindow::buildMoneySwatches(QWidget* board) {
 
 void BoardWindow::buildMenu() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    fileMenu_ = file;
     file->setObjectName(QStringLiteral("mnuFile"));
     // Menu commands run once the menu has closed, so a box they show never opens inside the menu.
     auto later = [this](Action action) {
@@ -214,6 +215,7 @@ ActionResult BoardWindow::act(const Action& action) {
     const ActionResult result = game_.apply(action);
     if (result == ActionResult::Ended) ended_ = true;
     syncAll();
+    if (afterAction_) afterAction_(action, result);
     return result;
 }
 

@@ -38,6 +38,12 @@ class BoardWindow final : public QMainWindow {
     ActionResult act(const Action& action);
     /// Redraws all four windows from the game; opens or discards the secondary windows it shows.
     void syncAll();
+    /// Called after every action `act` hands to the game, with what became of it (the autosave).
+    void setAfterAction(std::function<void(const Action&, ActionResult)> afterAction) {
+        afterAction_ = std::move(afterAction);
+    }
+    /// The File menu, for items added beside the game's own.
+    QMenu* fileMenu() const { return fileMenu_; }
     /// True once the game has ended the program (only a test's screen lets the windows live on).
     bool ended() const { return ended_; }
 
@@ -92,6 +98,8 @@ class BoardWindow final : public QMainWindow {
     OwnershipGrid* grid_ = nullptr;
     QPointer<HouseOptionsWindow> houseOptions_;
     QPointer<TradeWindow> trade_;
+    QMenu* fileMenu_ = nullptr;
+    std::function<void(const Action&, ActionResult)> afterAction_;
 };
 
 } // namespace dealbrix

@@ -21,6 +21,10 @@ QMessageBox::StandardButton QtUi::show(const Box& box, QMessageBox::StandardButt
     return runner_(shown);
 }
 
+void QtUi::inform(const QString& text) {
+    show({.text = text.toStdString()}, QMessageBox::Ok);
+}
+
 void QtUi::tell(const Box& box) {
     show(box, QMessageBox::Ok);
 }

@@ -31,6 +31,9 @@ class QtUi final : public Ui {
     /// The window the boxes are centred on.
     void setParentWindow(QWidget* parent) { parent_ = parent; }
 
+    /// Shows an OK box of the program's own (a file that cannot be opened), through the same runner.
+    void inform(const QString& text);
+
     void tell(const Box& box) override;
     bool ask(const Box& question) override;
     void endProgram() override;

@@ -74,18 +74,24 @@ TEST(CommandLine, ValueGivenToAFlagIsAnError) {
     EXPECT_TRUE(options.output.isEmpty());
 }
 
-TEST(CommandLine, UnexpectedArgumentIsAnError) {
-    const Options options = parse({QStringLiteral("somewhere.txt")});
+TEST(CommandLine, OneArgumentIsASavedGameToOpen) {
+    const Options options = parse({QStringLiteral("evening.dealbrix")});
+    EXPECT_FALSE(options.quit);
+    EXPECT_EQ(options.savedGame, QStringLiteral("evening.dealbrix"));
+}
+
+TEST(CommandLine, ASecondArgumentIsAnError) {
+    const Options options = parse({QStringLiteral("a.dealbrix"), QStringLiteral("somewhere.txt")});
     EXPECT_TRUE(options.quit);
     EXPECT_EQ(options.exitCode, kUsageError);
     EXPECT_TRUE(options.error.contains(QStringLiteral("somewhere.txt")));
 }
 
 TEST(CommandLine, DoubleDashEndsTheOptions) {
-    // After "--" a word that looks like an option is an argument, which the program does not take.
+    // After "--" a word that looks like an option is the name of a saved game.
     const Options options = parse({QStringLiteral("--"), QStringLiteral("--version")});
-    EXPECT_EQ(options.exitCode, kUsageError);
-    EXPECT_TRUE(options.output.isEmpty());
+    EXPECT_FALSE(options.quit);
+    EXPECT_EQ(options.savedGame, QStringLiteral("--version"));
 }
 
 } // namespace

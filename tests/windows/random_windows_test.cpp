@@ -24,7 +24,7 @@
 #include <sstream>
 
 using namespace dealbrix;
-using dealbrix::testing::brokenInvariants;
+using dealbrix::brokenInvariants;
 using dealbrix::testing::SeededRandom;
 
 namespace {

@@ -1,9 +1,12 @@
 #include "invariants.h"
 
+#include "board.h"
+
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 
-namespace dealbrix::testing {
+namespace dealbrix {
 
 namespace {
 
@@ -18,6 +21,38 @@ struct Report {
 
 bool inRange(int value, int low, int high) {
     return value >= low && value <= high;
+}
+
+/// What the windows show agrees with the state: a saved file can hold any view, play only these.
+void checkViews(const GameState& s, Report& r) {
+    const BoardView& b = s.board;
+    bool namesSeat = false;
+    for (int p = 1; p <= kPlayerCount; ++p) {
+        namesSeat = namesSeat || b.turnLabel == "Player " + num(p) + "'s turn";
+        const TokenView& t = b.tokens[p];
+        if (t.square != s.positions[p] || !inRange(t.stack, 0, kPlayerCount - 1) ||
+            (!t.moved && t.square != 0))
+            r.fail("token of player ", p, " drawn on square ", t.square, " place ", t.stack, " for square ",
+                   s.positions[p]);
+    }
+    if (!namesSeat) r.fail("turn label reads ", b.turnLabel);
+    for (int k = 1; k <= 2; ++k)
+        if (!inRange(b.dice[k], 0, 6)) r.fail("die ", k, " shows ", b.dice[k]);
+    if (!inRange(b.checkedPlayers, 2, kPlayerCount)) r.fail("Players item ", b.checkedPlayers, " ticked");
+    if (s.purchaseAnswer != 0 && s.purchaseAnswer != kAnswerYes && s.purchaseAnswer != kAnswerNo)
+        r.fail("purchase answer ", s.purchaseAnswer);
+    if (!isSquare(s.houseOptionsSquare) || !isSquare(s.houseOptions.titleSquare))
+        r.fail("House Options square ", s.houseOptionsSquare, " title ", s.houseOptions.titleSquare);
+    if (s.trade.open && !isPlayer(s.tradePartner)) r.fail("trade window open without a partner");
+    for (const auto& side : s.trade.squaresOffered)
+        for (const OfferedSquare& label : side) {
+            // A listed square was typed as a number that rounds onto the board and shows its title.
+            const double square = roundHalfEven(label.typed);
+            const bool onBoard = std::isfinite(label.typed) && square >= 0 && square < kSquareCount;
+            if (label.text.empty() ? label.typed != 0
+                                   : !onBoard || label.text != squareTitle(static_cast<int>(square)))
+                r.fail("trade list label \"", label.text, "\" for typed ", label.typed);
+        }
 }
 
 } // namespace
@@ -61,12 +96,24 @@ std::vector<std::string> brokenInvariants(const GameState& s, bool afterHandOver
         if (s.board.moneyLabels[p] != num(s.money[p]) && s.seatOut[p] == 0)
             r.fail("money label of player ", p, " reads ", s.board.moneyLabels[p], " for ", s.money[p]);
     }
+    checkViews(s, r);
     if (!isPlayer(s.turn)) r.fail("turn names seat ", s.turn);
     if (!inRange(s.debtor, 0, kPlayerCount)) r.fail("debtor ", s.debtor);
     if (!inRange(s.turnAfterDebt, 0, kPlayerCount)) r.fail("saved turn ", s.turnAfterDebt);
     if (s.playerCount != 0 && !inRange(s.playerCount, 2, kPlayerCount))
         r.fail("number of players ", s.playerCount);
     if (!inRange(s.tradePartner, 0, kPlayerCount)) r.fail("trade partner ", s.tradePartner);
+    // A debt hold gives the turn to the debtor until its money is above zero, and remembers a seat
+    // to hand the turn back to.
+    if (s.debtor != 0 && isPlayer(s.debtor) &&
+        (s.turn != s.debtor || !isPlayer(s.turnAfterDebt) || s.money[s.debtor] > 0))
+        r.fail("debt hold on player ", s.debtor, " with turn ", s.turn, ", turn after the debt ",
+               s.turnAfterDebt, ", money ", s.money[s.debtor]);
+    // Start puts the seats beyond the player count out for good.
+    if (s.playerCount != 0)
+        for (int p = s.playerCount + 1; p <= kPlayerCount; ++p)
+            if (s.seatOut[p] != kTrue)
+                r.fail("player ", p, " of a ", s.playerCount, "-player game is in play");
     if (s.houseOptions.open && !isOwnable(s.houseOptionsSquare))
         r.fail("House Options open on square ", s.houseOptionsSquare);
     // Outside a debt hold, a hand-over leaves the turn with a seat in play.
@@ -79,4 +126,4 @@ std::vector<std::string> brokenInvariants(const GameState& s, bool afterHandOver
     return r.lines;
 }
 
-} // namespace dealbrix::testing
+} // namespace dealbrix

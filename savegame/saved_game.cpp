@@ -1,0 +1,408 @@
+#include "saved_game.h"
+
+#include "board.h"
+#include "invariants.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <cmath>
+
+namespace dealbrix {
+
+namespace {
+
+constexpr qsizetype kMaxLabelLength = 200; // every label the game writes is far shorter
+constexpr qsizetype kMaxLogLineLength = 1000;
+constexpr double kMaxActions = 9007199254740992.0; // 2^53: every whole number below is exact in JSON
+constexpr int kDiceTotalMax = 12;
+
+QString text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// --- Writing ---------------------------------------------------------------------------------------
+
+template <typename T, int Lo, int Hi> QJsonArray numbers(const Indexed<T, Lo, Hi>& values) {
+    QJsonArray out;
+    for (int i = Lo; i <= Hi; ++i)
+        out.append(static_cast<int>(values[i]));
+    return out;
+}
+
+QJsonObject writePlayer(const SavedGame& game, int p) {
+    const GameState& s = game.state;
+    const TokenView& t = s.board.tokens[p];
+    QJsonArray ticked;
+    for (int sq = 0; sq < kSquareCount; ++sq)
+        if (s.grid.ticked[p][sq]) ticked.append(sq);
+    return {
+        {"money", s.money[p]},
+        {"position", s.positions[p]},
+        {"jailTurns", s.jailTurns[p]},
+        {"jailCards", s.jailCards[p]},
+        {"out", s.seatOut[p] == kTrue},
+        {"computer", game.computerSeats[p]},
+        {"moneyLabel", text(s.board.moneyLabels[p])},
+        {"token",
+         QJsonObject{{"square", t.square}, {"stack", t.stack}, {"moved", t.moved}, {"visible", t.visible}}},
+        {"gridTicks", ticked}};
+}
+
+QJsonObject writeTrade(const TradeView& trade) {
+    QJsonArray sides;
+    for (const auto& side : trade.squaresOffered) {
+        QJsonArray labels;
+        for (const OfferedSquare& label : side)
+            labels.append(QJsonObject{{"text", text(label.text)}, {"typed", label.typed}});
+        sides.append(labels);
+    }
+    return {{"open", trade.open},
+            {"traderName", text(trade.traderName)},
+            {"partnerName", text(trade.partnerName)},
+            {"moneyOffered", QJsonArray{text(trade.moneyOffered[0]), text(trade.moneyOffered[1])}},
+            {"squaresOffered", sides}};
+}
+
+// --- Reading ---------------------------------------------------------------------------------------
+
+/// Why a file is refused; thrown from deep inside the reader and caught at its top.
+struct Refusal {
+    QString reason;
+};
+
+[[noreturn]] void damaged(const QString& what) {
+    throw Refusal{QStringLiteral("The file is damaged: %1.").arg(what)};
+}
+
+QJsonValue field(const QJsonObject& object, const char* key, const QString& what) {
+    const auto found = object.constFind(QLatin1String(key));
+    if (found == object.constEnd()) damaged(QStringLiteral("%1 is missing").arg(what));
+    return *found;
+}
+
+QJsonObject objectOf(const QJsonValue& value, const QString& what) {
+    if (!value.isObject()) damaged(QStringLiteral("%1 is not a group of values").arg(what));
+    return value.toObject();
+}
+
+/// An array of exactly `size` entries (any size when negative).
+QJsonArray arrayOf(const QJsonValue& value, const QString& what, qsizetype size = -1) {
+    if (!value.isArray()) damaged(QStringLiteral("%1 is not a list").arg(what));
+    QJsonArray array = value.toArray();
+    if (size >= 0 && array.size() != size)
+        damaged(QStringLiteral("%1 has %2 entries instead of %3").arg(what).arg(array.size()).arg(size));
+    return array;
+}
+
+bool flagOf(const QJsonValue& value, const QString& what) {
+    if (!value.isBool()) damaged(QStringLiteral("%1 is not true or false").arg(what));
+    return value.toBool();
+}
+
+std::string textOf(const QJsonValue& value, const QString& what, qsizetype maxLength = kMaxLabelLength) {
+    if (!value.isString()) damaged(QStringLiteral("%1 is not a text").arg(what));
+    const QString s = value.toString();
+    if (s.size() > maxLength) damaged(QStringLiteral("%1 is %2 characters long").arg(what).arg(s.size()));
+    return s.toStdString();
+}
+
+/// A whole number the game can hold in 16 bits, and within low..high.
+i16 numberOf(const QJsonValue& value, const QString& what, int low = kMin16, int high = kMax16) {
+    const double d = value.toDouble();
+    if (!value.isDouble() || d != std::floor(d))
+        damaged(QStringLiteral("%1 is not a whole number").arg(what));
+    if (d < kMin16 || d > kMax16)
+        damaged(QStringLiteral("%1 is %2, beyond what the game can hold").arg(what).arg(d, 0, 'g', 17));
+    const int n = static_cast<int>(d);
+    if (n < low || n > high)
+        damaged(QStringLiteral("%1 is %2, outside %3..%4").arg(what).arg(n).arg(low).arg(high));
+    return static_cast<i16>(n);
+}
+
+i16 numberField(const QJsonObject& o, const char* key, const QString& what, int low = kMin16,
+                int high = kMax16) {
+    return numberOf(field(o, key, what), what, low, high);
+}
+
+QString ofPlayer(const char* what, int p) {
+    return QStringLiteral("%1 of player %2").arg(QLatin1String(what)).arg(p);
+}
+
+QString ofSquare(const char* what, int sq) {
+    return QStringLiteral("%1 of square %2").arg(QLatin1String(what)).arg(sq);
+}
+
+void readPlayers(const QJsonObject& top, SavedGame& game) {
+    GameState& s = game.state;
+    const QJsonArray players =
+        arrayOf(field(top, "players", "players"), QStringLiteral("players"), kPlayerCount);
+    for (int p = 1; p <= kPlayerCount; ++p) {
+        const QJsonObject o = objectOf(players[p - 1], QStringLiteral("player %1").arg(p));
+        s.money[p] = numberField(o, "money", ofPlayer("money", p));
+        s.positions[p] = numberField(o, "position", ofPlayer("position", p), 0, kSquareCount - 1);
+        s.jailTurns[p] = numberField(o, "jailTurns", ofPlayer("jail counter", p), 0, 4);
+        s.jailCards[p] = numberField(o, "jailCards", ofPlayer("jail cards", p), 0, kMax16);
+        s.seatOut[p] = flagOf(field(o, "out", ofPlayer("seat", p)), ofPlayer("seat", p)) ? kTrue : 0;
+        // Files from before computer players simply have none.
+        if (o.contains(QLatin1String("computer")))
+            game.computerSeats[p] = flagOf(o.value(QLatin1String("computer")), ofPlayer("computer seat", p));
+        s.board.moneyLabels[p] =
+            textOf(field(o, "moneyLabel", ofPlayer("money label", p)), ofPlayer("money label", p));
+        const QJsonObject token = objectOf(field(o, "token", ofPlayer("token", p)), ofPlayer("token", p));
+        TokenView& t = s.board.tokens[p];
+        t.square = numberField(token, "square", ofPlayer("token square", p), 0, kSquareCount - 1);
+        t.stack = numberField(token, "stack", ofPlayer("token place", p), 0, kPlayerCount - 1);
+        t.moved = flagOf(field(token, "moved", ofPlayer("token moved", p)), ofPlayer("token moved", p));
+        t.visible = flagOf(field(token, "visible", ofPlayer("token shown", p)), ofPlayer("token shown", p));
+        const QString ticksName = ofPlayer("grid ticks", p);
+        for (const QJsonValue sq : arrayOf(field(o, "gridTicks", ticksName), ticksName))
+            s.grid.ticked[p][numberOf(sq, ticksName, 0, kSquareCount - 1)] = true;
+    }
+}
+
+void readSquares(const QJsonObject& top, GameState& s) {
+    const QJsonArray owners = arrayOf(field(top, "owners", "owners"), QStringLiteral("owners"), kSquareCount);
+    const QJsonArray houses = arrayOf(field(top, "houses", "houses"), QStringLiteral("houses"), kSquareCount);
+    const QJsonArray paid =
+        arrayOf(field(top, "pricePaid", "prices paid"), QStringLiteral("prices paid"), kSquareCount);
+    for (int sq = 0; sq < kSquareCount; ++sq) {
+        const auto i = static_cast<qsizetype>(sq);
+        s.owners[sq] = numberOf(owners[i], ofSquare("owner", sq), 0, 2 * kPlayerCount);
+        s.houses[sq] = numberOf(houses[i], ofSquare("houses", sq), 0, 5);
+        if (s.houses[sq] > 0 && colourGroupOf(sq) == nullptr)
+            damaged(QStringLiteral("square %1 (%2) takes no houses but has %3")
+                        .arg(sq)
+                        .arg(text(std::string(squareTitle(sq))))
+                        .arg(s.houses[sq]));
+        s.pricePaid[sq] = numberOf(paid[i], ofSquare("price paid", sq));
+    }
+}
+
+void readDecks(const QJsonObject& top, GameState& s) {
+    const QJsonArray decks = arrayOf(field(top, "decks", "decks"), QStringLiteral("decks"), 2);
+    for (int deck = 1; deck <= 2; ++deck) {
+        const QString name = QStringLiteral("deck %1").arg(deck);
+        const QJsonObject o = objectOf(decks[deck - 1], name);
+        const QJsonArray cards = arrayOf(field(o, "cards", name), name, kCardsPerDeck);
+        std::array<bool, kCardsPerDeck + 1> seen{};
+        for (int pos = 1; pos <= kCardsPerDeck; ++pos) {
+            const i16 card = numberOf(cards[pos - 1], QStringLiteral("card %1 of %2").arg(pos).arg(name), 1,
+                                      kCardsPerDeck);
+            if (seen[static_cast<std::size_t>(card)])
+                damaged(
+                    QStringLiteral("%1 is not a shuffle of the cards 1 to %2").arg(name).arg(kCardsPerDeck));
+            seen[static_cast<std::size_t>(card)] = true;
+            s.decks[deck][pos] = card;
+        }
+        s.nextCard[deck] =
+            numberField(o, "next", QStringLiteral("next position of %1").arg(name), 1, kCardsPerDeck);
+    }
+}
+
+void readBoard(const QJsonObject& top, GameState& s) {
+    const QJsonObject o = objectOf(field(top, "board", "board"), QStringLiteral("board"));
+    BoardView& b = s.board;
+    b.rollEnabled = flagOf(field(o, "rollEnabled", "Roll button"), QStringLiteral("Roll button"));
+    b.endTurnEnabled =
+        flagOf(field(o, "endTurnEnabled", "End Turn button"), QStringLiteral("End Turn button"));
+    b.giveUpEnabled = flagOf(field(o, "giveUpEnabled", "give-up button"), QStringLiteral("give-up button"));
+    b.turnLabel = textOf(field(o, "turnLabel", "turn label"), QStringLiteral("turn label"));
+    const QJsonArray dice = arrayOf(field(o, "dice", "dice shown"), QStringLiteral("dice shown"), 2);
+    for (int k = 1; k <= 2; ++k)
+        b.dice[k] = numberOf(dice[k - 1], QStringLiteral("die %1 shown").arg(k), 0, 6);
+    b.checkedPlayers =
+        numberField(o, "checkedPlayers", QStringLiteral("Players item ticked"), 2, kPlayerCount);
+}
+
+void readHouseOptions(const QJsonObject& top, GameState& s) {
+    const QString name = QStringLiteral("House Options window");
+    const QJsonObject o = objectOf(field(top, "houseOptions", name), name);
+    HouseOptionsView& h = s.houseOptions;
+    h.open = flagOf(field(o, "open", name), name);
+    h.titleSquare = numberField(o, "titleSquare", QStringLiteral("House Options title"), 0, kSquareCount - 1);
+    h.buyEnabled = flagOf(field(o, "buyEnabled", "Buy House button"), QStringLiteral("Buy House button"));
+    h.sellEnabled = flagOf(field(o, "sellEnabled", "Sell House button"), QStringLiteral("Sell House button"));
+    h.mortgageEnabled =
+        flagOf(field(o, "mortgageEnabled", "Mortgage button"), QStringLiteral("Mortgage button"));
+    h.mortgageCaption =
+        textOf(field(o, "mortgageCaption", "Mortgage caption"), QStringLiteral("Mortgage caption"));
+}
+
+void readTrade(const QJsonObject& top, GameState& s) {
+    const QString name = QStringLiteral("trade window");
+    const QJsonObject o = objectOf(field(top, "trade", name), name);
+    TradeView& t = s.trade;
+    t.open = flagOf(field(o, "open", name), name);
+    t.traderName = textOf(field(o, "traderName", "trader's name"), QStringLiteral("trader's name"));
+    t.partnerName = textOf(field(o, "partnerName", "partner's name"), QStringLiteral("partner's name"));
+    const QJsonArray money =
+        arrayOf(field(o, "moneyOffered", "money offered"), QStringLiteral("money offered"), 2);
+    const QJsonArray sides =
+        arrayOf(field(o, "squaresOffered", "squares offered"), QStringLiteral("squares offered"), 2);
+    for (std::size_t side = 0; side < 2; ++side) {
+        const auto i = static_cast<qsizetype>(side);
+        t.moneyOffered[side] = textOf(money[i], QStringLiteral("money offered by side %1").arg(side));
+        const QString sideName = QStringLiteral("squares offered by side %1").arg(side);
+        const QJsonArray labels = arrayOf(sides[i], sideName, kOfferedSquaresPerSide);
+        for (std::size_t k = 0; k < kOfferedSquaresPerSide; ++k) {
+            const QString labelName = QStringLiteral("line %1 of %2").arg(k + 1).arg(sideName);
+            const QJsonObject label = objectOf(labels[static_cast<qsizetype>(k)], labelName);
+            OfferedSquare& line = t.squaresOffered[side][k];
+            line.text = textOf(field(label, "text", labelName), labelName);
+            const QJsonValue typed = field(label, "typed", labelName);
+            if (!typed.isDouble())
+                damaged(QStringLiteral("the number typed in %1 is not a number").arg(labelName));
+            line.typed = typed.toDouble();
+        }
+    }
+}
+
+void readLog(const QJsonObject& top, SavedGame& game) {
+    // Files from before the game log simply have none.
+    if (!top.contains(QLatin1String("log"))) return;
+    for (const QJsonValue line : arrayOf(top.value(QLatin1String("log")), QStringLiteral("game log")))
+        game.log.push_back(textOf(line, QStringLiteral("a line of the game log"), kMaxLogLineLength));
+}
+
+SavedGame readGame(const QJsonObject& top) {
+    SavedGame game;
+    GameState& s = game.state;
+    const double actions = field(top, "actions", "action count").toDouble(-1);
+    if (!(actions >= 0 && actions < kMaxActions) || actions != std::floor(actions))
+        damaged(QStringLiteral("the action count is not a whole number of actions"));
+    game.actions = static_cast<std::int64_t>(actions);
+    s.playerCount = numberField(top, "playerCount", QStringLiteral("number of players"), 0, kPlayerCount);
+    if (s.playerCount == 1) damaged(QStringLiteral("the number of players is 1"));
+    s.turn = numberField(top, "turn", QStringLiteral("turn"), 1, kPlayerCount);
+    s.debtor = numberField(top, "debtor", QStringLiteral("debtor"), 0, kPlayerCount);
+    s.turnAfterDebt =
+        numberField(top, "turnAfterDebt", QStringLiteral("turn after the debt"), 0, kPlayerCount);
+    s.tradePartner = numberField(top, "tradePartner", QStringLiteral("trade partner"), 0, kPlayerCount);
+    s.houseOptionsSquare =
+        numberField(top, "houseOptionsSquare", QStringLiteral("House Options square"), 0, kSquareCount - 1);
+    s.rent = numberField(top, "rent", QStringLiteral("rent"));
+    s.purchaseAnswer = numberField(top, "purchaseAnswer", QStringLiteral("purchase answer"));
+    const QJsonArray roll = arrayOf(field(top, "diceRoll", "dice roll"), QStringLiteral("dice roll"), 3);
+    s.diceRoll[0] = numberOf(roll[0], QStringLiteral("first die"), 0, 6);
+    s.diceRoll[1] = numberOf(roll[1], QStringLiteral("second die"), 0, 6);
+    s.diceRoll[2] = numberOf(roll[2], QStringLiteral("dice total"), 0, kDiceTotalMax);
+    readPlayers(top, game);
+    readSquares(top, s);
+    readDecks(top, s);
+    readBoard(top, s);
+    readHouseOptions(top, s);
+    readTrade(top, s);
+    readLog(top, game);
+    const std::vector<std::string> broken = brokenInvariants(s);
+    if (!broken.empty())
+        throw Refusal{QStringLiteral("The file holds a game that play could never reach: %1.")
+                          .arg(text(broken.front()))};
+    return game;
+}
+
+QString notSavedGame() {
+    return QStringLiteral("The file is not a Dealbrix saved game.");
+}
+
+} // namespace
+
+QByteArray writeSavedGame(const SavedGame& game) {
+    const GameState& s = game.state;
+    QJsonArray players;
+    for (int p = 1; p <= kPlayerCount; ++p)
+        players.append(writePlayer(game, p));
+    QJsonArray decks;
+    for (int deck = 1; deck <= 2; ++deck)
+        decks.append(QJsonObject{{"cards", numbers(s.decks[deck])}, {"next", s.nextCard[deck]}});
+    const BoardView& b = s.board;
+    const HouseOptionsView& h = s.houseOptions;
+    QJsonArray log;
+    for (const std::string& line : game.log)
+        log.append(text(line));
+    const QJsonObject top{
+        {"format", QLatin1String(kSavedGameFormat)},
+        {"version", kSavedGameVersion},
+        {"actions", static_cast<double>(game.actions)},
+        {"playerCount", s.playerCount},
+        {"turn", s.turn},
+        {"debtor", s.debtor},
+        {"turnAfterDebt", s.turnAfterDebt},
+        {"tradePartner", s.tradePartner},
+        {"houseOptionsSquare", s.houseOptionsSquare},
+        {"rent", s.rent},
+        {"purchaseAnswer", s.purchaseAnswer},
+        {"diceRoll", QJsonArray{s.diceRoll[0], s.diceRoll[1], s.diceRoll[2]}},
+        {"players", players},
+        {"owners", numbers(s.owners)},
+        {"houses", numbers(s.houses)},
+        {"pricePaid", numbers(s.pricePaid)},
+        {"decks", decks},
+        {"board", QJsonObject{{"rollEnabled", b.rollEnabled},
+                              {"endTurnEnabled", b.endTurnEnabled},
+                              {"giveUpEnabled", b.giveUpEnabled},
+                              {"turnLabel", text(b.turnLabel)},
+                              {"dice", QJsonArray{b.dice[1], b.dice[2]}},
+                              {"checkedPlayers", b.checkedPlayers}}},
+        {"houseOptions", QJsonObject{{"open", h.open},
+                                     {"titleSquare", h.titleSquare},
+                                     {"buyEnabled", h.buyEnabled},
+                                     {"sellEnabled", h.sellEnabled},
+                                     {"mortgageEnabled", h.mortgageEnabled},
+                                     {"mortgageCaption", text(h.mortgageCaption)}}},
+        {"trade", writeTrade(s.trade)},
+        {"log", log},
+    };
+    return QJsonDocument(top).toJson(QJsonDocument::Indented);
+}
+
+LoadResult readSavedGame(const QByteArray& bytes) {
+    if (bytes.trimmed().isEmpty())
+        return {{}, QStringLiteral("The file is empty: it is not a Dealbrix saved game.")};
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isObject()) return {{}, notSavedGame()};
+    const QJsonObject top = document.object();
+    if (top.value(QLatin1String("format")).toString() != QLatin1String(kSavedGameFormat))
+        return {{}, notSavedGame()};
+    const QJsonValue version = top.value(QLatin1String("version"));
+    if (version.toDouble() != kSavedGameVersion)
+        return {
+            {},
+            QStringLiteral(
+                "The file is a Dealbrix saved game of another version (%1); this program opens version %2.")
+                .arg(version.isDouble() ? QString::number(version.toDouble()) : QStringLiteral("none"))
+                .arg(kSavedGameVersion)};
+    try {
+        return {readGame(top), {}};
+    } catch (const Refusal& refusal) {
+        return {{}, refusal.reason};
+    }
+}
+
+QString saveGameFile(const QString& path, const SavedGame& game) {
+    QSaveFile file(path);
+    const QByteArray bytes = writeSavedGame(game);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return QStringLiteral("The game could not be saved: %1.").arg(file.errorString());
+    return {};
+}
+
+LoadResult loadGameFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {{}, QStringLiteral("The file could not be read: %1.").arg(file.errorString())};
+    const QString tooLarge =
+        QStringLiteral("The file is larger than any saved game (over %1 bytes).").arg(kMaxSavedGameBytes);
+    // The size is judged before anything is read; the read stops one byte past the limit in case the
+    // file grew meanwhile.
+    if (file.size() > kMaxSavedGameBytes) return {{}, tooLarge};
+    const QByteArray bytes = file.read(kMaxSavedGameBytes + 1);
+    if (bytes.size() > kMaxSavedGameBytes) return {{}, tooLarge};
+    return readSavedGame(bytes);
+}
+
+} // namespace dealbrix

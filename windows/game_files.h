@@ -1,0 +1,82 @@
+#pragma once
+// Saved games in the windows: the New, Open, Save and Resume items of the File menu, and the
+// autosave written after every completed action.
+
+#include "game.h"
+#include "saved_game.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+class QAction;
+class QMenu;
+
+namespace dealbrix {
+
+class BoardWindow;
+class QtUi;
+
+/// Opens, saves and autosaves the game shown by a board window.
+class GameFiles final : public QObject {
+    Q_OBJECT
+  public:
+    /// Asks the player for a file name; an empty string when the player cancels.
+    using PathChooser = std::function<QString()>;
+
+    /// Serves `board`, whose boxes `ui` shows; `random` shuffles the decks of a new game. The
+    /// autosave goes to `autosavePath`.
+    GameFiles(BoardWindow& board, QtUi& ui, RandomSource& random, QString autosavePath);
+
+    /// Where the program keeps its autosave: the user's application data folder.
+    static QString defaultAutosavePath();
+
+    /// Adds New Game, Open Game..., Save Game... and Resume Last Game after a separator.
+    void buildGameFileMenu(QMenu* file);
+    /// Replaces the file dialogs (tests answer them without a real dialog).
+    void setPathChoosers(PathChooser open, PathChooser save);
+
+    /// Replaces the running game with a fresh one, as at program start.
+    void newGame();
+    /// Asks for a file and opens it.
+    void openGame();
+    /// Asks for a file name and saves the game there.
+    void saveGame();
+    /// Opens the autosaved game.
+    void resumeLastGame();
+    /// Opens the saved game at `path`; on any failure a box says why and the game is left as it was.
+    bool openFile(const QString& path);
+
+    /// Called after every action handed to the game: a completed action is autosaved.
+    void afterAction(ActionResult result);
+    /// True once a player has won or every seat is out.
+    bool gameFinished() const;
+    /// Deletes the autosave (a finished game leaves none).
+    void removeAutosave();
+    /// True while an unfinished game waits in the autosave.
+    bool canResume() const;
+    /// The game as a file would hold it now.
+    SavedGame snapshot() const;
+
+    const QString& autosavePath() const { return autosavePath_; }
+    /// Actions completed since the game began, carried through saves.
+    std::int64_t actionCount() const { return actions_; }
+
+  private:
+    void autosave();
+    void updateResume();
+
+    BoardWindow& board_;
+    QtUi& ui_;
+    RandomSource& random_;
+    QString autosavePath_;
+    PathChooser chooseOpenPath_;
+    PathChooser chooseSavePath_;
+    QAction* resume_ = nullptr;
+    std::int64_t actions_ = 0;
+    bool autosaveFailed_ = false; // a failing autosave is reported once, not after every action
+};
+
+} // namespace dealbrix
