@@ -185,9 +185,11 @@ void BoardWindow::showWithGrid() {
 
 ActionResult BoardWindow::act(const Action& action) {
     if (ended_) return ActionResult::Refused;
+    emit acting(action);
     const ActionResult result = game_.apply(action);
     if (result == ActionResult::Ended) ended_ = true;
     syncAll();
+    emit acted();
     return result;
 }
 

@@ -51,6 +51,12 @@ class BoardWindow final : public QMainWindow {
     /// Opens the trade window with `player` as the other party, as a grid heading click does.
     void clickPlayerHeading(int player);
 
+  signals:
+    /// An action is about to be handed to the game (whoever chose it).
+    void acting(const dealbrix::Action& action);
+    /// An action has been handed to the game and the windows redrawn.
+    void acted();
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -26,18 +26,23 @@ class QtUi final : public Ui {
     void setBeforeBox(std::function<void()> beforeBox) { beforeBox_ = std::move(beforeBox); }
     /// The window the boxes are centred on.
     void setParentWindow(QWidget* parent) { parent_ = parent; }
+    /// OK boxes for which `closesItself` holds close by themselves after `delayMs` (the boxes of a
+    /// computer's turn); questions always wait for an answer.
+    void setSelfClosing(std::function<bool(const Box&)> closesItself, int delayMs);
 
     void tell(const Box& box) override;
     bool ask(const Box& question) override;
     void endProgram() override;
 
   private:
-    QMessageBox::StandardButton show(const Box& box, QMessageBox::StandardButtons buttons);
+    QMessageBox::StandardButton show(const Box& box, QMessageBox::StandardButtons buttons, bool closesItself);
 
     std::function<void()> endProgram_;
     BoxRunner runner_;
     std::function<void()> beforeBox_;
     QWidget* parent_ = nullptr;
+    std::function<bool(const Box&)> closesItself_;
+    int selfCloseDelayMs_ = 0;
 };
 
 } // namespace dealbrix
