@@ -782,6 +782,8 @@ def open_game_log(app, board):
     except Exception as error:
         log(f"note: {error}")
     window = wait_until(f"the window {LOG_WINDOW!r}", lambda: top_window(app, LOG_WINDOW))
+    check(window.getRole() in (pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW),
+          f"{LOG_WINDOW!r} is a {window.getRoleName()}, not a window")
     view = wait_until("the log's text view", lambda: next(
         (a for a in descendants(window) if a.getRole() == pyatspi.ROLE_TEXT and a.name == LOG_WINDOW), None))
     log(f"File > Game Log opened {LOG_WINDOW!r} ({window.getRoleName()})")
