@@ -111,6 +111,9 @@ bool blocksGroup(const Holdings& h, int square, int seat) {
     return rival != 0;
 }
 
+constexpr int kMoneySteps = 4;          // tries at the money of an offer
+constexpr long long kSmallestStep = 25; // dollars added to an offer the rival would refuse
+
 bool inPlay(const GameState& s, int seat) {
     return isPlayer(seat) && seat <= s.playerCount && s.seatOut[seat] != kTrue;
 }
@@ -140,6 +143,10 @@ Holdings afterTrade(const GameState& s, const OfferedMoney& offered) {
 ComputerPlayer::ComputerPlayer(ComputerWeights weights, std::uint64_t seed)
     : weights_(weights), seed_(seed) {}
 
+double ComputerPlayer::cashValue(int money) const {
+    return money < weights_.plentifulCash ? 1.0 : weights_.plentifulCashShare;
+}
+
 int ComputerPlayer::reserve(const GameState& state, int seat) const {
     int worstRent = 0;
     for (const i16 square : ownableSquares()) {
@@ -150,7 +157,10 @@ int ComputerPlayer::reserve(const GameState& state, int seat) const {
 }
 
 double ComputerPlayer::worth(const Holdings& h, int seat) const {
-    double total = h.money[seat];
+    const int cash = h.money[seat];
+    double total = cash <= weights_.plentifulCash ? cash
+                                                  : weights_.plentifulCash + (cash - weights_.plentifulCash) *
+                                                                                 weights_.plentifulCashShare;
     for (const i16 square : ownableSquares()) {
         if (ownerOf(h.owners[square]) != seat) continue;
         total += isMortgaged(h.owners[square]) ? priceOf(square) / 2.0 : priceOf(square);
@@ -161,8 +171,13 @@ double ComputerPlayer::worth(const Holdings& h, int seat) const {
         const int held = heldInGroup(h, *group, seat);
         if (held == group->size) {
             total += weights_.wholeGroupShare * groupPrice(*group);
-        } else if (group->size == 3 && held == 2 && heldInGroup(h, *group, kBank) == 1) {
-            total += weights_.nearGroupShare * groupPrice(*group);
+        } else if (group->size == 3 && held == 2) {
+            // A third square mortgaged by another seat may never be had: no hope counted for it.
+            const bool toBeHad =
+                std::none_of(squaresOf(*group).begin(), squaresOf(*group).end(), [&](i16 square) {
+                    return ownerOf(h.owners[square]) != seat && isMortgaged(h.owners[square]);
+                });
+            if (toBeHad) total += weights_.nearGroupShare * groupPrice(*group);
         }
     }
     const auto railroads = std::count_if(kRailroads.begin(), kRailroads.end(),
@@ -244,7 +259,7 @@ std::optional<Action> ComputerPlayer::nextAction(const Game& game) {
     plan_.clear();
     const GameState& s = game.state;
     for (const Action& fallback : {Action::closeHouseOptions(), Action::closeTrade(), Action::roll(),
-                                  Action::endTurn(), Action::giveUp()}) {
+                                   Action::endTurn(), Action::giveUp()}) {
         if (game.isAvailable(fallback))
             return fallback.kind == ActionKind::EndTurn ? endOfTurn(s.turn, fallback) : fallback;
     }
@@ -370,37 +385,54 @@ bool ComputerPlayer::planTrade(const GameState& state, int seat) {
         if (rival == seat || !inPlay(state, rival)) continue;
         trial.tradePartner = static_cast<i16>(rival);
         for (const ColourGroup* group : allGroups()) {
-            // A square the rival holds outright that makes one of the seat's groups whole.
-            int wanted = -1;
-            for (const i16 square : squaresOf(*group))
-                if (state.owners[square] == rival && completesGroup(state, square, seat)) wanted = square;
-            if (wanted < 0 || memory.offersFor[wanted] >= weights_.offersPerSquare) continue;
-            for (int given = -1; given < kSquareCount; ++given) {
-                if (given >= 0 && (state.owners[given] != seat || state.houses[given] != 0 ||
-                                   colourGroupOf(given) == group))
+            // A square the rival holds outright in a group the seat has a foot in; a swap is looked
+            // for only where the square makes the group whole.
+            if (heldInGroup(state, *group, seat) == 0) continue;
+            for (const i16 wanted : squaresOf(*group)) {
+                if (state.owners[wanted] != rival || memory.offersFor[wanted] >= weights_.offersPerSquare)
                     continue;
-                if (given >= 0 && colourGroupOf(given) != nullptr &&
-                    buildable(state, *colourGroupOf(given), seat))
-                    continue; // never break up a whole group of its own
-                trial.trade.squaresOffered = {};
-                trial.trade.squaresOffered[1][0] = {std::string(squareTitle(wanted)),
-                                                    static_cast<double>(wanted)};
-                if (given >= 0)
-                    trial.trade.squaresOffered[0][0] = {std::string(squareTitle(given)),
-                                                        static_cast<double>(given)};
-                const Holdings after = afterTrade(trial, {});
-                const double mine = worth(after, seat) - worth(state, seat);
-                const double theirs = worth(after, rival) - worth(state, rival);
-                // Money halves the difference, so both sides gain alike; each refusal adds to it.
-                const double raise = weights_.raisePerRefusal * memory.offersFor[wanted] * priceOf(wanted);
-                const auto money = static_cast<long long>(std::llround((mine - theirs) / 2 + raise));
-                const double w = weights_.rivalGainWeight;
-                const double myGain = mine - money - w * (theirs + money);
-                const double theirGain = theirs + money - w * (mine - money);
-                if (myGain < weights_.tradeMargin || theirGain < weights_.tradeMargin) continue;
-                if (money > 0 && state.money[seat] - money < reserve(state, seat)) continue;
-                if (money < 0 && state.money[rival] + money < weights_.cashFloor) continue;
-                if (!best || myGain > best->gain) best = Offer{rival, wanted, given, money, myGain};
+                const int lastGiven = completesGroup(state, wanted, seat) ? kSquareCount : 0;
+                for (int given = -1; given < lastGiven; ++given) {
+                    if (given >= 0 && (state.owners[given] != seat || state.houses[given] != 0 ||
+                                       colourGroupOf(given) == group))
+                        continue;
+                    if (given >= 0 && colourGroupOf(given) != nullptr &&
+                        buildable(state, *colourGroupOf(given), seat))
+                        continue; // never break up a whole group of its own
+                    trial.trade.squaresOffered = {};
+                    trial.trade.squaresOffered[1][0] = {std::string(squareTitle(wanted)),
+                                                        static_cast<double>(wanted)};
+                    if (given >= 0)
+                        trial.trade.squaresOffered[0][0] = {std::string(squareTitle(given)),
+                                                            static_cast<double>(given)};
+                    const Holdings after = afterTrade(trial, {});
+                    const double mine = worth(after, seat) - worth(state, seat);
+                    const double theirs = worth(after, rival) - worth(state, rival);
+                    // Money evens the gains out, each side's dollar counted at what cash is worth to it
+                    // now; each refusal adds to it.
+                    const double ourDollar = cashValue(state.money[seat]);
+                    const double theirDollar = cashValue(state.money[rival]);
+                    const double raise =
+                        weights_.raisePerRefusal * memory.offersFor[wanted] * priceOf(wanted);
+                    auto money = static_cast<long long>(
+                        std::llround((mine - theirs) / (ourDollar + theirDollar) + raise));
+                    // The estimate is checked as each side will judge it, cash counted as it stands
+                    // after the trade; the money rises a little while the rival would still say No.
+                    double myGain = 0;
+                    double theirGain = 0;
+                    for (int attempt = 0; attempt < kMoneySteps; ++attempt) {
+                        const OfferedMoney offered{money > 0 ? static_cast<double>(money) : 0.0,
+                                                   money < 0 ? static_cast<double>(-money) : 0.0};
+                        myGain = tradeGain(trial, seat, offered);
+                        theirGain = tradeGain(trial, rival, offered);
+                        if (theirGain >= weights_.tradeMargin || myGain < weights_.tradeMargin) break;
+                        money += std::max<long long>(kSmallestStep, std::llabs(money) / kMoneySteps);
+                    }
+                    if (myGain < weights_.tradeMargin || theirGain < weights_.tradeMargin) continue;
+                    if (money > 0 && state.money[seat] - money < reserve(state, seat)) continue;
+                    if (money < 0 && state.money[rival] + money < weights_.cashFloor) continue;
+                    if (!best || myGain > best->gain) best = Offer{rival, wanted, given, money, myGain};
+                }
             }
         }
     }

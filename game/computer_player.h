@@ -20,9 +20,14 @@ struct ComputerWeights {
     double keyPurchaseReserveShare = 0.25;
     /// Cash never given away in a trade or spent on a purchase, whatever it gains.
     int cashFloor = 20;
+    /// Cash up to this counts in full when judging a position; beyond it, cash buys little a square does not.
+    int plentifulCash = 2000;
+    /// The share at which cash beyond `plentifulCash` counts.
+    double plentifulCashShare = 0.3;
     /// Worth of a whole colour group to its owner beyond its squares' prices, as a share of their sum.
     double wholeGroupShare = 1.2;
-    /// Worth of two of a group of three, the third still with the bank, as a share of the group's prices.
+    /// Worth of two of a group of three, the third still to be had (with the bank or held outright by a
+    /// rival), as a share of the group's prices.
     double nearGroupShare = 0.15;
     /// Worth of each railroad held beyond the first.
     int railroadBonus = 40;
@@ -81,6 +86,10 @@ class ComputerPlayer {
     /// What `seat` gains from the trade offered now, its rival's gain counted against it.
     double tradeGain(const GameState& state, int seat, const OfferedMoney& offered) const;
 
+    /// Forgets the steps planned so far, as when a seat is handed to the computer mid-turn: the
+    /// position may have moved on while a person held it.
+    void dropPlan() { plan_.clear(); }
+
     const ComputerWeights& weights() const { return weights_; }
 
   private:
@@ -90,6 +99,7 @@ class ComputerPlayer {
         SquareArray<int> offersFor{};
     };
 
+    double cashValue(int money) const;
     std::optional<Action> choose(const Game& game);
     std::optional<Action> raiseMoney(const GameState& state, int seat);
     bool planChores(const GameState& state, int seat);

@@ -57,6 +57,7 @@ void ComputerDriver::addMenus(QtUi&) {
         item->setChecked(seats_.isComputer(seat));
         connect(item, &QAction::toggled, this, [this, seat](bool ticked) {
             seats_.setComputer(seat, ticked);
+            player_.dropPlan();
             schedule();
         });
         seatItems_[static_cast<std::size_t>(seat)] = item;
