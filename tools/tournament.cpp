@@ -27,6 +27,7 @@ constexpr long kActionsPerRoundLimit = 2000; // a safety net for seats that dith
 constexpr double kBuyerTradeRatio = 1.5;     // a buyer wants this much for what it gives
 constexpr int kRandomMoneyTyped = 300;       // random seats type amounts below this
 constexpr int kExitUsage = 2;
+constexpr std::uint64_t kGameSeedStride = 1000003; // games of different seeds never share dice
 
 enum class SeatKind { Computer, Random, Buyer };
 
@@ -289,7 +290,7 @@ int main(int argc, char* argv[]) {
     if (!options) return kExitUsage;
     Totals totals;
     for (long g = 0; g < options->games; ++g) {
-        Match match(*options, options->seed * 1000003u + static_cast<std::uint64_t>(g), totals);
+        Match match(*options, options->seed * kGameSeedStride + static_cast<std::uint64_t>(g), totals);
         match.play();
     }
     std::ostringstream json;

@@ -35,10 +35,10 @@ ComputerDriver::ComputerDriver(BoardWindow& board, QtUi& ui, SeatRouter& seats, 
     log_.setListener([this](const std::string& line) {
         if (logWindow_) logWindow_->append(line);
     });
-    addMenus(ui);
+    addMenus();
 }
 
-void ComputerDriver::addMenus(QtUi&) {
+void ComputerDriver::addMenus() {
     // The File menu keeps its items first and in order; the Game Log item follows a separator.
     QMenu* file = board_.menuBar()->findChild<QMenu*>(QStringLiteral("mnuFile"));
     if (file != nullptr) {

@@ -43,7 +43,7 @@ class ComputerDriver final : public QObject {
     GameLogWindow* logWindow() const;
 
   private:
-    void addMenus(QtUi& ui);
+    void addMenus();
     void schedule();
     void step();
 
