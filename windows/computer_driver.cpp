@@ -3,6 +3,7 @@
 #include "game_log_window.h"
 #include "qt_ui.h"
 
+#include <QEvent>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -36,6 +37,13 @@ ComputerDriver::ComputerDriver(BoardWindow& board, QtUi& ui, SeatRouter& seats, 
         if (logWindow_) logWindow_->append(line);
     });
     addMenus();
+    board_.installEventFilter(this);
+}
+
+bool ComputerDriver::eventFilter(QObject* watched, QEvent* event) {
+    // Closing the board closes the Game Log with the other windows.
+    if (watched == &board_ && event->type() == QEvent::Close && logWindow_) logWindow_->close();
+    return QObject::eventFilter(watched, event);
 }
 
 void ComputerDriver::addMenus() {

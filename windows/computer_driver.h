@@ -42,6 +42,9 @@ class ComputerDriver final : public QObject {
     /// The Game Log window, or nullptr until it is first opened.
     GameLogWindow* logWindow() const;
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void addMenus();
     void schedule();

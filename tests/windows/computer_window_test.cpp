@@ -5,9 +5,12 @@
 #include "game_log_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -154,6 +157,52 @@ TEST(ComputerSeatWindows, TheGameLogWindowShowsTheLogSoFarAndEachNewLine) {
     w.board.act(Action::roll());
     EXPECT_EQ(window->view()->toPlainText().split('\n').last(),
               "Player 2: Oriental Avenue Bought by player 2");
+}
+
+} // namespace
+
+namespace {
+
+/// Answers whatever modal box is open after `ms` (No for a question), and says whether one was.
+struct Rescue {
+    bool needed = false;
+    explicit Rescue(int ms) {
+        QTimer::singleShot(ms, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                needed = true;
+                box->done(box->standardButtons() & QMessageBox::No ? QMessageBox::No : QMessageBox::Ok);
+            }
+        });
+    }
+};
+
+constexpr int kRescueMs = 300;
+
+TEST(SelfClosingBoxes, AnOkBoxOfAComputersTurnClosesByItself) {
+    QtUi ui([] {});
+    ui.setSelfClosing([](const Box& box) { return box.turn == 2; }, 0);
+    Rescue rescue(kRescueMs);
+    ui.tell({.kind = BoxKind::Landing, .seat = 2, .turn = 2, .text = "Player 2 lands on Chance"});
+    EXPECT_FALSE(rescue.needed);
+    QTest::qWait(kRescueMs * 2);
+}
+
+TEST(SelfClosingBoxes, QuestionsAndOtherTurnsWaitForAnAnswer) {
+    QtUi ui([] {});
+    ui.setSelfClosing([](const Box& box) { return box.turn == 2; }, 0);
+    {
+        Rescue rescue(kRescueMs);
+        EXPECT_FALSE(ui.ask({.kind = BoxKind::TradeQuestion,
+                             .seat = 1,
+                             .turn = 2,
+                             .text = "Player 1, do you accept this offer?"}));
+        EXPECT_TRUE(rescue.needed) << "a question for a person waits for the person";
+    }
+    {
+        Rescue rescue(kRescueMs);
+        ui.tell({.kind = BoxKind::Landing, .seat = 1, .turn = 1, .text = "Player 1 lands on Chance"});
+        EXPECT_TRUE(rescue.needed) << "a person's own box waits for OK";
+    }
 }
 
 } // namespace
