@@ -431,6 +431,8 @@ bool ComputerPlayer::planTrade(const GameState& state, int seat) {
                     if (myGain < weights_.tradeMargin || theirGain < weights_.tradeMargin) continue;
                     if (money > 0 && state.money[seat] - money < reserve(state, seat)) continue;
                     if (money < 0 && state.money[rival] + money < weights_.cashFloor) continue;
+                    // The bank counts to 32767: an offer that would take a balance beyond is refused.
+                    if (state.money[rival] + money > kMax16 || state.money[seat] - money > kMax16) continue;
                     if (!best || myGain > best->gain) best = Offer{rival, wanted, given, money, myGain};
                 }
             }
