@@ -20,6 +20,7 @@ Options parseCommandLine(const QStringList& arguments) {
         QStringLiteral("Property trading board game for two to four players at one computer."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
+    addComputerOptions(parser);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("A saved game (*.dealbrix) to open at start."),
                                  QStringLiteral("[file]"));
@@ -31,8 +32,11 @@ Options parseCommandLine(const QStringList& arguments) {
     } else if (parser.positionalArguments().size() > 1) {
         problem = QStringLiteral("Unexpected argument '%1'; only one saved game can be opened.")
                       .arg(parser.positionalArguments().at(1));
-    } else if (!parser.positionalArguments().isEmpty()) {
-        options.savedGame = parser.positionalArguments().constFirst();
+    } else {
+        if (!parser.positionalArguments().isEmpty())
+            options.savedGame = parser.positionalArguments().constFirst();
+        if (const std::optional<ComputerOptions> computer = readComputerOptions(parser, problem))
+            options.computer = *computer;
     }
 
     if (!problem.isEmpty()) {

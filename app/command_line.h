@@ -1,6 +1,8 @@
 // The program's command line, read before any window exists so that --help and --version need no display.
 #pragma once
 
+#include "computer_options.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,9 +12,10 @@ namespace dealbrix {
 struct Options {
     bool quit = false; // print output and error, then end with exitCode, without opening a window
     int exitCode = 0;
-    QString output;    // for standard output: the help or the version
-    QString error;     // for standard error: what is wrong with the command line
-    QString savedGame; // a saved game to open at start; empty for a fresh board
+    QString output;           // for standard output: the help or the version
+    QString error;            // for standard error: what is wrong with the command line
+    QString savedGame;        // a saved game to open at start; empty for a fresh board
+    ComputerOptions computer; // the seats the computer plays and its pace
 };
 
 /// Exit status for a command line the program cannot read.

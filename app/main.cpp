@@ -4,9 +4,12 @@
 #include "board_window.h"
 #include "build_info.h"
 #include "command_line.h"
+#include "computer_driver.h"
 #include "game_files.h"
+#include "game_log.h"
 #include "qt_ui.h"
 #include "random.h"
+#include "seat_router.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -54,14 +57,30 @@ int main(int argc, char* argv[]) {
         std::fflush(nullptr);
         std::_Exit(EXIT_SUCCESS);
     });
-    dealbrix::Game game(ui, random);
+    // Questions for computer seats are answered without a box; every box and answer goes to the log.
+    dealbrix::ComputerPlayer player({}, seed);
+    dealbrix::SeatRouter seats(ui, player);
+    dealbrix::GameLog log(seats);
+    dealbrix::Game game(log, random);
     dealbrix::BoardWindow board(game, ui);
     files = new dealbrix::GameFiles(board, ui, random, dealbrix::GameFiles::defaultAutosavePath());
     files->buildGameFileMenu(board.fileMenu());
     board.setAfterAction(
         [files](const dealbrix::Action&, dealbrix::ActionResult result) { files->afterAction(result); });
-    // A file that cannot be opened gets its box, and the fresh board stays.
+    dealbrix::ComputerDriver driver(board, ui, seats, player, log, options.computer.delayMs);
+    // A saved game holds its computer seats and its log beside the game itself.
+    files->setCompanions(
+        [&driver, &log](dealbrix::SavedGame& saved) {
+            saved.computerSeats = driver.computerSeats();
+            saved.log = log.lines();
+        },
+        [&driver](const dealbrix::SavedGame& saved) {
+            driver.restoreSession(saved.computerSeats, saved.log);
+        });
+    // A file that cannot be opened gets its box, and the fresh board stays. Seats named on the
+    // command line take the computer's seats over from the file's.
     if (!options.savedGame.isEmpty()) files->openFile(options.savedGame);
+    if (options.computer.seats != dealbrix::ComputerSeats{}) driver.setComputerSeats(options.computer.seats);
     board.showWithGrid();
     return QApplication::exec();
 }

@@ -103,12 +103,12 @@ std::vector<std::string> brokenInvariants(const GameState& s, bool afterHandOver
     if (s.playerCount != 0 && !inRange(s.playerCount, 2, kPlayerCount))
         r.fail("number of players ", s.playerCount);
     if (!inRange(s.tradePartner, 0, kPlayerCount)) r.fail("trade partner ", s.tradePartner);
-    // A debt hold gives the turn to the debtor until its money is above zero, and remembers a seat
-    // to hand the turn back to.
-    if (s.debtor != 0 && isPlayer(s.debtor) &&
-        (s.turn != s.debtor || !isPlayer(s.turnAfterDebt) || s.money[s.debtor] > 0))
-        r.fail("debt hold on player ", s.debtor, " with turn ", s.turn, ", turn after the debt ",
-               s.turnAfterDebt, ", money ", s.money[s.debtor]);
+    // A debt hold lasts while the debtor's money is not above zero, and remembers a seat to hand the
+    // turn back to. The turn itself may have moved on: when two seats are held and the later one
+    // gives up, End Turn holds the earlier one again and then hands the turn on past it.
+    if (s.debtor != 0 && isPlayer(s.debtor) && (!isPlayer(s.turnAfterDebt) || s.money[s.debtor] > 0))
+        r.fail("debt hold on player ", s.debtor, " with turn after the debt ", s.turnAfterDebt, ", money ",
+               s.money[s.debtor]);
     // Start puts the seats beyond the player count out for good.
     if (s.playerCount != 0)
         for (int p = s.playerCount + 1; p <= kPlayerCount; ++p)

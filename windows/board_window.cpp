@@ -212,10 +212,12 @@ void BoardWindow::showWithGrid() {
 
 ActionResult BoardWindow::act(const Action& action) {
     if (ended_) return ActionResult::Refused;
+    emit acting(action);
     const ActionResult result = game_.apply(action);
     if (result == ActionResult::Ended) ended_ = true;
     syncAll();
     if (afterAction_) afterAction_(action, result);
+    emit acted();
     return result;
 }
 

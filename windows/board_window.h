@@ -64,6 +64,12 @@ class BoardWindow final : public QMainWindow {
     /// The square picture of square 0..39.
     SquareView* squareView(int square) const { return squares_.at(static_cast<std::size_t>(square)); }
 
+  signals:
+    /// An action is about to be handed to the game (whoever chose it).
+    void acting(const dealbrix::Action& action);
+    /// An action has been handed to the game and the windows redrawn.
+    void acted();
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 

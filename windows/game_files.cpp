@@ -61,6 +61,11 @@ void GameFiles::setPathChoosers(PathChooser open, PathChooser save) {
     chooseSavePath_ = std::move(save);
 }
 
+void GameFiles::setCompanions(Collector collect, Restorer restore) {
+    collect_ = std::move(collect);
+    restore_ = std::move(restore);
+}
+
 void GameFiles::newGame() {
     // A new Game object deals fresh decks exactly as the program's own start does. The autosave of
     // the old game stays until the new game's first action replaces it, so Resume can bring it back.
@@ -96,6 +101,7 @@ bool GameFiles::openFile(const QString& path) {
     }
     board_.game().restore(loaded.game->state);
     actions_ = loaded.game->actions;
+    if (restore_) restore_(*loaded.game);
     board_.syncAll();
     return true;
 }
@@ -130,6 +136,7 @@ SavedGame GameFiles::snapshot() const {
     SavedGame saved;
     saved.state = board_.game().state;
     saved.actions = actions_;
+    if (collect_) collect_(saved);
     return saved;
 }
 

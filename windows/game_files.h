@@ -25,6 +25,10 @@ class GameFiles final : public QObject {
   public:
     /// Asks the player for a file name; an empty string when the player cancels.
     using PathChooser = std::function<QString()>;
+    /// Fills in what a saved game holds beside the game itself (computer seats, the log).
+    using Collector = std::function<void(SavedGame&)>;
+    /// Puts back what an opened saved game holds beside the game itself.
+    using Restorer = std::function<void(const SavedGame&)>;
 
     /// Serves `board`, whose boxes `ui` shows; `random` shuffles the decks of a new game. The
     /// autosave goes to `autosavePath`.
@@ -37,6 +41,8 @@ class GameFiles final : public QObject {
     void buildGameFileMenu(QMenu* file);
     /// Replaces the file dialogs (tests answer them without a real dialog).
     void setPathChoosers(PathChooser open, PathChooser save);
+    /// Saves and opens the computer seats and the log through `collect` and `restore`.
+    void setCompanions(Collector collect, Restorer restore);
 
     /// Replaces the running game with a fresh one, as at program start.
     void newGame();
@@ -73,6 +79,8 @@ class GameFiles final : public QObject {
     RandomSource& random_;
     QString autosavePath_;
     PathChooser chooseOpenPath_;
+    Collector collect_;
+    Restorer restore_;
     PathChooser chooseSavePath_;
     QAction* resume_ = nullptr;
     std::int64_t actions_ = 0;

@@ -2,6 +2,8 @@
 
 #include "widgets.h"
 
+#include <QTimer>
+
 namespace dealbrix {
 
 QtUi::QtUi(std::function<void()> endProgram, BoxRunner runner)
@@ -10,7 +12,13 @@ QtUi::QtUi(std::function<void()> endProgram, BoxRunner runner)
         runner_ = [](QMessageBox& box) { return static_cast<QMessageBox::StandardButton>(box.exec()); };
 }
 
-QMessageBox::StandardButton QtUi::show(const Box& box, QMessageBox::StandardButtons buttons) {
+void QtUi::setSelfClosing(std::function<bool(const Box&)> closesItself, int delayMs) {
+    closesItself_ = std::move(closesItself);
+    selfCloseDelayMs_ = delayMs;
+}
+
+QMessageBox::StandardButton QtUi::show(const Box& box, QMessageBox::StandardButtons buttons,
+                                       bool closesItself) {
     if (beforeBox_) beforeBox_();
     QMessageBox shown(QMessageBox::NoIcon, box.title.empty() ? QString(kProgramName) : toQString(box.title),
                       toQString(box.text), buttons, parent_);
@@ -18,19 +26,22 @@ QMessageBox::StandardButton QtUi::show(const Box& box, QMessageBox::StandardButt
     shown.setAccessibleName(shown.windowTitle());
     shown.setAccessibleDescription(shown.text());
     if (placement_) placement_(shown, box);
+    // The timer belongs to the box: a box closed sooner takes its timer with it.
+    if (closesItself)
+        QTimer::singleShot(selfCloseDelayMs_, &shown, [&shown] { shown.done(QMessageBox::Ok); });
     return runner_(shown);
 }
 
 void QtUi::inform(const QString& text) {
-    show({.text = text.toStdString()}, QMessageBox::Ok);
+    show({.text = text.toStdString()}, QMessageBox::Ok, false);
 }
 
 void QtUi::tell(const Box& box) {
-    show(box, QMessageBox::Ok);
+    show(box, QMessageBox::Ok, closesItself_ && closesItself_(box));
 }
 
 bool QtUi::ask(const Box& question) {
-    return show(question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return show(question, QMessageBox::Yes | QMessageBox::No, false) == QMessageBox::Yes;
 }
 
 void QtUi::endProgram() {

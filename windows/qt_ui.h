@@ -30,6 +30,9 @@ class QtUi final : public Ui {
     }
     /// The window the boxes are centred on.
     void setParentWindow(QWidget* parent) { parent_ = parent; }
+    /// OK boxes for which `closesItself` holds close by themselves after `delayMs` (the boxes of a
+    /// computer's turn); questions always wait for an answer.
+    void setSelfClosing(std::function<bool(const Box&)> closesItself, int delayMs);
 
     /// Shows an OK box of the program's own (a file that cannot be opened), through the same runner.
     void inform(const QString& text);
@@ -39,13 +42,15 @@ class QtUi final : public Ui {
     void endProgram() override;
 
   private:
-    QMessageBox::StandardButton show(const Box& box, QMessageBox::StandardButtons buttons);
+    QMessageBox::StandardButton show(const Box& box, QMessageBox::StandardButtons buttons, bool closesItself);
 
     std::function<void()> endProgram_;
     BoxRunner runner_;
     std::function<void()> beforeBox_;
     std::function<void(QMessageBox&, const Box&)> placement_;
     QWidget* parent_ = nullptr;
+    std::function<bool(const Box&)> closesItself_;
+    int selfCloseDelayMs_ = 0;
 };
 
 } // namespace dealbrix

@@ -122,10 +122,10 @@ QAccessibleInterface* gameAccessibility(const QString& className, QObject* objec
     auto* widget = qobject_cast<QWidget*>(object);
     if (widget == nullptr) return nullptr;
     if (auto* label = qobject_cast<ClickableLabel*>(widget)) return new AccessibleClickable(label);
-    // The grid, House Options and trade windows are plain widgets made windows: say so.
-    static const QStringList secondaryWindows{QStringLiteral("dealbrix::OwnershipGrid"),
-                                              QStringLiteral("dealbrix::HouseOptionsWindow"),
-                                              QStringLiteral("dealbrix::TradeWindow")};
+    // The grid, House Options, trade and Game Log windows are plain widgets made windows: say so.
+    static const QStringList secondaryWindows{
+        QStringLiteral("dealbrix::OwnershipGrid"), QStringLiteral("dealbrix::HouseOptionsWindow"),
+        QStringLiteral("dealbrix::TradeWindow"), QStringLiteral("dealbrix::GameLogWindow")};
     if (widget->isWindow() && secondaryWindows.contains(className))
         return new QAccessibleWidget(widget, QAccessible::Window);
     return nullptr;

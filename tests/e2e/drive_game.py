@@ -13,6 +13,11 @@ accessibility registry (XTest), and the screen is read only through AT-SPI (name
 ACTIVE states, message boxes). Tab to Roll, Space; Enter or N for every box; Tab to End Turn, Space;
 then Tab onto the board and walk it with the arrow keys. File > Exit ends the game.
 
+With --computer (the program started with `--computer 2 --computer-delay 0`) the person plays
+player 1 through accessible actions while the computer plays player 2 by itself: the Computer menu
+shows seat 2 ticked, the Game Log window (File > Game Log) follows the computer's turn, and the turn
+comes back to player 1 with no box left open.
+
 Every wait has a time limit. Exits 0 when every check passed, 1 on the first failed check.
 """
 
@@ -760,6 +765,85 @@ def keyboard_walk(keys):
     keys.arrow(KEY_UP, SQUARE_NAMES[39])    # and the last square above it
 
 
+# ---- a computer opponent ---------------------------------------------------------------------------
+
+LOG_WINDOW = "Game Log"
+
+
+def open_game_log(app, board):
+    """Opens File > Game Log through the menu; returns the log's text view."""
+    file_menu = board.menu_item("File")
+    do_action(file_menu, MENU_ACTIONS, "File")
+    file_popup = wait_until("the File menu to open", lambda: is_showing(popup_of(file_menu)) and popup_of(file_menu))
+    do_action(board.menu_item("File", "Game Log"), PRESS_ACTIONS, "File > Game Log")
+    try:
+        if is_showing(file_popup):
+            do_action(file_menu, MENU_ACTIONS, "File")
+    except Exception as error:
+        log(f"note: {error}")
+    window = wait_until(f"the window {LOG_WINDOW!r}", lambda: top_window(app, LOG_WINDOW))
+    check(window.getRole() in (pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW),
+          f"{LOG_WINDOW!r} is a {window.getRoleName()}, not a window")
+    view = wait_until("the log's text view", lambda: next(
+        (a for a in descendants(window) if a.getRole() == pyatspi.ROLE_TEXT and a.name == LOG_WINDOW), None))
+    log(f"File > Game Log opened {LOG_WINDOW!r} ({window.getRoleName()})")
+    return view
+
+
+def log_text(view):
+    text = view.queryText()
+    return text.getText(0, text.characterCount)
+
+
+def press_and_settle(app, board, caption):
+    """Presses a board button and waits until the game has taken it: the button disabled or a box up."""
+    do_action(board.button(caption), PRESS_ACTIONS, caption)
+    wait_until(f"{caption!r} to be taken", lambda: is_disabled(board.button(caption)) or open_boxes(app))
+
+
+def computer_game(app, board, grid):
+    seats = [has_state(board.menu_item("Computer", f"Player {p}"), pyatspi.STATE_CHECKED) for p in range(1, 5)]
+    check(seats == [False, True, False, False], f"Computer menu ticks {seats}, expected only Player 2")
+    log("Computer > Player 2 is ticked")
+    choose_two_players_and_start(board)
+    check_started(app, board)
+    view = open_game_log(app, board)
+    die1, die2, transcript = roll(app, board)
+    check_after_roll(board, grid, (die1, die2), transcript)
+    check("Player 1: Buy " in log_text(view) or not any(t[1].startswith("Buy ") for t in transcript),
+          f"the log should hold player 1's purchase question: {log_text(view)!r}")
+    press_and_settle(app, board, END_TURN)
+    # Player 1 answers its own boxes and rolls again after doubles; player 2's turn needs nobody.
+    deadline = time.monotonic() + 60 * PATIENCE
+    while True:
+        check(time.monotonic() < deadline, "the computer did not hand the turn back to player 1 within 60 s; "
+              f"the log reads {log_text(view)!r}")
+        try:
+            if board.turn_line() == "Player 1's turn":
+                boxes = open_boxes(app)
+                if boxes:
+                    answer(app, Box(boxes[0]))
+                elif "Player 2: " in log_text(view) and is_enabled(board.button(ROLL)):
+                    break
+                elif is_enabled(board.button(ROLL)):
+                    press_and_settle(app, board, ROLL)
+                elif is_enabled(board.button(END_TURN)):
+                    press_and_settle(app, board, END_TURN)
+        except Failed:
+            raise
+        except Exception:
+            pass  # a box closing under us; look again
+        time.sleep(0.1)
+    computer_lines = [line for line in log_text(view).splitlines() if line.startswith("Player 2: ")]
+    check(any(line.startswith("Player 2: Player 2 lands on ") for line in computer_lines),
+          f"the log shows no landing of player 2: {computer_lines}")
+    log(f"the computer played player 2: {computer_lines}")
+    check(next_box(app, QUIET_SECONDS) is None, "a box is still open after the computer's turn")
+    check(is_enabled(board.button(ROLL)) and is_disabled(board.button(END_TURN)),
+          "player 1 should be able to roll again")
+    log("the turn is back with player 1; Roll enabled, no box open")
+
+
 def exit_game(app, board, pid):
     file_menu = board.menu_item("File")
     do_action(file_menu, MENU_ACTIONS, "File")
@@ -780,6 +864,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--pid", type=int, required=True, help="process id of the running dealbrix")
     parser.add_argument("--patience", type=float, default=1.0, help="multiplies every time limit")
+    parser.add_argument("--computer", action="store_true",
+                        help="the program plays player 2 (--computer 2 --computer-delay 0)")
     args = parser.parse_args()
     PATIENCE = max(args.patience, 1.0)
     pyatspi.setTimeout(int(5000 * PATIENCE), int(30000 * PATIENCE))  # per call, and for a starting program
@@ -797,6 +883,12 @@ def main():
     log(f"windows: {BOARD_WINDOW!r} ({board_window.getRoleName()}), {GRID_WINDOW!r} ({grid.getRoleName()})")
     board = Board(board_window)
     wait_until("the three buttons of the board", lambda: all(board.button(c) for c in (ROLL, END_TURN, BANKRUPT)))
+
+    if args.computer:
+        computer_game(app, board, grid)
+        exit_game(app, board, args.pid)
+        log("PASS")
+        return 0
 
     check_before_start(app, board, grid)
     choose_two_players_and_start(board)

@@ -3,7 +3,8 @@
 # a private X display (Xvfb) with its own D-Bus session bus and accessibility bus, and drive_game.py
 # plays player 1's turn through AT-SPI actions and player 2's turn from the keyboard (key presses
 # sent to the display through the accessibility registry), reading the screen only through AT-SPI
-# (names, roles and states). The mouse is never used.
+# (names, roles and states). The mouse is never used. A second game, started with --computer 2, has
+# the person play player 1 while the computer plays player 2 by itself and hands the turn back.
 #
 #   bash run_e2e.sh path/to/dealbrix
 #
@@ -159,26 +160,36 @@ registry_ready() { has_owner "$a11y_address" org.a11y.atspi.Registry || { alive 
 wait_for 20 "the accessibility registry" registry_ready
 log "registry $registry_pid"
 
-# 4. The game, with Qt's accessibility bridge on.
-QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb "$game_exe" >"$work/game.log" 2>&1 &
-game_pid=$!
-log "dealbrix $game_pid"
+play() { # play WHAT DRIVER_OPTIONS -- GAME_OPTIONS...: one game from start to File > Exit
+    local what="$1" driver_options="$2" driver_status game_status
+    shift 3
+    # 4. The game, with Qt's accessibility bridge on.
+    QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb "$game_exe" "$@" >"$work/game.log" 2>&1 &
+    game_pid=$!
+    log "dealbrix $game_pid ($what)"
 
-# 5. The player.
-# In the background, so that a signal to this script is handled at once rather than after the player.
-timeout -k 5 120 "$python" "$here/drive_game.py" --pid "$game_pid" --patience "${DEALBRIX_E2E_PATIENCE:-1}" &
-driver_pid=$!
-driver_status=0
-wait "$driver_pid" || driver_status=$?
-driver_pid=""
-[ $driver_status -eq 0 ] || fail "drive_game.py failed with status $driver_status"
+    # 5. The player.
+    # In the background, so that a signal to this script is handled at once rather than after the player.
+    # shellcheck disable=SC2086 # the driver's options are words
+    timeout -k 5 120 "$python" "$here/drive_game.py" --pid "$game_pid" --patience "${DEALBRIX_E2E_PATIENCE:-1}" \
+        $driver_options &
+    driver_pid=$!
+    driver_status=0
+    wait "$driver_pid" || driver_status=$?
+    driver_pid=""
+    [ $driver_status -eq 0 ] || fail "drive_game.py failed with status $driver_status ($what)"
 
-# 6. File > Exit ends the program at once, with status 0.
-game_gone() { ! alive "$game_pid"; }
-wait_for 15 "dealbrix to exit after File > Exit" game_gone
-game_status=0
-wait "$game_pid" || game_status=$?
-game_pid=""
-[ $game_status -eq 0 ] || fail "dealbrix exited with status $game_status after File > Exit"
-log "dealbrix exited with status 0"
+    # 6. File > Exit ends the program at once, with status 0.
+    game_gone() { ! alive "$game_pid"; }
+    wait_for 15 "dealbrix to exit after File > Exit" game_gone
+    game_status=0
+    wait "$game_pid" || game_status=$?
+    game_pid=""
+    [ $game_status -eq 0 ] || fail "dealbrix exited with status $game_status after File > Exit"
+    log "dealbrix exited with status 0 ($what)"
+}
+
+play "two people" "" --
+# The same desktop again: one person against the computer, which plays player 2 at full speed.
+play "a person and the computer" "--computer" -- --computer 2 --computer-delay 0
 log "PASS"

@@ -1,3 +1,4 @@
+#include "invariants.h"
 #include "scripted.h"
 
 #include <gtest/gtest.h>
@@ -94,6 +95,27 @@ TEST(DebtHold, TwoDebtorsAreHeldInSeatOrderAndTheLaterHoldsTheTurn) {
     EXPECT_EQ(t.s().debtor, 4);
     EXPECT_EQ(t.s().turnAfterDebt, 2);
     EXPECT_EQ(t.s().board.moneyLabels[4], "-300");
+}
+
+TEST(DebtHold, WhenTheLaterDebtorGivesUpEndTurnHoldsTheEarlierAndHandsTheTurnOnPastIt) {
+    // Seen in computer play: the hold then names a debtor that no longer holds the turn. The game
+    // must go on from there, and a saved game of it must open.
+    Table t;
+    t.start(3);
+    t.s().money[1] = -50;
+    t.s().money[2] = -1;
+    t.ui.expect({msg(debtText(1)), msg(debtText(2))});
+    t.game.refreshMoney();
+    t.s().diceRoll = {1, 2, 3};
+    t.game.giveUp(); // player 2 is out; the turn goes back to player 1, still below zero
+    EXPECT_EQ(t.s().turn, 1);
+    EXPECT_TRUE(t.s().board.endTurnEnabled);
+    t.ui.expect({msg(debtText(1))});
+    EXPECT_EQ(t.game.endTurn(), ActionResult::Done);
+    EXPECT_TRUE(t.ui.done());
+    EXPECT_EQ(t.s().debtor, 1);
+    EXPECT_EQ(t.s().turn, 3);
+    EXPECT_TRUE(brokenInvariants(t.s(), true).empty());
 }
 
 TEST(DebtHold, ASeatThatIsOutIsHeldToo) {

@@ -265,7 +265,7 @@ TEST(SavedGameRefused, CombinationsPlayNeverReaches) {
     EXPECT_EQ(refusal({"board", "turnLabel"}, "Player 9's turn"),
               never + "turn label reads Player 9's turn.");
     const std::string hold = refusal({"debtor"}, 1);
-    EXPECT_EQ(hold.rfind(never + "debt hold on player 1 with turn ", 0), 0u) << hold;
+    EXPECT_EQ(hold.rfind(never + "debt hold on player 1 with turn after the debt ", 0), 0u) << hold;
     const std::string label = refusal({"players", 1, "moneyLabel"}, "1000000");
     EXPECT_EQ(label.rfind(never + "money label of player 2 reads 1000000 for ", 0), 0u) << label;
 }

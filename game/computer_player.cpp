@@ -1,0 +1,455 @@
+// How a computer seat decides: what it buys, builds, mortgages, redeems and trades, and when it
+// rolls, ends its turn or gives up.
+#include "computer_player.h"
+
+#include <algorithm>
+#include <cmath>
+#include <span>
+
+namespace dealbrix {
+
+namespace {
+
+/// Every colour group, each once, in board order.
+std::vector<const ColourGroup*> colourGroups() {
+    std::vector<const ColourGroup*> groups;
+    for (int square = 0; square < kSquareCount; ++square) {
+        const ColourGroup* group = colourGroupOf(square);
+        if (group != nullptr && group->squares[0] == square) groups.push_back(group);
+    }
+    return groups;
+}
+
+const std::vector<const ColourGroup*>& allGroups() {
+    static const std::vector<const ColourGroup*> groups = colourGroups();
+    return groups;
+}
+
+std::span<const i16> squaresOf(const ColourGroup& group) {
+    return {group.squares.data(), static_cast<std::size_t>(group.size)};
+}
+
+int priceOf(int square) {
+    return squareInfo(square).price;
+}
+
+int groupPrice(const ColourGroup& group) {
+    int sum = 0;
+    for (const i16 square : squaresOf(group))
+        sum += priceOf(square);
+    return sum;
+}
+
+/// How many squares of `group` `seat` holds, mortgaged or not.
+int heldInGroup(const Holdings& h, const ColourGroup& group, int seat) {
+    int held = 0;
+    for (const i16 square : squaresOf(group))
+        if (ownerOf(h.owners[square]) == seat) ++held;
+    return held;
+}
+
+/// True when every square of `group` carries `seat`'s own code: houses may go up there.
+bool buildable(const Holdings& h, const ColourGroup& group, int seat) {
+    for (const i16 square : squaresOf(group))
+        if (h.owners[square] != seat) return false;
+    return true;
+}
+
+/// What a mortgage of `square` pays, and what redeeming it costs.
+int mortgageValue(const Holdings& h, int square) {
+    return static_cast<int>(roundHalfEven(h.pricePaid[square] / 2.0));
+}
+
+/// The rent `square`'s owner charges now (the utilities at the highest roll), 0 while it is
+/// mortgaged or with the bank.
+int rentOf(const Holdings& h, int square) {
+    const int code = h.owners[square];
+    if (code == kBank || isMortgaged(code)) return 0;
+    const SquareInfo& info = squareInfo(square);
+    constexpr int kHighestRoll = 12;
+    switch (info.kind) {
+    case SquareKind::Street: {
+        const ColourGroup& group = *colourGroupOf(square);
+        const int houses = h.houses[square];
+        if (houses >= 1 && houses <= 5) return info.houseRents[static_cast<std::size_t>(houses - 1)];
+        const bool whole = buildable(h, group, code);
+        if (!whole) return info.baseRent;
+        return group.size == 2 ? info.groupRent : 2 * info.baseRent;
+    }
+    case SquareKind::Railroad: {
+        const auto count =
+            std::count_if(kRailroads.begin(), kRailroads.end(), [&](i16 r) { return h.owners[r] == code; });
+        return railroadRent(static_cast<int>(count));
+    }
+    case SquareKind::Utility:
+        return kHighestRoll * utilityMultiplier(h.owners[kUtilities[0]] == h.owners[kUtilities[1]]);
+    default:
+        return 0;
+    }
+}
+
+/// True when `seat` would hold every square of `square`'s group once it holds `square` too.
+bool completesGroup(const Holdings& h, int square, int seat) {
+    const ColourGroup* group = colourGroupOf(square);
+    if (group == nullptr) return false;
+    for (const i16 other : squaresOf(*group))
+        if (other != square && ownerOf(h.owners[other]) != seat) return false;
+    return true;
+}
+
+/// True when one rival holds every other square of `square`'s group.
+bool blocksGroup(const Holdings& h, int square, int seat) {
+    const ColourGroup* group = colourGroupOf(square);
+    if (group == nullptr) return false;
+    int rival = 0;
+    for (const i16 other : squaresOf(*group)) {
+        if (other == square) continue;
+        const int owner = ownerOf(h.owners[other]);
+        if (owner == kBank || owner == seat || (rival != 0 && owner != rival)) return false;
+        rival = owner;
+    }
+    return rival != 0;
+}
+
+constexpr int kMoneySteps = 4;          // tries at the money of an offer
+constexpr long long kSmallestStep = 25; // dollars added to an offer the rival would refuse
+
+bool inPlay(const GameState& s, int seat) {
+    return isPlayer(seat) && seat <= s.playerCount && s.seatOut[seat] != kTrue;
+}
+
+/// Carries a trade out on a copy of the holdings, as the game would once the partner says Yes.
+Holdings afterTrade(const GameState& s, const OfferedMoney& offered) {
+    Holdings h = s;
+    const int trader = s.turn;
+    const int partner = s.tradePartner;
+    const double fromTrader = roundHalfEven(offered.fromTrader);
+    const double fromPartner = roundHalfEven(offered.fromPartner);
+    h.money[trader] = clampedAdd(h.money[trader], static_cast<long long>(fromPartner - fromTrader));
+    h.money[partner] = clampedAdd(h.money[partner], static_cast<long long>(fromTrader - fromPartner));
+    for (int side = 0; side < 2; ++side) {
+        for (const OfferedSquare& label : s.trade.squaresOffered[static_cast<std::size_t>(side)]) {
+            if (label.text.empty()) continue;
+            const double square = roundHalfEven(label.typed);
+            if (isSquare(static_cast<long long>(square)))
+                h.owners[static_cast<int>(square)] = static_cast<i16>(side == 0 ? partner : trader);
+        }
+    }
+    return h;
+}
+
+} // namespace
+
+ComputerPlayer::ComputerPlayer(ComputerWeights weights, std::uint64_t seed)
+    : weights_(weights), seed_(seed) {}
+
+double ComputerPlayer::cashValue(int money) const {
+    return money < weights_.plentifulCash ? 1.0 : weights_.plentifulCashShare;
+}
+
+int ComputerPlayer::reserve(const GameState& state, int seat) const {
+    int worstRent = 0;
+    for (const i16 square : ownableSquares()) {
+        const int owner = ownerOf(state.owners[square]);
+        if (owner != kBank && owner != seat) worstRent = std::max(worstRent, rentOf(state, square));
+    }
+    return weights_.reserveBase + static_cast<int>(weights_.reserveRentShare * worstRent);
+}
+
+double ComputerPlayer::worth(const Holdings& h, int seat) const {
+    const int cash = h.money[seat];
+    double total = cash <= weights_.plentifulCash ? cash
+                                                  : weights_.plentifulCash + (cash - weights_.plentifulCash) *
+                                                                                 weights_.plentifulCashShare;
+    for (const i16 square : ownableSquares()) {
+        if (ownerOf(h.owners[square]) != seat) continue;
+        total += isMortgaged(h.owners[square]) ? priceOf(square) / 2.0 : priceOf(square);
+        if (const ColourGroup* group = colourGroupOf(square))
+            total += h.houses[square] * group->housePrice / 2.0; // what selling them would bring
+    }
+    for (const ColourGroup* group : allGroups()) {
+        const int held = heldInGroup(h, *group, seat);
+        if (held == group->size) {
+            total += weights_.wholeGroupShare * groupPrice(*group);
+        } else if (group->size == 3 && held == 2) {
+            // A third square mortgaged by another seat may never be had: no hope counted for it.
+            const bool toBeHad =
+                std::none_of(squaresOf(*group).begin(), squaresOf(*group).end(), [&](i16 square) {
+                    return ownerOf(h.owners[square]) != seat && isMortgaged(h.owners[square]);
+                });
+            if (toBeHad) total += weights_.nearGroupShare * groupPrice(*group);
+        }
+    }
+    const auto railroads = std::count_if(kRailroads.begin(), kRailroads.end(),
+                                         [&](i16 r) { return ownerOf(h.owners[r]) == seat; });
+    if (railroads > 1) total += static_cast<double>(railroads - 1) * weights_.railroadBonus;
+    if (ownerOf(h.owners[kUtilities[0]]) == seat && ownerOf(h.owners[kUtilities[1]]) == seat)
+        total += weights_.utilityBonus;
+    return total;
+}
+
+int ComputerPlayer::squareToMortgage(const GameState& state, int seat) const {
+    // The least useful square earns least now and does least for a group: its rent, plus half the
+    // price of each other square of its group the seat holds.
+    int best = -1;
+    double bestUse = 0;
+    for (const i16 square : ownableSquares()) {
+        if (state.owners[square] != seat || state.houses[square] != 0) continue;
+        double use = rentOf(state, square);
+        if (const ColourGroup* group = colourGroupOf(square))
+            use += (heldInGroup(state, *group, seat) - 1) * priceOf(square) / 2.0;
+        if (best < 0 || use < bestUse) {
+            best = square;
+            bestUse = use;
+        }
+    }
+    return best;
+}
+
+bool ComputerPlayer::canRaiseEnough(const GameState& state, int seat) const {
+    // Houses cannot be sold while the money is below their price, so in debt only mortgages help.
+    long long money = state.money[seat];
+    for (const i16 square : ownableSquares())
+        if (state.owners[square] == seat && state.houses[square] == 0) money += mortgageValue(state, square);
+    return money > 0;
+}
+
+double ComputerPlayer::tradeGain(const GameState& state, int seat, const OfferedMoney& offered) const {
+    const int rival = seat == state.turn ? state.tradePartner : state.turn;
+    const Holdings after = afterTrade(state, offered);
+    const double mine = worth(after, seat) - worth(state, seat);
+    const double theirs = worth(after, rival) - worth(state, rival);
+    return mine - weights_.rivalGainWeight * theirs;
+}
+
+bool ComputerPlayer::answer(const GameState& state, const Box& question, const OfferedMoney& offered) const {
+    const int seat = question.seat;
+    if (!isPlayer(seat)) return false;
+    switch (question.kind) {
+    case BoxKind::PurchaseOffer: {
+        const int left = state.money[seat] - question.amount;
+        const bool key =
+            completesGroup(state, question.square, seat) || blocksGroup(state, question.square, seat);
+        const double share = key ? weights_.keyPurchaseReserveShare : 1.0;
+        return left >= weights_.cashFloor && left >= share * reserve(state, seat);
+    }
+    case BoxKind::JailCardQuestion: {
+        const auto unowned = std::count_if(ownableSquares().begin(), ownableSquares().end(),
+                                           [&](i16 square) { return state.owners[square] == kBank; });
+        return unowned >= weights_.leaveJailWhileUnowned;
+    }
+    case BoxKind::HouseQuestion:
+        return true; // only its own House Options step asks this of a computer seat
+    case BoxKind::TradeQuestion: {
+        if (!std::isfinite(offered.fromTrader) || !std::isfinite(offered.fromPartner)) return false;
+        const Holdings after = afterTrade(state, offered);
+        if (after.money[seat] < weights_.cashFloor) return false;
+        return tradeGain(state, seat, offered) >= weights_.tradeMargin;
+    }
+    default:
+        return false;
+    }
+}
+
+std::optional<Action> ComputerPlayer::nextAction(const Game& game) {
+    if (game.state.playerCount == 0) return std::nullopt; // the seats are still being chosen
+    std::optional<Action> action = choose(game);
+    if (action && game.isAvailable(*action)) return action;
+    // A plan that no longer fits the position is dropped; the turn goes on with what is there.
+    plan_.clear();
+    const GameState& s = game.state;
+    for (const Action& fallback : {Action::closeHouseOptions(), Action::closeTrade(), Action::roll(),
+                                   Action::endTurn(), Action::giveUp()}) {
+        if (game.isAvailable(fallback))
+            return fallback.kind == ActionKind::EndTurn ? endOfTurn(s.turn, fallback) : fallback;
+    }
+    return std::nullopt;
+}
+
+std::optional<Action> ComputerPlayer::choose(const Game& game) {
+    const GameState& s = game.state;
+    const int seat = s.turn;
+    if (s.playerCount == 0 || !isPlayer(seat)) return std::nullopt;
+    if (planSeat_ != seat) plan_.clear();
+    while (!plan_.empty()) {
+        Action step = std::move(plan_.front());
+        plan_.pop_front();
+        if (game.isAvailable(step)) return step;
+        plan_.clear();
+    }
+    // A window left open by someone else is closed before the seat's own work.
+    if (s.houseOptions.open) return Action::closeHouseOptions();
+    if (s.trade.open) return Action::closeTrade();
+    planSeat_ = seat;
+    if (s.board.giveUpEnabled && s.debtor == seat) return raiseMoney(s, seat);
+    if (s.seatOut[seat] == kTrue) return endOfTurn(seat, Action::endTurn());
+    if ((s.board.rollEnabled || s.board.endTurnEnabled) && planChores(s, seat)) {
+        ++memory_[seat].chores;
+        Action first = std::move(plan_.front());
+        plan_.pop_front();
+        return first;
+    }
+    if (s.board.rollEnabled) return Action::roll();
+    if (s.board.endTurnEnabled) return endOfTurn(seat, Action::endTurn());
+    return std::nullopt;
+}
+
+Action ComputerPlayer::endOfTurn(int seat, Action action) {
+    memory_[seat].chores = 0;
+    memory_[seat].offers = 0;
+    return action;
+}
+
+std::optional<Action> ComputerPlayer::raiseMoney(const GameState& state, int seat) {
+    if (!canRaiseEnough(state, seat)) return Action::giveUp();
+    const int square = squareToMortgage(state, seat);
+    if (square < 0) return Action::giveUp();
+    planHouseWork(square, Action::toggleMortgage());
+    Action first = std::move(plan_.front());
+    plan_.pop_front();
+    return first;
+}
+
+void ComputerPlayer::planHouseWork(int square, Action work) {
+    plan_ = {Action::openHouseOptions(square), std::move(work), Action::closeHouseOptions()};
+}
+
+bool ComputerPlayer::planChores(const GameState& state, int seat) {
+    if (memory_[seat].chores >= weights_.choresPerTurn) return false;
+    return planRedeeming(state, seat) || planBuilding(state, seat) || planTrade(state, seat);
+}
+
+bool ComputerPlayer::planBuilding(const GameState& state, int seat) {
+    const int money = state.money[seat];
+    const int keep = reserve(state, seat);
+    // Three houses on every whole group first, where rents jump; then on towards hotels.
+    int cap = 5;
+    for (const ColourGroup* group : allGroups()) {
+        if (!buildable(state, *group, seat)) continue;
+        for (const i16 square : squaresOf(*group))
+            if (state.houses[square] < weights_.firstHouses) cap = weights_.firstHouses;
+    }
+    int best = -1;
+    int bestHouses = 0;
+    int bestGain = 0;
+    for (const ColourGroup* group : allGroups()) {
+        if (!buildable(state, *group, seat) || money - group->housePrice < keep) continue;
+        for (const i16 square : squaresOf(*group)) {
+            const int houses = state.houses[square];
+            if (houses >= cap) continue;
+            const int gain =
+                squareInfo(square).houseRents[static_cast<std::size_t>(houses)] - rentOf(state, square);
+            if (best < 0 || houses < bestHouses || (houses == bestHouses && gain > bestGain)) {
+                best = square;
+                bestHouses = houses;
+                bestGain = gain;
+            }
+        }
+    }
+    if (best < 0) return false;
+    planHouseWork(best, Action::buyHouse());
+    return true;
+}
+
+bool ComputerPlayer::planRedeeming(const GameState& state, int seat) {
+    const int money = state.money[seat];
+    const int keep = reserve(state, seat);
+    for (const i16 square : ownableSquares()) {
+        if (state.owners[square] != mortgagedCode(seat)) continue;
+        const int cost = mortgageValue(state, square);
+        const bool makesGroup = completesGroup(state, square, seat);
+        if (money - cost >= keep + (makesGroup ? 0 : weights_.redeemMargin)) {
+            planHouseWork(square, Action::toggleMortgage());
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ComputerPlayer::planTrade(const GameState& state, int seat) {
+    SeatMemory& memory = memory_[seat];
+    if (memory.offers >= weights_.offersPerTurn) return false;
+    struct Offer {
+        int rival = 0;
+        int wanted = -1;
+        int given = -1;
+        long long money = 0; // from the seat to the rival; negative when the rival pays
+        double gain = 0;
+    };
+    std::optional<Offer> best;
+    GameState trial = state; // the trade window as the offer would fill it
+    trial.trade = TradeView{};
+    const int players = state.playerCount;
+    for (int step = 0; step < players; ++step) {
+        const int rival = 1 + static_cast<int>((seed_ + static_cast<std::uint64_t>(step)) % players);
+        if (rival == seat || !inPlay(state, rival)) continue;
+        trial.tradePartner = static_cast<i16>(rival);
+        for (const ColourGroup* group : allGroups()) {
+            // A square the rival holds outright in a group the seat has a foot in; a swap is looked
+            // for only where the square makes the group whole.
+            if (heldInGroup(state, *group, seat) == 0) continue;
+            for (const i16 wanted : squaresOf(*group)) {
+                if (state.owners[wanted] != rival || memory.offersFor[wanted] >= weights_.offersPerSquare)
+                    continue;
+                const int lastGiven = completesGroup(state, wanted, seat) ? kSquareCount : 0;
+                for (int given = -1; given < lastGiven; ++given) {
+                    if (given >= 0 && (state.owners[given] != seat || state.houses[given] != 0 ||
+                                       colourGroupOf(given) == group))
+                        continue;
+                    if (given >= 0 && colourGroupOf(given) != nullptr &&
+                        buildable(state, *colourGroupOf(given), seat))
+                        continue; // never break up a whole group of its own
+                    trial.trade.squaresOffered = {};
+                    trial.trade.squaresOffered[1][0] = {std::string(squareTitle(wanted)),
+                                                        static_cast<double>(wanted)};
+                    if (given >= 0)
+                        trial.trade.squaresOffered[0][0] = {std::string(squareTitle(given)),
+                                                            static_cast<double>(given)};
+                    const Holdings after = afterTrade(trial, {});
+                    const double mine = worth(after, seat) - worth(state, seat);
+                    const double theirs = worth(after, rival) - worth(state, rival);
+                    // Money evens the gains out, each side's dollar counted at what cash is worth to it
+                    // now; each refusal adds to it.
+                    const double ourDollar = cashValue(state.money[seat]);
+                    const double theirDollar = cashValue(state.money[rival]);
+                    const double raise =
+                        weights_.raisePerRefusal * memory.offersFor[wanted] * priceOf(wanted);
+                    auto money = static_cast<long long>(
+                        std::llround((mine - theirs) / (ourDollar + theirDollar) + raise));
+                    // The estimate is checked as each side will judge it, cash counted as it stands
+                    // after the trade; the money rises a little while the rival would still say No.
+                    double myGain = 0;
+                    double theirGain = 0;
+                    for (int attempt = 0; attempt < kMoneySteps; ++attempt) {
+                        const OfferedMoney offered{money > 0 ? static_cast<double>(money) : 0.0,
+                                                   money < 0 ? static_cast<double>(-money) : 0.0};
+                        myGain = tradeGain(trial, seat, offered);
+                        theirGain = tradeGain(trial, rival, offered);
+                        if (theirGain >= weights_.tradeMargin || myGain < weights_.tradeMargin) break;
+                        money += std::max<long long>(kSmallestStep, std::llabs(money) / kMoneySteps);
+                    }
+                    if (myGain < weights_.tradeMargin || theirGain < weights_.tradeMargin) continue;
+                    if (money > 0 && state.money[seat] - money < reserve(state, seat)) continue;
+                    if (money < 0 && state.money[rival] + money < weights_.cashFloor) continue;
+                    // The bank counts to 32767: an offer that would take a balance beyond is refused.
+                    if (state.money[rival] + money > kMax16 || state.money[seat] - money > kMax16) continue;
+                    if (!best || myGain > best->gain) best = Offer{rival, wanted, given, money, myGain};
+                }
+            }
+        }
+    }
+    if (!best) return false;
+    ++memory.offers;
+    ++memory.offersFor[best->wanted];
+    const std::string ours = best->money > 0 ? num(best->money) : "0";
+    const std::string theirs = best->money < 0 ? num(-best->money) : "0";
+    plan_ = {Action::chooseTradePartner(best->rival), Action::enterSquare(1, num(best->wanted))};
+    if (best->given >= 0) plan_.push_back(Action::enterSquare(0, num(best->given)));
+    if (best->money > 0) plan_.push_back(Action::enterMoney(0, ours));
+    if (best->money < 0) plan_.push_back(Action::enterMoney(1, theirs));
+    plan_.push_back(Action::finalizeOffer(ours, theirs));
+    plan_.push_back(Action::closeTrade());
+    return true;
+}
+
+} // namespace dealbrix

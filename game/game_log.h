@@ -1,0 +1,41 @@
+#pragma once
+// The game log: every box the rules show and every answer given, in order, as one line each.
+
+#include "ports.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace dealbrix {
+
+/// A Ui that writes down each box and answer before passing it on to the screen it wraps.
+class GameLog final : public Ui {
+  public:
+    /// Logs what passes through to `inner`.
+    explicit GameLog(Ui& inner);
+
+    void tell(const Box& box) override;
+    bool ask(const Box& question) override;
+    void endProgram() override;
+
+    /// Every line so far, oldest first.
+    const std::vector<std::string>& lines() const { return lines_; }
+    /// Puts back the lines of an earlier session (a saved game); the listener is not told.
+    void setLines(std::vector<std::string> lines) { lines_ = std::move(lines); }
+    /// Called with each new line as it is added.
+    void setListener(std::function<void(const std::string&)> listener) { listener_ = std::move(listener); }
+
+    /// The line for `box`: the seat whose turn it was, then the text on one line, then the answer of
+    /// a question ("Player 2: Buy Reading Railread? - Yes").
+    static std::string lineFor(const Box& box, const bool* answer = nullptr);
+
+  private:
+    void add(std::string line);
+
+    Ui& inner_;
+    std::vector<std::string> lines_;
+    std::function<void(const std::string&)> listener_;
+};
+
+} // namespace dealbrix

@@ -1,0 +1,29 @@
+#include "seat_router.h"
+
+namespace dealbrix {
+
+SeatRouter::SeatRouter(Ui& inner, ComputerPlayer& computer) : inner_(inner), computer_(computer) {}
+
+void SeatRouter::setComputer(int seat, bool computer) {
+    if (isPlayer(seat)) seats_[seat] = computer;
+}
+
+void SeatRouter::noteAction(const Action& action) {
+    if (action.kind == ActionKind::FinalizeOffer)
+        offered_ = {Game::readNumber(action.text), Game::readNumber(action.otherText)};
+}
+
+void SeatRouter::tell(const Box& box) {
+    inner_.tell(box);
+}
+
+bool SeatRouter::ask(const Box& question) {
+    if (game_ == nullptr || !isComputer(question.seat)) return inner_.ask(question);
+    return computer_.answer(game_->state, question, offered_);
+}
+
+void SeatRouter::endProgram() {
+    inner_.endProgram();
+}
+
+} // namespace dealbrix

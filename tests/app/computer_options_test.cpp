@@ -1,0 +1,53 @@
+// The command line of the computer seats: --computer LIST and --computer-delay MS.
+#include "computer_options.h"
+
+#include <QCommandLineParser>
+
+#include <gtest/gtest.h>
+
+using namespace dealbrix;
+
+namespace {
+
+/// Parses `arguments` (after the program name) as the program does; nothing when a value is wrong.
+std::optional<ComputerOptions> parse(const QStringList& arguments, QString* error = nullptr) {
+    QCommandLineParser parser;
+    addComputerOptions(parser);
+    if (!parser.parse(QStringList{QStringLiteral("dealbrix")} + arguments)) return std::nullopt;
+    QString message;
+    std::optional<ComputerOptions> options = readComputerOptions(parser, message);
+    if (error != nullptr) *error = message;
+    return options;
+}
+
+TEST(ComputerOptions, NoOptionsMeansNoComputerSeatAndTheDefaultPace) {
+    const std::optional<ComputerOptions> options = parse({});
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->seats, ComputerSeats{});
+    EXPECT_EQ(options->delayMs, kDefaultComputerDelayMs);
+}
+
+TEST(ComputerOptions, AListTicksThoseSeats) {
+    const std::optional<ComputerOptions> options = parse({"--computer", "2,4", "--computer-delay", "0"});
+    ASSERT_TRUE(options);
+    EXPECT_FALSE(options->seats[1]);
+    EXPECT_TRUE(options->seats[2]);
+    EXPECT_FALSE(options->seats[3]);
+    EXPECT_TRUE(options->seats[4]);
+    EXPECT_EQ(options->delayMs, 0);
+    EXPECT_TRUE(parse({"--computer=1", "--computer", "3"})->seats[3]) << "the option may be repeated";
+}
+
+TEST(ComputerOptions, WrongValuesAreRefusedWithAMessage) {
+    for (const QStringList& wrong :
+         {QStringList{"--computer", "5"}, QStringList{"--computer", "0"}, QStringList{"--computer", "2,,3"},
+          QStringList{"--computer", "two"}, QStringList{"--computer", ""},
+          QStringList{"--computer-delay", "-1"}, QStringList{"--computer-delay", "fast"},
+          QStringList{"--computer-delay", "99999999999"}}) {
+        QString error;
+        EXPECT_FALSE(parse(wrong, &error)) << wrong.join(' ').toStdString();
+        EXPECT_FALSE(error.isEmpty()) << wrong.join(' ').toStdString();
+    }
+}
+
+} // namespace

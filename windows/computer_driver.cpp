@@ -1,0 +1,117 @@
+#include "computer_driver.h"
+
+#include "game_log_window.h"
+#include "qt_ui.h"
+
+#include <QEvent>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <algorithm>
+
+namespace dealbrix {
+
+ComputerDriver::ComputerDriver(BoardWindow& board, QtUi& ui, SeatRouter& seats, ComputerPlayer& player,
+                               GameLog& log, int delayMs)
+    : QObject(&board), board_(board), seats_(seats), player_(player), log_(log), delayMs_(delayMs) {
+    seats_.attach(board_.game());
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, &ComputerDriver::step);
+    // Every action, a person's or the computer's, may hand the turn to a computer seat.
+    connect(&board_, &BoardWindow::acting, this, [this](const Action& action) {
+        ++acting_;
+        seats_.noteAction(action);
+    });
+    connect(&board_, &BoardWindow::acted, this, [this] {
+        acting_ = std::max(0, acting_ - 1);
+        schedule();
+    });
+    ui.setSelfClosing(
+        [this](const Box& box) {
+            // The winner concerns everyone: it waits for OK as always.
+            return seats_.isComputer(box.turn) && box.kind != BoxKind::Winner &&
+                   box.kind != BoxKind::NoPlayerLeft;
+        },
+        delayMs_);
+    log_.setListener([this](const std::string& line) {
+        if (logWindow_) logWindow_->append(line);
+    });
+    addMenus();
+    board_.installEventFilter(this);
+}
+
+bool ComputerDriver::eventFilter(QObject* watched, QEvent* event) {
+    // Closing the board closes the Game Log with the other windows.
+    if (watched == &board_ && event->type() == QEvent::Close && logWindow_) logWindow_->close();
+    return QObject::eventFilter(watched, event);
+}
+
+void ComputerDriver::addMenus() {
+    // The File menu keeps its items first and in order; the Game Log item follows a separator.
+    QMenu* file = board_.menuBar()->findChild<QMenu*>(QStringLiteral("mnuFile"));
+    if (file != nullptr) {
+        file->addSeparator();
+        logItem_ = file->addAction(QStringLiteral("Game &Log"));
+        logItem_->setObjectName(QStringLiteral("mnuFileGameLog"));
+        logItem_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+        connect(logItem_, &QAction::triggered, this, &ComputerDriver::openLog);
+    }
+    QMenu* computer = board_.menuBar()->addMenu(QStringLiteral("&Computer"));
+    computer->setObjectName(QStringLiteral("mnuComputer"));
+    for (int seat = 1; seat <= kPlayerCount; ++seat) {
+        QAction* item = computer->addAction(QStringLiteral("Player %1").arg(seat));
+        item->setObjectName(QStringLiteral("mnuComputerPlayer%1").arg(seat));
+        item->setCheckable(true);
+        item->setChecked(seats_.isComputer(seat));
+        connect(item, &QAction::toggled, this, [this, seat](bool ticked) {
+            seats_.setComputer(seat, ticked);
+            player_.dropPlan();
+            schedule();
+        });
+        seatItems_[static_cast<std::size_t>(seat)] = item;
+    }
+}
+
+void ComputerDriver::setComputerSeats(const ComputerSeats& seats) {
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        seatItem(seat)->setChecked(seats[seat]); // toggled hands the seat over
+    seats_.setComputerSeats(seats);
+    schedule();
+}
+
+const ComputerSeats& ComputerDriver::computerSeats() const {
+    return seats_.computerSeats();
+}
+
+void ComputerDriver::restoreSession(const ComputerSeats& seats, std::vector<std::string> logLines) {
+    log_.setLines(std::move(logLines));
+    if (logWindow_) logWindow_->setLines(log_.lines());
+    setComputerSeats(seats);
+}
+
+void ComputerDriver::openLog() {
+    if (!logWindow_) logWindow_ = new GameLogWindow(log_.lines(), &board_);
+    logWindow_->show();
+    logWindow_->raise();
+    logWindow_->activateWindow();
+}
+
+GameLogWindow* ComputerDriver::logWindow() const {
+    return logWindow_;
+}
+
+void ComputerDriver::schedule() {
+    if (!timer_.isActive()) timer_.start(delayMs_);
+}
+
+void ComputerDriver::step() {
+    // A box of an action still running opens its own event loop; the computer never acts inside it.
+    // The action's end schedules the next step.
+    if (acting_ > 0 || board_.ended()) return;
+    const Game& game = board_.game();
+    if (game.state.playerCount == 0 || !seats_.isComputer(game.state.turn)) return;
+    const std::optional<Action> action = player_.nextAction(game);
+    if (action) board_.act(*action); // its end schedules the next step
+}
+
+} // namespace dealbrix

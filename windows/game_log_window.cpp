@@ -1,0 +1,52 @@
+#include "game_log_window.h"
+
+#include "widgets.h"
+
+#include <QAccessible>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace dealbrix {
+
+namespace {
+constexpr int kWidthPx = 560;
+constexpr int kHeightPx = 360;
+} // namespace
+
+GameLogWindow::GameLogWindow(const std::vector<std::string>& lines, QWidget* parent)
+    : QWidget(parent, Qt::Window), view_(new QPlainTextEdit(this)) {
+    setWindowTitle(QStringLiteral("Game Log"));
+    setAccessibleName(windowTitle());
+    setObjectName(QStringLiteral("GameLog"));
+    nameControl(view_, QStringLiteral("GameLogText"), QStringLiteral("Game Log"));
+    view_->setReadOnly(true);
+    // Read-only still lets the text be selected with the mouse or keyboard and copied.
+    view_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    view_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    QStringList all;
+    for (const std::string& line : lines)
+        all << toQString(line);
+    view_->setPlainText(all.join(QLatin1Char('\n')));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(view_);
+    resize(kWidthPx, kHeightPx);
+    view_->verticalScrollBar()->setValue(view_->verticalScrollBar()->maximum());
+}
+
+void GameLogWindow::setLines(const std::vector<std::string>& lines) {
+    view_->clear();
+    for (const std::string& line : lines)
+        view_->appendPlainText(toQString(line));
+}
+
+void GameLogWindow::append(const std::string& line) {
+    const QString text = toQString(line);
+    const int position = static_cast<int>(view_->document()->characterCount()) - 1;
+    const bool atEnd = view_->verticalScrollBar()->value() == view_->verticalScrollBar()->maximum();
+    view_->appendPlainText(text);
+    if (atEnd) view_->verticalScrollBar()->setValue(view_->verticalScrollBar()->maximum());
+    QAccessibleTextInsertEvent inserted(view_, position, text);
+    QAccessible::updateAccessibility(&inserted);
+}
+
+} // namespace dealbrix

@@ -1,0 +1,30 @@
+#pragma once
+// The Game Log window: every box and answer of the game so far, one line each, read-only.
+
+#include <QPlainTextEdit>
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+namespace dealbrix {
+
+/// A top-level window titled "Game Log" holding the log's lines in a read-only, selectable text view.
+class GameLogWindow final : public QWidget {
+    Q_OBJECT
+  public:
+    /// Shows `lines` (the log so far); later lines come through `append`.
+    explicit GameLogWindow(const std::vector<std::string>& lines, QWidget* parent = nullptr);
+
+    /// Shows `lines` in place of everything shown so far (an opened saved game's log).
+    void setLines(const std::vector<std::string>& lines);
+    /// Adds one line at the end and announces it to assistive technology.
+    void append(const std::string& line);
+    /// The text view (for tests).
+    QPlainTextEdit* view() const { return view_; }
+
+  private:
+    QPlainTextEdit* view_;
+};
+
+} // namespace dealbrix
