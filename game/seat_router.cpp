@@ -26,4 +26,11 @@ void SeatRouter::endProgram() {
     inner_.endProgram();
 }
 
+bool SeatRouter::computerStarts(const GameState& state) const {
+    if (state.playerCount != 0) return false;
+    for (int seat = 1; seat <= state.board.checkedPlayers; ++seat)
+        if (!isComputer(seat)) return false;
+    return true;
+}
+
 } // namespace dealbrix

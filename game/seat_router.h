@@ -26,6 +26,9 @@ class SeatRouter final : public Ui {
     const ComputerSeats& computerSeats() const { return seats_; }
     /// True when `seat` (1..4) is played by the computer.
     bool isComputer(int seat) const { return isPlayer(seat) && seats_[seat]; }
+    /// True before the start when every seat of the ticked player count is the computer's: with no
+    /// person at the table, the computer presses Start itself.
+    bool computerStarts(const GameState& state) const;
     /// Marks `seat` (1..4) as played by the computer or by a person; other numbers are ignored.
     void setComputer(int seat, bool computer);
     /// Remembers the money typed for an offer about to be finalized, which the partner weighs.

@@ -109,6 +109,10 @@ void ComputerDriver::step() {
     // The action's end schedules the next step.
     if (acting_ > 0 || board_.ended()) return;
     const Game& game = board_.game();
+    if (seats_.computerStarts(game.state)) {
+        board_.act(Action::start());
+        return;
+    }
     if (game.state.playerCount == 0 || !seats_.isComputer(game.state.turn)) return;
     const std::optional<Action> action = player_.nextAction(game);
     if (action) board_.act(*action); // its end schedules the next step

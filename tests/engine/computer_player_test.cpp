@@ -332,3 +332,18 @@ TEST(GameLogLines, TheListenerHearsEachNewLineAndEarlierLinesCanBePutBack) {
 }
 
 } // namespace
+
+TEST(ComputerStart, TheComputerStartsOnlyATableWithNoPersonAtIt) {
+    Table t;
+    ScriptedUi screen;
+    ComputerPlayer computer;
+    SeatRouter router{screen, computer};
+    t.game.choosePlayers(3);
+    for (const int seat : {1, 2})
+        router.setComputer(seat, true);
+    EXPECT_FALSE(router.computerStarts(t.s())) << "player 3 is a person";
+    router.setComputer(3, true);
+    EXPECT_TRUE(router.computerStarts(t.s())) << "seat 4 is not in the ticked count";
+    t.game.start();
+    EXPECT_FALSE(router.computerStarts(t.s())) << "the game has started";
+}
