@@ -2,9 +2,6 @@
 
 #include "board_window.h"
 
-#include <QCloseEvent>
-#include <QKeyEvent>
-
 namespace dealbrix {
 
 namespace {
@@ -16,7 +13,7 @@ constexpr int kButtonWidth = 7095;
 constexpr int kButtonHeight = 735;
 } // namespace
 
-HouseOptionsWindow::HouseOptionsWindow(BoardWindow& board) : QWidget(&board, Qt::Window) {
+HouseOptionsWindow::HouseOptionsWindow(BoardWindow& board) : SecondaryWindow(&board) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("House Options"));
     setAccessibleName(windowTitle());
@@ -61,20 +58,6 @@ void HouseOptionsWindow::draw(const GameState& state) {
     mortgageButton_->setEnabled(view.mortgageEnabled);
     mortgageButton_->setText(toQString(view.mortgageCaption));
     mortgageButton_->setAccessibleName(mortgageButton_->text());
-}
-
-void HouseOptionsWindow::keyPressEvent(QKeyEvent* event) {
-    // Escape does what the close box does.
-    if (event->key() == Qt::Key_Escape) {
-        close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-void HouseOptionsWindow::closeEvent(QCloseEvent* event) {
-    emit closedByUser();
-    event->accept();
 }
 
 } // namespace dealbrix

@@ -2,6 +2,7 @@
 // The House Options window: Buy House, Sell House and Mortgage for the square last clicked.
 
 #include "game.h"
+#include "widgets.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -12,7 +13,7 @@ namespace dealbrix {
 class BoardWindow;
 
 /// The window "House Options". It draws what the game loaded for it and passes its three clicks on.
-class HouseOptionsWindow final : public QWidget {
+class HouseOptionsWindow final : public SecondaryWindow {
     Q_OBJECT
   public:
     explicit HouseOptionsWindow(BoardWindow& board);
@@ -20,14 +21,7 @@ class HouseOptionsWindow final : public QWidget {
     /// Draws the title, its colour, the buttons' states and the mortgage caption.
     void draw(const GameState& state);
 
-  signals:
-    /// The user closed the window with its close box.
-    void closedByUser();
-
   protected:
-    void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
   private:
     QLabel* title_;
     QPushButton* buyButton_;

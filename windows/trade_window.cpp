@@ -2,7 +2,6 @@
 
 #include "board_window.h"
 
-#include <QCloseEvent>
 #include <QKeyEvent>
 
 namespace dealbrix {
@@ -31,7 +30,7 @@ std::string text(const QLineEdit* field) {
 }
 } // namespace
 
-TradeWindow::TradeWindow(BoardWindow& board) : QWidget(&board, Qt::Window), board_(board) {
+TradeWindow::TradeWindow(BoardWindow& board) : SecondaryWindow(&board), board_(board) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Trade"));
     setAccessibleName(windowTitle());
@@ -144,20 +143,6 @@ QRect TradeWindow::offerArea() const {
     const QRect frame = frameGeometry();
     const int buttonTop = mapToGlobal(offerButton_->geometry().topLeft()).y();
     return QRect(frame.topLeft(), QPoint(frame.right(), buttonTop - 1));
-}
-
-void TradeWindow::keyPressEvent(QKeyEvent* event) {
-    // Escape does what the close box does; the fields leave it to the window.
-    if (event->key() == Qt::Key_Escape) {
-        close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-void TradeWindow::closeEvent(QCloseEvent* event) {
-    emit closedByUser();
-    event->accept();
 }
 
 } // namespace dealbrix

@@ -2,6 +2,7 @@
 // The trade window: money and squares each side gives, and the offer.
 
 #include "game.h"
+#include "widgets.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -16,7 +17,7 @@ class BoardWindow;
 
 /// The window "Trade". Side 0 is the player holding the turn, side 1 the player chosen in the grid.
 /// Its text fields are its own; Enter in them and its buttons go to the game.
-class TradeWindow final : public QWidget {
+class TradeWindow final : public SecondaryWindow {
     Q_OBJECT
   public:
     explicit TradeWindow(BoardWindow& board);
@@ -27,14 +28,8 @@ class TradeWindow final : public QWidget {
     /// "Finalize offer" button (names, fields, sums and lists).
     QRect offerArea() const;
 
-  signals:
-    /// The user closed the window with its close box.
-    void closedByUser();
-
   protected:
-    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     BoardWindow& board_;

@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -138,6 +139,22 @@ void installAccessibility() {
     if (installed) return;
     installed = true;
     QAccessible::installFactory(gameAccessibility);
+}
+
+SecondaryWindow::SecondaryWindow(QWidget* board) : QWidget(board, Qt::Window) {}
+
+void SecondaryWindow::closeEvent(QCloseEvent* event) {
+    emit closedByUser();
+    event->accept();
+}
+
+void SecondaryWindow::keyPressEvent(QKeyEvent* event) {
+    // Escape does what the close box does; text fields leave it to the window.
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {

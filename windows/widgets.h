@@ -61,6 +61,23 @@ void setAnnounced(QLabel* label, const QString& text, const QString& accessibleN
 /// pictures and grid headings as it presses buttons. Call once, before the windows are built.
 void installAccessibility();
 
+/// A window the game opens beside the board (House Options, trade): its close box and Escape both
+/// close it, and either way the board hears of it through `closedByUser`.
+class SecondaryWindow : public QWidget {
+    Q_OBJECT
+  public:
+    /// A top-level window owned by `board`.
+    explicit SecondaryWindow(QWidget* board);
+
+  signals:
+    /// The user closed the window (close box or Escape).
+    void closedByUser();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
 /// A label that reports mouse clicks and Enter/Space presses: the square pictures and the grid
 /// headings. With the keyboard focus it draws a focus frame; arrow keys are reported for the board.
 class ClickableLabel : public QLabel {
