@@ -1,6 +1,7 @@
 // The saved-game items of the File menu and the autosave, on the real windows.
 #include "boxes.h"
 #include "game_files.h"
+#include "seat_router.h"
 #include "trade_window.h"
 
 #include <QFile>
@@ -144,4 +145,27 @@ TEST(GameFiles, ResumeBringsBackTheAutosavedGameAfterNewGame) {
     w.menu("mnuFileResumeGame");
     EXPECT_EQ(w.s(), autosaved);
     EXPECT_EQ(w.files.actionCount(), 2);
+}
+
+TEST(SavedGameCompanions, ComputerSeatsAndTheLogGoIntoTheFileAndComeBackOnOpening) {
+    FileWindows w;
+    ComputerSeats seats{};
+    seats[2] = true;
+    std::vector<std::string> log{"Player 1: Player 1 lands on Go"};
+    ComputerSeats restoredSeats{};
+    std::vector<std::string> restoredLog;
+    w.files.setCompanions(
+        [&](SavedGame& saved) {
+            saved.computerSeats = seats;
+            saved.log = log;
+        },
+        [&](const SavedGame& saved) {
+            restoredSeats = saved.computerSeats;
+            restoredLog = saved.log;
+        });
+    w.start(2); // autosaved with the companions
+    w.openPath = w.files.autosavePath();
+    w.files.openGame();
+    EXPECT_EQ(restoredSeats, seats);
+    EXPECT_EQ(restoredLog, log);
 }
