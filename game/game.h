@@ -213,6 +213,8 @@ class Game {
     void rollDice();
     void rollDie(int which);
     void handOverTurn();
+    /// `seat`, or the first seat in play after it in turn order (past the player count back to 1).
+    int seatInPlayFrom(int seat) const;
     void holdDebtor(int player);
     void declareBankruptcy();
     void startGame();

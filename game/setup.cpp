@@ -26,17 +26,11 @@ void Game::startGame() {
 
 void Game::passTurnFromSeatOut() {
     if (state.seatOut[state.turn] != kTrue) return;
-    // The next seat in play in the usual order: up the seats, round to 1 after the player count.
-    int next = state.turn;
-    for (int step = 0; step < kPlayerCount; ++step) {
-        next = next >= state.playerCount ? 1 : next + 1;
-        if (state.seatOut[next] != kTrue) {
-            state.turn = static_cast<i16>(next);
-            state.board.turnLabel = "Player " + num(next) + "'s turn";
-            return;
-        }
-    }
+    const int next = seatInPlayFrom(state.turn + 1);
     // No seat is in play: there is no one to hand the turn to, so it stays where it is.
+    if (state.seatOut[next] == kTrue) return;
+    state.turn = static_cast<i16>(next);
+    state.board.turnLabel = "Player " + num(next) + "'s turn";
 }
 
 void Game::quit() {

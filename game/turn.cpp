@@ -106,6 +106,15 @@ void Game::moveToken(int square) {
     refreshMoney();
 }
 
+int Game::seatInPlayFrom(int seat) const {
+    auto wrap = [this](int s) { return s > state.playerCount || s < 1 ? 1 : s; };
+    seat = wrap(seat);
+    // One round at most, so the search ends whatever the state; with no seat in play it stops on one out.
+    for (int step = 0; step < kPlayerCount && state.seatOut[seat] == kTrue; ++step)
+        seat = wrap(seat + 1);
+    return seat;
+}
+
 void Game::handOverTurn() {
     refreshMoney();
     if (state.diceRoll[0] == state.diceRoll[1]) {
@@ -115,16 +124,8 @@ void Game::handOverTurn() {
     }
     for (int player = 1; player <= kPlayerCount; ++player)
         setMoneyLabel(player);
-    auto wrap = [this] {
-        if (state.turn > state.playerCount || state.turn < 1) state.turn = 1;
-    };
-    wrap();
-    // refreshMoney has ended the game unless two seats are in play, so a seat in play is found
-    // within one round; the bound keeps the loop finite whatever the state.
-    for (int step = 0; step < kPlayerCount && state.seatOut[state.turn] == kTrue; ++step) {
-        ++state.turn;
-        wrap();
-    }
+    // refreshMoney has ended the game unless two seats are in play, so a seat in play is found.
+    state.turn = static_cast<i16>(seatInPlayFrom(state.turn));
     state.board.turnLabel = "Player " + num(state.turn) + "'s turn";
     state.board.rollEnabled = true;
     state.board.endTurnEnabled = false;
