@@ -7,6 +7,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 jobs="$(nproc)"
+# ccache (installed by the set-up) keeps rebuilds of unchanged files short; every build uses it.
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+    export CCACHE_BASEDIR="$PWD"
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 logs="$(mktemp -d)"
 trap 'rm -rf "$logs"' EXIT
 
@@ -35,18 +41,18 @@ run_ctest() {
     fi
 }
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
 cmake --build build -j"$jobs"
 run_ctest normal build
 
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DDEALBRIX_SANITIZE=ON -DDEALBRIX_KILL_TEST=OFF
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DDEALBRIX_SANITIZE=ON -DDEALBRIX_KILL_TEST=OFF "${launcher[@]}"
 cmake --build build-sanitize -j"$jobs"
 run_ctest sanitize build-sanitize DEALBRIX_RANDOM_ACTIONS=200000 \
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 # Fuzzers: clang with libFuzzer, each run for a bounded time from the corpus kept in fuzz/corpus.
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDEALBRIX_FUZZ=ON \
-    -DDEALBRIX_WINDOWS=OFF -DDEALBRIX_TESTS=OFF -DDEALBRIX_BENCH=OFF
+    -DDEALBRIX_WINDOWS=OFF -DDEALBRIX_TESTS=OFF -DDEALBRIX_BENCH=OFF "${launcher[@]}"
 cmake --build build-fuzz -j"$jobs"
 for target in number actions load; do
     scratch="$(mktemp -d)"
