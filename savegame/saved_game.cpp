@@ -329,8 +329,7 @@ QJsonObject writeInProgress(const ActionInProgress& record) {
     for (const int a : record.answers)
         answers.append(a);
     const Action& a = record.action;
-    return {{"before", writeGameState(record.before)},
-            {"action", QJsonObject{{"kind", text(std::string(actionKindName(a.kind)))},
+    return {{"action", QJsonObject{{"kind", text(std::string(actionKindName(a.kind)))},
                                    {"number", a.number},
                                    {"text", text(a.text)},
                                    {"otherText", text(a.otherText)}}},
@@ -351,8 +350,9 @@ void readInProgress(const QJsonObject& top, SavedGame& game) {
     if (!top.contains(QLatin1String("inProgress"))) return;
     const QString name = QStringLiteral("the action in progress");
     const QJsonObject o = objectOf(top.value(QLatin1String("inProgress")), name);
+    // The action starts from the game the file holds.
     ActionInProgress record;
-    readStateFields(objectOf(field(o, "before", name), name), record.before, true);
+    record.before = game.state;
     const QJsonObject action = objectOf(field(o, "action", name), name);
     const std::optional<ActionKind> kind =
         actionKindNamed(textOf(field(action, "kind", name), QStringLiteral("the kind of %1").arg(name)));
@@ -463,7 +463,8 @@ QString readGameState(const QJsonObject& fields, GameState& state, bool withDeck
 }
 
 QByteArray writeSavedGame(const SavedGame& game) {
-    QJsonObject top = writeGameState(game.state);
+    // A game saved mid-action holds the game as the action found it, and the action to play on.
+    QJsonObject top = writeGameState(game.inProgress ? game.inProgress->before : game.state);
     top.insert(QLatin1String("format"), QLatin1String(kSavedGameFormat));
     top.insert(QLatin1String("version"), kSavedGameVersion);
     top.insert(QLatin1String("actions"), static_cast<double>(game.actions));
