@@ -343,6 +343,15 @@ class Game {
     bool answersRejected_ = false; // a resumed record held an answer its question does not allow
 };
 
+/// Houses and hotels, as counted on the board or in the bank.
+struct BankCount {
+    int houses = 0;
+    int hotels = 0;
+};
+
+/// The houses and hotels standing on the board (a square of 5 holds one hotel and no houses).
+BankCount buildingsOnBoard(const GameState& state);
+
 /// Thrown when the rules reach a question that waits for its answer: the action stops where it is.
 struct QuestionWaits {};
 

@@ -19,11 +19,29 @@ constexpr int kLastJailTurn = 3;                  // jail turns 1..3 are spent i
 
 } // namespace
 
+BankCount buildingsOnBoard(const GameState& state) {
+    BankCount count;
+    for (int square = 0; square < kSquareCount; ++square) {
+        const int houses = state.houses[square];
+        if (houses >= kHotelHouses)
+            ++count.hotels;
+        else if (houses > 0)
+            count.houses += houses;
+    }
+    return count;
+}
+
 void Game::applyRules(const Action& action) {
     // The Rules window sends only names it knows and money it allows; anything else is no choice.
     HouseRules chosen = state.rules;
     if (!readHouseRuleNames(action.text, chosen).empty() || !validStartingMoney(action.number)) return;
     chosen.startingMoney = static_cast<i16>(action.number);
+    // The bank's houses are counted from the board as it stands; a board already holding more than
+    // the bank ever had cannot be played with a limited bank.
+    const BankCount onBoard = buildingsOnBoard(state);
+    if (chosen.has(HouseRule::LimitedHouses) &&
+        (onBoard.houses > kBankHouses || onBoard.hotels > kBankHotels))
+        return;
     // Every seat was given the old starting money at the load; it gets the new one instead, and
     // anything traded away before Start stays traded.
     const int change = chosen.startingMoney - state.rules.startingMoney;
@@ -32,6 +50,11 @@ void Game::applyRules(const Action& action) {
         setMoneyLabel(seat);
     }
     state.rules = chosen;
+    const bool limited = chosen.has(HouseRule::LimitedHouses);
+    state.housesInBank = static_cast<i16>(kBankHouses - (limited ? onBoard.houses : 0));
+    state.hotelsInBank = static_cast<i16>(kBankHotels - (limited ? onBoard.hotels : 0));
+    if (!chosen.has(HouseRule::FreeParkingPot)) state.pot = 0;
+    if (!chosen.has(HouseRule::CreditorBankruptcy)) state.creditor = {};
 }
 
 void Game::noteRules() {
