@@ -62,6 +62,8 @@ int main(int argc, char* argv[]) {
     dealbrix::SeatRouter seats(ui, player);
     dealbrix::GameLog log(seats);
     dealbrix::Game game(log, random);
+    // The rules named on the command line are the fresh board's; a saved game opened below keeps its own.
+    game.chooseRules(options.rules);
     dealbrix::BoardWindow board(game, ui);
     files = new dealbrix::GameFiles(board, ui, random, dealbrix::GameFiles::defaultAutosavePath());
     files->buildGameFileMenu(board.fileMenu());
