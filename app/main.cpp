@@ -9,6 +9,7 @@
 #include "game_log.h"
 #include "qt_ui.h"
 #include "random.h"
+#include "rules_window.h"
 #include "seat_router.h"
 
 #include <QApplication>
@@ -70,6 +71,7 @@ int main(int argc, char* argv[]) {
     board.setAfterAction(
         [files](const dealbrix::Action&, dealbrix::ActionResult result) { files->afterAction(result); });
     dealbrix::ComputerDriver driver(board, ui, seats, player, log, options.computer.delayMs);
+    dealbrix::addRulesItem(board);
     // A saved game holds its computer seats and its log beside the game itself.
     files->setCompanions(
         [&driver, &log](dealbrix::SavedGame& saved) {
