@@ -2,6 +2,7 @@
 #include "game_log.h"
 #include "invariants.h"
 #include "scripted.h"
+#include "seat_router.h"
 
 #include <gtest/gtest.h>
 
@@ -532,4 +533,30 @@ TEST(ComputerHouseRules, BuildsEvenlyAndOnlyWhileTheBankHasHouses) {
     t.s().board.rollEnabled = true;
     ComputerPlayer fresh;
     EXPECT_EQ(fresh.nextAction(t.game), Action::roll()) << "nothing to build with";
+}
+
+TEST(ComputerHouseRules, TheSeatRouterLetsAComputerSeatBidAndAPersonAnswerOnTheScreen) {
+    RulesTable t({HouseRule::Auction}, 2);
+    t.own(kMediterranean, 2);
+    ComputerPlayer computer;
+    SeatRouter router(t.ui, computer);
+    router.attach(t.game);
+    router.setComputer(2, true);
+    std::vector<int> shown;
+    router.setComputerBidShown([&shown](const Box&, int amount) { shown.push_back(amount); });
+    const Box question{
+        .kind = BoxKind::AuctionBid, .seat = 2, .square = kBaltic, .minimum = 1, .maximum = 1500};
+    const int amount = router.askAmount(question);
+    EXPECT_GE(amount, 1) << "Baltic completes the computer's group";
+    EXPECT_EQ(shown, std::vector<int>{amount});
+    t.ui.expect({bid("for the person", 7)});
+    EXPECT_EQ(router.askAmount({.kind = BoxKind::AuctionBid,
+                                .seat = 1,
+                                .square = kBaltic,
+                                .minimum = 1,
+                                .maximum = 1500,
+                                .title = "Auction",
+                                .text = "for the person"}),
+              7);
+    EXPECT_TRUE(t.ui.done());
 }
