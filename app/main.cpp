@@ -63,11 +63,14 @@ int main(int argc, char* argv[]) {
     dealbrix::SeatRouter seats(ui, player);
     dealbrix::GameLog log(seats);
     dealbrix::Game game(log, random);
+    // Every action keeps its draws and answers while it runs, for the autosave taken before its boxes.
+    game.setRecording(true);
     // The rules named on the command line are the fresh board's; a saved game opened below keeps its own.
     game.chooseRules(options.rules);
     dealbrix::BoardWindow board(game, ui);
     files = new dealbrix::GameFiles(board, ui, random, dealbrix::GameFiles::defaultAutosavePath());
     files->buildGameFileMenu(board.fileMenu());
+    board.setBeforeBox([files] { files->autosaveInProgress(); });
     board.setAfterAction(
         [files](const dealbrix::Action&, dealbrix::ActionResult result) { files->afterAction(result); });
     dealbrix::ComputerDriver driver(board, ui, seats, player, log, options.computer.delayMs);
