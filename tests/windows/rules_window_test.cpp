@@ -156,3 +156,24 @@ TEST(AuctionWindow, ClosingTheWindowPasses) {
     });
     EXPECT_EQ(window.ask(), 0);
 }
+
+TEST(AuctionWindow, AComputersBidShowsForTheDelayAndClosesItself) {
+    RulesWindows w;
+    HouseRules chosen;
+    chosen.set(HouseRule::Auction, true);
+    w.board.act(Action::chooseRules(chosen));
+    w.start(2);
+    QString status;
+    bool pressable = true;
+    QTimer::singleShot(5, &w.board, [&] {
+        auto* shown = qobject_cast<AuctionWindow*>(QApplication::activeModalWidget());
+        ASSERT_NE(shown, nullptr);
+        status = shown->findChild<QLabel*>(QStringLiteral("lblAuctionCash"))->text();
+        pressable = shown->bidButton()->isEnabled() || shown->passButton()->isEnabled();
+    });
+    w.board.showComputerBid(
+        {.kind = BoxKind::AuctionBid, .seat = 2, .square = kBaltic, .minimum = 1, .maximum = 1500}, 50, 60);
+    EXPECT_EQ(status, "Bids $50");
+    EXPECT_FALSE(pressable) << "the computer's bid is shown, not asked";
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the window closed itself";
+}
