@@ -4,7 +4,6 @@
 #include "game.h"
 
 #include <algorithm>
-#include <ranges>
 
 namespace dealbrix {
 
@@ -139,8 +138,12 @@ bool Game::evenBuildingRefuses(int square, bool buying) {
     if (!state.rules.has(HouseRule::EvenBuilding)) return false;
     const ColourGroup* group = colourGroupOf(square);
     if (group == nullptr) return false;
-    const auto [fewest, most] = std::ranges::minmax(
-        squaresOf(*group) | std::views::transform([this](i16 s) { return state.houses[s]; }));
+    int fewest = state.houses[square];
+    int most = fewest;
+    for (const i16 other : squaresOf(*group)) {
+        fewest = std::min<int>(fewest, state.houses[other]);
+        most = std::max<int>(most, state.houses[other]);
+    }
     const int here = state.houses[square];
     std::string why;
     if (buying && here > fewest) why = "Build evenly: another square of this group has fewer houses";
