@@ -40,6 +40,7 @@ rm -f "$root.log"
 expected="$(
     {
         echo "usr/bin/dealbrix"
+        echo "usr/bin/dealbrix-server"
         echo "usr/share/applications/$id.desktop"
         echo "usr/share/doc/dealbrix/copyright"
         for size in "${icon_sizes[@]}"; do echo "usr/share/icons/hicolor/${size}x${size}/apps/$id.png"; done
