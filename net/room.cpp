@@ -94,6 +94,8 @@ Room::Room(const RoomSnapshot& snapshot, RoomEvents& events)
     hostTokenHash_ = snapshot.hostTokenHash;
     log_ = snapshot.log;
     chat_ = snapshot.chat;
+    logTotal_ = snapshot.logTotal;
+    chatTotal_ = snapshot.chatTotal;
     version_ = snapshot.version;
     questionId_ = snapshot.questionId;
     started_ = snapshot.started;
@@ -124,6 +126,8 @@ RoomSnapshot Room::snapshot() const {
     s.hostTokenHash = hostTokenHash_;
     s.log = log_;
     s.chat = chat_;
+    s.logTotal = logTotal_;
+    s.chatTotal = chatTotal_;
     s.version = version_;
     s.questionId = questionId_;
     s.random = random_.state();
@@ -274,6 +278,7 @@ std::optional<ErrorCode> Room::answer(const QList<int>& seats, int id, bool yes,
 void Room::chat(int seat, const QString& name, const QString& text) {
     ChatLine line{seat, name, text};
     chat_.push_back(line);
+    ++chatTotal_;
     if (chat_.size() > kChatKept) chat_.erase(chat_.begin());
     events_.roomChat(code_, line);
 }
@@ -332,6 +337,7 @@ bool Room::stepComputer() {
 
 void Room::addLog(const std::string& line) {
     log_.append(QString::fromStdString(line));
+    ++logTotal_;
     if (log_.size() > kLogKept) log_.removeFirst();
 }
 
