@@ -50,6 +50,11 @@ QJsonObject writeGameState(const GameState& state, bool withDecks = true);
 /// `withDecks` the decks of `state` are kept as they were.
 QString readGameState(const QJsonObject& fields, GameState& state, bool withDecks = true);
 
+/// The game as the JSON object of a saved-game file (what writeSavedGame encodes).
+QJsonObject savedGameObject(const SavedGame& game);
+/// Reads the JSON object of a saved-game file, judged as readSavedGame judges the file.
+LoadResult readSavedGameObject(const QJsonObject& top);
+
 /// The game as the bytes of a saved-game file.
 QByteArray writeSavedGame(const SavedGame& game);
 /// Reads the bytes of a saved-game file; refuses, with the reason, anything but a sound game.
