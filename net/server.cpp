@@ -7,6 +7,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 namespace dealbrix::net {
 
@@ -61,6 +64,12 @@ void GameServer::setLog(std::function<void(const QString&)> log) {
 
 bool GameServer::listen(const QHostAddress& address, quint16 port) {
     if (!server_->listen(address, port)) return false;
+    // Connections accepted from the listening socket inherit its TCP_NODELAY. Without it a seat that
+    // only listens acknowledges late, and each state after the first waits for that acknowledgement
+    // (Nagle's algorithm meeting delayed ACKs: up to 40 ms a message).
+    const int noDelay = 1;
+    ::setsockopt(static_cast<int>(server_->socketDescriptor()), IPPROTO_TCP, TCP_NODELAY, &noDelay,
+                 sizeof noDelay);
     pingTimer_.start();
     summaryTimer_.start();
     idleTimer_.start();
