@@ -314,6 +314,7 @@ QString RoomStore::openDatabase() {
 RoomStore::~RoomStore() {
     if (!connection_.isEmpty() && QSqlDatabase::contains(connection_)) {
         if (!pending_.isEmpty()) commit();
+        statements_.clear();
         checkpointer_.reset();
         {
             QSqlDatabase db = QSqlDatabase::database(connection_, false);
@@ -540,49 +541,57 @@ void RoomStore::roomClosed(const QString& code) {
     pending_[code] = {std::nullopt, QDateTime::currentMSecsSinceEpoch()};
 }
 
+QSqlQuery& RoomStore::statement(const char* sql) {
+    auto it = statements_.find(sql);
+    if (it == statements_.end()) {
+        QSqlQuery query(QSqlDatabase::database(connection_, false));
+        query.prepare(QLatin1String(sql));
+        it = statements_.emplace(sql, std::move(query)).first;
+    }
+    return it->second;
+}
+
 QString RoomStore::writeRoom(const QString& code, const Pending& change) {
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    QSqlQuery q(db);
-    const auto run = [&q] { return q.exec() ? QString() : lastError(q); };
+    const auto run = [](QSqlQuery& q) { return q.exec() ? QString() : lastError(q); };
     if (!change.snapshot) {
         for (const char* sql : {"DELETE FROM rooms WHERE code = ?", "DELETE FROM log WHERE room = ?",
                                 "DELETE FROM chat WHERE room = ?"}) {
-            q.prepare(QLatin1String(sql));
+            QSqlQuery& q = statement(sql);
             q.addBindValue(code);
-            if (const QString why = run(); !why.isEmpty()) return why;
+            if (const QString why = run(q); !why.isEmpty()) return why;
         }
         return {};
     }
     const RoomSnapshot& s = *change.snapshot;
-    q.prepare(QStringLiteral(
-        "INSERT INTO rooms (code, version, updated, finished, snapshot) VALUES (?, ?, ?, ?, ?) "
-        "ON CONFLICT (code) DO UPDATE SET version = excluded.version, updated = excluded.updated, "
-        "finished = coalesce(rooms.finished, excluded.finished), snapshot = excluded.snapshot"));
-    q.addBindValue(code);
-    q.addBindValue(s.version);
-    q.addBindValue(change.atMs);
-    q.addBindValue(s.ended ? QVariant(change.atMs) : QVariant(QMetaType::fromType<qint64>()));
-    q.addBindValue(encodeSnapshot(s));
-    if (const QString why = run(); !why.isEmpty()) return why;
+    QSqlQuery& upsert =
+        statement("INSERT INTO rooms (code, version, updated, finished, snapshot) VALUES (?, ?, ?, ?, ?) "
+                  "ON CONFLICT (code) DO UPDATE SET version = excluded.version, updated = excluded.updated, "
+                  "finished = coalesce(rooms.finished, excluded.finished), snapshot = excluded.snapshot");
+    upsert.addBindValue(code);
+    upsert.addBindValue(s.version);
+    upsert.addBindValue(change.atMs);
+    upsert.addBindValue(s.ended ? QVariant(change.atMs) : QVariant(QMetaType::fromType<qint64>()));
+    upsert.addBindValue(encodeSnapshot(s));
+    if (const QString why = run(upsert); !why.isEmpty()) return why;
 
     // Only the lines added since the last write; the room's own lists hold the newest of them.
     const auto it = written_.constFind(code);
     const Written before = it == written_.constEnd() ? Written{} : *it;
     const qint64 newLog = std::min<qint64>(s.logTotal - before.logTotal, s.log.size());
     if (newLog > 0) {
-        q.prepare(QStringLiteral("INSERT OR REPLACE INTO log (room, seq, line) VALUES (?, ?, ?)"));
+        QSqlQuery& q = statement("INSERT OR REPLACE INTO log (room, seq, line) VALUES (?, ?, ?)");
         for (qint64 i = s.log.size() - newLog; i < s.log.size(); ++i) {
             q.addBindValue(code);
             q.addBindValue(s.logTotal - s.log.size() + i + 1);
             q.addBindValue(s.log[i]);
-            if (const QString why = run(); !why.isEmpty()) return why;
+            if (const QString why = run(q); !why.isEmpty()) return why;
         }
     }
     const qint64 chatSize = static_cast<qint64>(s.chat.size());
     const qint64 newChat = std::min<qint64>(s.chatTotal - before.chatTotal, chatSize);
     if (newChat > 0) {
-        q.prepare(QStringLiteral(
-            "INSERT OR REPLACE INTO chat (room, seq, seat, name, text) VALUES (?, ?, ?, ?, ?)"));
+        QSqlQuery& q =
+            statement("INSERT OR REPLACE INTO chat (room, seq, seat, name, text) VALUES (?, ?, ?, ?, ?)");
         for (qint64 i = chatSize - newChat; i < chatSize; ++i) {
             const ChatLine& line = s.chat[static_cast<std::size_t>(i)];
             q.addBindValue(code);
@@ -590,16 +599,16 @@ QString RoomStore::writeRoom(const QString& code, const Pending& change) {
             q.addBindValue(line.seat);
             q.addBindValue(line.name);
             q.addBindValue(line.text);
-            if (const QString why = run(); !why.isEmpty()) return why;
+            if (const QString why = run(q); !why.isEmpty()) return why;
         }
     }
     // Lines the room no longer keeps go in steps, when the count passes a multiple of the step.
     const auto trim = [&](const char* sql, qint64 total, qint64 beforeTotal, qint64 kept) {
         if (total <= kept || total / kTrimStep == beforeTotal / kTrimStep) return QString();
-        q.prepare(QLatin1String(sql));
+        QSqlQuery& q = statement(sql);
         q.addBindValue(code);
         q.addBindValue(total - kept);
-        return run();
+        return run(q);
     };
     if (const QString why =
             trim("DELETE FROM log WHERE room = ? AND seq <= ?", s.logTotal, before.logTotal, Room::kLogKept);

@@ -10,9 +10,11 @@
 
 #include <QHash>
 #include <QLockFile>
+#include <QSqlQuery>
 #include <QString>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -94,6 +96,8 @@ class RoomStore final : public RoomJournal {
     QString openDatabase();
     /// Writes one room's change; an empty string, or what the database said.
     QString writeRoom(const QString& code, const Pending& change);
+    /// The statement `sql` (a literal), prepared once.
+    QSqlQuery& statement(const char* sql);
     void removeExpired(qint64 nowMs);
     void setAside(const QString& code, const QByteArray& snapshot, const QString& reason, qint64 nowMs);
     void logLine(const QString& line) const;
@@ -105,6 +109,7 @@ class RoomStore final : public RoomJournal {
     QLockFile lock_;
     QHash<QString, Pending> pending_;
     QHash<QString, Written> written_;
+    std::map<const char*, QSqlQuery> statements_;
     qint64 commits_ = 0;
     qint64 roomsWritten_ = 0;
     bool failing_ = false; // the last commit failed: logged once until one succeeds
