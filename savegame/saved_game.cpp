@@ -1,5 +1,7 @@
 #include "saved_game.h"
 
+#include "file_syncer.h"
+
 #include "board.h"
 #include "invariants.h"
 
@@ -520,6 +522,11 @@ QString saveGameFile(const QString& path, const SavedGame& game) {
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         return QStringLiteral("The game could not be saved: %1.").arg(file.errorString());
     return {};
+}
+
+QString autosaveGameFile(const QString& path, const SavedGame& game) {
+    const QString error = writeFileKeptOnKill(path, writeSavedGame(game));
+    return error.isEmpty() ? QString() : QStringLiteral("The game could not be saved: %1.").arg(error);
 }
 
 LoadResult loadGameFile(const QString& path) {

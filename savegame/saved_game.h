@@ -63,6 +63,10 @@ LoadResult readSavedGame(const QByteArray& bytes);
 /// Writes `game` to `path` atomically: the file holds either the old game or the new one, never a
 /// mix. Returns an empty string, or what went wrong.
 QString saveGameFile(const QString& path, const SavedGame& game);
+/// Writes `game` to `path` as the autosave is written: atomically and kept by a killed program, but
+/// without waiting for the disk (see writeFileKeptOnKill; a FileSyncer syncs it later). Returns an
+/// empty string, or what went wrong.
+QString autosaveGameFile(const QString& path, const SavedGame& game);
 /// Reads the saved game at `path`; files over kMaxSavedGameBytes are refused before reading.
 LoadResult loadGameFile(const QString& path);
 
