@@ -15,6 +15,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -26,6 +27,15 @@ void onSignal(int) {
     const char byte = 1;
     // Only write(2) is safe here; the event loop reads the byte and stops the server.
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+/// Raises the open-file limit to the hard limit: every connection is a file, and thousands may come.
+void raiseFileLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 void say(const QString& text) {
@@ -76,6 +86,7 @@ int main(int argc, char* argv[]) {
         }
     }
 
+    raiseFileLimit();
     std::unique_ptr<dealbrix::net::RoomStore> store;
     if (!options.dataDir.isEmpty()) {
         QString problem;

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -314,7 +315,7 @@ QString RoomStore::openDatabase() {
 RoomStore::~RoomStore() {
     if (!connection_.isEmpty() && QSqlDatabase::contains(connection_)) {
         if (!pending_.isEmpty()) commit();
-        statements_.clear();
+        statements_.reset();
         checkpointer_.reset();
         {
             QSqlDatabase db = QSqlDatabase::database(connection_, false);
@@ -541,12 +542,18 @@ void RoomStore::roomClosed(const QString& code) {
     pending_[code] = {std::nullopt, QDateTime::currentMSecsSinceEpoch()};
 }
 
+/// The prepared statements, by their text (each a literal).
+struct RoomStore::Statements {
+    std::map<const char*, QSqlQuery> bySql;
+};
+
 QSqlQuery& RoomStore::statement(const char* sql) {
-    auto it = statements_.find(sql);
-    if (it == statements_.end()) {
+    if (!statements_) statements_ = std::make_unique<Statements>();
+    auto it = statements_->bySql.find(sql);
+    if (it == statements_->bySql.end()) {
         QSqlQuery query(QSqlDatabase::database(connection_, false));
         query.prepare(QLatin1String(sql));
-        it = statements_.emplace(sql, std::move(query)).first;
+        it = statements_->bySql.emplace(sql, std::move(query)).first;
     }
     return it->second;
 }

@@ -10,14 +10,14 @@
 
 #include <QHash>
 #include <QLockFile>
-#include <QSqlQuery>
 #include <QString>
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
+
+class QSqlQuery;
 
 namespace dealbrix::net {
 
@@ -109,7 +109,8 @@ class RoomStore final : public RoomJournal {
     QLockFile lock_;
     QHash<QString, Pending> pending_;
     QHash<QString, Written> written_;
-    std::map<const char*, QSqlQuery> statements_;
+    struct Statements;
+    std::unique_ptr<Statements> statements_;
     qint64 commits_ = 0;
     qint64 roomsWritten_ = 0;
     bool failing_ = false; // the last commit failed: logged once until one succeeds
