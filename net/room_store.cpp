@@ -33,10 +33,6 @@ constexpr int kBusyTimeoutMs = 2000;
 constexpr qint64 kWalSizeLimit = 64 * 1024 * 1024;
 // Old log and chat lines are deleted in steps of this many, not one by one.
 constexpr qint64 kTrimStep = 256;
-constexpr qsizetype kMaxNameLength = 200;
-constexpr qsizetype kHashBytes = 32;
-constexpr qsizetype kMaxSaltBytes = 64;
-constexpr int kMaxQuestionId = 1 << 30;
 
 // The SQLite file header: its first 16 bytes, the page size and the page count it states.
 constexpr char kSqliteMagic[] = "SQLite format 3";
@@ -52,67 +48,6 @@ const char* const kSchema[] = {
     "CREATE TABLE damaged_rooms (code TEXT NOT NULL, snapshot BLOB, reason TEXT NOT NULL, "
     "found INTEGER NOT NULL)",
 };
-
-/// Thrown while a stored room is read: what is wrong with it.
-struct Damaged {
-    QString reason;
-};
-
-[[noreturn]] void damaged(const QString& reason) {
-    throw Damaged{reason};
-}
-
-QString hex64(std::uint64_t value) {
-    return QString::number(value, 16);
-}
-
-std::uint64_t hex64Of(const QJsonValue& value, const char* what) {
-    bool ok = false;
-    const QString text = value.toString();
-    const std::uint64_t number = text.toULongLong(&ok, 16);
-    if (!value.isString() || !ok || text.size() > 16) damaged(QStringLiteral("%1 is not a number").arg(what));
-    return number;
-}
-
-QString base64(const QByteArray& bytes) {
-    return QString::fromLatin1(bytes.toBase64());
-}
-
-QByteArray bytesOf(const QJsonValue& value, const char* what, qsizetype maxBytes) {
-    const auto decoded =
-        QByteArray::fromBase64Encoding(value.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-    if (!value.isString() || !decoded || decoded.decoded.size() > maxBytes)
-        damaged(QStringLiteral("%1 is not a short base64 text").arg(what));
-    return decoded.decoded;
-}
-
-QByteArray hashOf(const QJsonValue& value, const char* what) {
-    const QByteArray hash = bytesOf(value, what, kHashBytes);
-    if (!hash.isEmpty() && hash.size() != kHashBytes) damaged(QStringLiteral("%1 is not a hash").arg(what));
-    return hash;
-}
-
-qint64 wholeOf(const QJsonValue& value, const char* what, qint64 low, qint64 high) {
-    const double d = value.toDouble(-1.0);
-    if (!value.isDouble() || d != static_cast<double>(static_cast<qint64>(d)) ||
-        d < static_cast<double>(low) || d > static_cast<double>(high))
-        damaged(QStringLiteral("%1 is not a whole number from %2 to %3").arg(what).arg(low).arg(high));
-    return static_cast<qint64>(d);
-}
-
-bool flagOf(const QJsonValue& value, const char* what) {
-    if (!value.isBool()) damaged(QStringLiteral("%1 is not true or false").arg(what));
-    return value.toBool();
-}
-
-QString nameOf(const QJsonValue& value, const char* what) {
-    if (!value.isString() || value.toString().size() > kMaxNameLength)
-        damaged(QStringLiteral("%1 is not a short text").arg(what));
-    return value.toString();
-}
-
-// 2^53: every whole number below is exact in JSON.
-constexpr qint64 kMaxCount = qint64{1} << 53;
 
 /// What is wrong with the file's first bytes, or nothing: not SQLite, or shorter than its header says.
 QString headerProblem(const QString& path) {
@@ -336,97 +271,29 @@ void RoomStore::checkpoint() {
 
 // --- Rooms as text ------------------------------------------------------------------------------------
 
-QByteArray RoomStore::encodeSnapshot(const RoomSnapshot& s) {
-    SavedGame game;
-    game.state = s.state;
-    game.actions = s.version;
-    game.inProgress = s.inProgress;
-    QJsonArray seats;
-    QJsonArray computer;
-    for (int seat = 1; seat <= kPlayerCount; ++seat) {
-        game.computerSeats[seat] = s.seats[seat].computer;
-        seats.append(QJsonObject{{"name", s.seats[seat].name},
-                                 {"computer", s.seats[seat].computer},
-                                 {"tokenHash", base64(s.seats[seat].tokenHash)}});
-        if (s.settings.computer[seat]) computer.append(seat);
-    }
-    const QJsonObject top{
-        {"code", s.code},
-        {"players", s.settings.players},
-        {"computer", computer},
-        {"passwordHash", base64(s.settings.passwordHash)},
-        {"passwordSalt", base64(s.settings.passwordSalt)},
-        {"game", savedGameObject(game)},
-        {"seats", seats},
-        {"hostTokenHash", base64(s.hostTokenHash)},
-        {"version", static_cast<double>(s.version)},
-        {"questionId", s.questionId},
-        {"random", hex64(s.random)},
-        {"computerSeed", hex64(s.computerSeed)},
-        {"started", s.started},
-        {"ended", s.ended},
-        {"logTotal", static_cast<double>(s.logTotal)},
-        {"chatTotal", static_cast<double>(s.chatTotal)},
-    };
-    return QJsonDocument(top).toJson(QJsonDocument::Compact);
+QByteArray RoomStore::encodeSnapshot(const RoomSnapshot& snapshot) {
+    // The log and the chat have tables of their own: only their new lines are written.
+    RoomSnapshot s = snapshot;
+    s.log.clear();
+    s.chat.clear();
+    return writeRoomSnapshot(s);
 }
 
 std::optional<RoomSnapshot> RoomStore::decodeSnapshot(const QByteArray& text, const QString& code,
                                                       QString* error) {
-    try {
-        QJsonParseError parseError;
-        const QJsonDocument document = QJsonDocument::fromJson(text, &parseError);
-        if (parseError.error != QJsonParseError::NoError || !document.isObject())
-            damaged(QStringLiteral("it is not a JSON object"));
-        const QJsonObject top = document.object();
-        RoomSnapshot s;
-        s.code = top.value(QLatin1String("code")).toString();
-        if (s.code != code) damaged(QStringLiteral("it names another room"));
-        s.settings.players =
-            static_cast<int>(wholeOf(top.value(QLatin1String("players")), "players", 2, kPlayerCount));
-        const QJsonValue computer = top.value(QLatin1String("computer"));
-        if (!computer.isArray()) damaged(QStringLiteral("the computer's seats are not a list"));
-        for (const QJsonValue seat : computer.toArray())
-            s.settings.computer[static_cast<int>(wholeOf(seat, "a computer seat", 1, s.settings.players))] =
-                true;
-        s.settings.passwordHash = hashOf(top.value(QLatin1String("passwordHash")), "the password's hash");
-        s.settings.passwordSalt =
-            bytesOf(top.value(QLatin1String("passwordSalt")), "the password's salt", kMaxSaltBytes);
-        if (s.settings.passwordHash.isEmpty() != s.settings.passwordSalt.isEmpty())
-            damaged(QStringLiteral("its password has a hash without a salt or a salt without a hash"));
-
-        const LoadResult game = readSavedGameObject(top.value(QLatin1String("game")).toObject());
-        if (!game.game) damaged(QStringLiteral("its game: %1").arg(game.error));
-        s.state = game.game->state;
-        s.inProgress = game.game->inProgress;
-        if (s.state.playerCount != s.settings.players && s.state.playerCount != 0)
-            damaged(QStringLiteral("its game is for another number of players"));
-
-        const QJsonValue seats = top.value(QLatin1String("seats"));
-        if (!seats.isArray() || seats.toArray().size() != kPlayerCount)
-            damaged(QStringLiteral("its seats are not a list of %1").arg(kPlayerCount));
-        for (int seat = 1; seat <= kPlayerCount; ++seat) {
-            const QJsonObject o = seats.toArray()[seat - 1].toObject();
-            s.seats[seat].name = nameOf(o.value(QLatin1String("name")), "a seat's name");
-            s.seats[seat].computer = flagOf(o.value(QLatin1String("computer")), "a seat's computer flag");
-            s.seats[seat].tokenHash = hashOf(o.value(QLatin1String("tokenHash")), "a seat's token hash");
-        }
-        s.hostTokenHash = hashOf(top.value(QLatin1String("hostTokenHash")), "the host's token hash");
-        s.version = wholeOf(top.value(QLatin1String("version")), "the version", 0, kMaxCount);
-        if (s.version != game.game->actions) damaged(QStringLiteral("its version and its game disagree"));
-        s.questionId = static_cast<int>(
-            wholeOf(top.value(QLatin1String("questionId")), "the question id", 0, kMaxQuestionId));
-        s.random = hex64Of(top.value(QLatin1String("random")), "the dice's state");
-        s.computerSeed = hex64Of(top.value(QLatin1String("computerSeed")), "the computer's seed");
-        s.started = flagOf(top.value(QLatin1String("started")), "started");
-        s.ended = flagOf(top.value(QLatin1String("ended")), "ended");
-        s.logTotal = wholeOf(top.value(QLatin1String("logTotal")), "the log's length", 0, kMaxCount);
-        s.chatTotal = wholeOf(top.value(QLatin1String("chatTotal")), "the chat's length", 0, kMaxCount);
-        return s;
-    } catch (const Damaged& fault) {
-        if (error != nullptr) *error = fault.reason;
+    const auto refuse = [error](const QString& why) -> std::optional<RoomSnapshot> {
+        if (error != nullptr) *error = why;
         return std::nullopt;
-    }
+    };
+    QString why;
+    std::optional<RoomSnapshot> s = readRoomSnapshot(text, &why);
+    if (!s) return refuse(why);
+    if (s->code != code) return refuse(QStringLiteral("it names another room"));
+    if (s->settings.passwordHash.isEmpty() != s->settings.passwordSalt.isEmpty())
+        return refuse(QStringLiteral("its password has a hash without a salt or a salt without a hash"));
+    if (s->state.playerCount != s->settings.players && s->state.playerCount != 0)
+        return refuse(QStringLiteral("its game is for another number of players"));
+    return s;
 }
 
 // --- Reading ------------------------------------------------------------------------------------------

@@ -75,8 +75,9 @@ class RoomStore final : public RoomJournal {
     /// Copies the write-ahead log into the database and syncs it now (the thread does it on its own).
     void checkpoint();
 
-    /// The room as the store writes it (without its log and chat, kept in tables of their own), and
-    /// back: nothing, with `error` set, when the text is not a sound room. `code` must match.
+    /// The room as the store writes it: writeRoomSnapshot without its log and chat, which are kept in
+    /// tables of their own; and back: nothing, with `error` set, when the text is not a sound room
+    /// of that `code`.
     static QByteArray encodeSnapshot(const RoomSnapshot& snapshot);
     static std::optional<RoomSnapshot> decodeSnapshot(const QByteArray& text, const QString& code,
                                                       QString* error);
