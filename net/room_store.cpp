@@ -1,19 +1,14 @@
 #include "room_store.h"
 
-#include "saved_game.h"
-
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
 
-#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -37,6 +32,8 @@ constexpr qint64 kTrimStep = 256;
 // The SQLite file header: its first 16 bytes, the page size and the page count it states.
 constexpr char kSqliteMagic[] = "SQLite format 3";
 constexpr qsizetype kSqliteHeaderBytes = 100;
+constexpr quint32 kMinPageSize = 512;
+constexpr quint32 kLargestPageSize = 65536; // written as 1 in the header's two bytes
 
 const char* const kSchema[] = {
     "CREATE TABLE rooms (code TEXT PRIMARY KEY, version INTEGER NOT NULL, updated INTEGER NOT NULL, "
@@ -62,11 +59,14 @@ QString headerProblem(const QString& path) {
     const auto word = [&](int i) {
         return byteAt(i) << 24 | byteAt(i + 1) << 16 | byteAt(i + 2) << 8 | byteAt(i + 3);
     };
-    // Page size 1 means 65536. The page count is trusted when the version-valid-for number matches
-    // the change counter, as SQLite itself does.
-    const quint32 pageSize = (byteAt(16) << 8 | byteAt(17)) == 1 ? 65536 : (byteAt(16) << 8 | byteAt(17));
+    // The page count is trusted when the version-valid-for number matches the change counter, as
+    // SQLite itself does, and only with no write-ahead log waiting: a checkpoint cut off by a kill
+    // may leave the file short of pages the log still holds, and opening it finishes the copy.
+    const quint32 stated = byteAt(16) << 8 | byteAt(17);
+    const quint32 pageSize = stated == 1 ? kLargestPageSize : stated;
     const quint32 pages = word(28);
-    if (pageSize >= 512 && word(92) == word(24) && pages > 0 &&
+    const bool logWaits = QFileInfo(path + QStringLiteral("-wal")).size() > 0;
+    if (!logWaits && pageSize >= kMinPageSize && word(92) == word(24) && pages > 0 &&
         file.size() < static_cast<qint64>(pageSize) * pages)
         return QStringLiteral("is cut short: its header counts %1 pages of %2 bytes, the file holds %3 bytes")
             .arg(pages)
