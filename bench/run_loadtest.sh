@@ -12,7 +12,7 @@ run() { # rooms pace
     log="$data/server.log"
     local store=()
     [ "$mode" = data ] && store=(--data "$data/rooms")
-    "$build/dealbrix-server" --listen 127.0.0.1:0 "${store[@]}" --connections-per-address 20000 \
+    "$build/dealbrix-server" --listen 127.0.0.1:0 "${store[@]}" --connections-per-address 20000 --rooms-per-address 20000 \
         --max-rooms 5000 --rate 1000 --burst 1000 2>"$log" &
     pid=$!
     port=
