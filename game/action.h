@@ -25,9 +25,10 @@ enum class ActionKind : std::uint8_t {
     TradeHelp,          // either "?" button
     FinalizeOffer,      // text: side 0's money field; otherText: side 1's
     CloseTrade,         //
+    Answer,             // number: 1 Yes, 0 No; for an amount question the amount, 0 passes
 };
 
-inline constexpr int kActionKindCount = static_cast<int>(ActionKind::CloseTrade) + 1;
+inline constexpr int kActionKindCount = static_cast<int>(ActionKind::Answer) + 1;
 
 /// One thing a user does.
 struct Action {
@@ -61,6 +62,10 @@ struct Action {
         return {ActionKind::FinalizeOffer, 0, std::move(money0), std::move(money1)};
     }
     static Action closeTrade() { return {ActionKind::CloseTrade, 0, {}, {}}; }
+    /// The answer to the open Yes/No question.
+    static Action answer(bool yes) { return {ActionKind::Answer, yes ? 1 : 0, {}, {}}; }
+    /// The answer to the open amount question: an amount within its bounds, or 0 to pass.
+    static Action answerAmount(int amount) { return {ActionKind::Answer, amount, {}, {}}; }
 
     /// How the action reads in a log or a failure report, e.g. `EnterMoney(1) "250"`.
     std::string describe() const;
@@ -71,6 +76,7 @@ enum class ActionResult {
     Done,    // carried out
     Refused, // not available now (a disabled button, a closed window): nothing happened
     Ended,   // carried out, and it ended the program
+    Waiting, // carried out up to a question that waits for its answer (an Answer action)
 };
 
 } // namespace dealbrix

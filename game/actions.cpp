@@ -1,12 +1,16 @@
 // The single way into the rules: which actions are available, and carrying one out.
 #include "game.h"
 
+#include <algorithm>
 #include <array>
 #include <sstream>
 
 namespace dealbrix {
 
 bool Game::isAvailable(const Action& action) const {
+    // While a question waits for its answer, the answer is the only thing that can happen.
+    if (const Box* question = openQuestion())
+        return action.kind == ActionKind::Answer && answerFits(*question, action.number);
     const bool tradeSide = action.number == 0 || action.number == 1;
     switch (action.kind) {
     case ActionKind::ChoosePlayers:
@@ -40,11 +44,32 @@ bool Game::isAvailable(const Action& action) const {
         return state.trade.open;
     case ActionKind::FinalizeOffer:
         return state.trade.open && isPlayer(state.tradePartner);
+    case ActionKind::Answer:
+        return false; // no question is open
     }
     return false;
 }
 
+bool Game::answerFits(const Box& question, int answer) const {
+    if (!isAmountQuestion(question)) return answer == 0 || answer == 1;
+    return answer == 0 || (answer >= question.minimum && answer <= question.maximum);
+}
+
+const Box* Game::openQuestion() const {
+    if (!questionsWait_ || !inProgress_ || !inProgress_->question) return nullptr;
+    return &*inProgress_->question;
+}
+
 std::vector<Action> Game::availableActions() const {
+    if (const Box* question = openQuestion()) {
+        // Yes and No, or passing and the whole range of amounts: the smallest and the largest bid stand
+        // for the rest.
+        if (!isAmountQuestion(*question)) return {Action::answer(true), Action::answer(false)};
+        std::vector<Action> answers{Action::answerAmount(0), Action::answerAmount(question->minimum)};
+        if (question->maximum != question->minimum)
+            answers.push_back(Action::answerAmount(question->maximum));
+        return answers;
+    }
     std::vector<Action> candidates{Action::start(),
                                    Action::exit(),
                                    Action::roll(),
@@ -75,12 +100,76 @@ std::vector<Action> Game::availableActions() const {
 
 ActionResult Game::apply(const Action& action) {
     if (!isAvailable(action)) return ActionResult::Refused;
-    try {
-        carryOut(action);
-    } catch (const ProgramEnded&) {
-        return ActionResult::Ended;
+    if (action.kind == ActionKind::Answer) return answerQuestion(action.number);
+    if (!recording_) {
+        try {
+            carryOut(action);
+        } catch (const ProgramEnded&) {
+            return ActionResult::Ended;
+        }
+        return ActionResult::Done;
     }
+    inProgress_.emplace();
+    inProgress_->before = state;
+    inProgress_->action = action;
+    return runInProgress();
+}
+
+ActionResult Game::runInProgress() {
+    state = inProgress_->before;
+    drawsUsed_ = 0;
+    answersUsed_ = 0;
+    boxesTold_ = 0;
+    try {
+        carryOut(inProgress_->action);
+    } catch (const ProgramEnded&) {
+        inProgress_.reset();
+        return ActionResult::Ended;
+    } catch (const QuestionWaits&) {
+        // The state stays as the rules left it at the question, so everyone sees what led up to it.
+        return ActionResult::Waiting;
+    }
+    inProgress_.reset();
     return ActionResult::Done;
+}
+
+ActionResult Game::answerQuestion(int answer) {
+    inProgress_->question.reset();
+    inProgress_->answers.push_back(answer);
+    return runInProgress();
+}
+
+ActionResult Game::resume(const ActionInProgress& record) {
+    // Everything is judged on a copy first, so a record that does not fit leaves this game as it was.
+    const GameState current = state;
+    auto saved = std::move(inProgress_);
+    const bool recording = recording_;
+    state = record.before;
+    inProgress_.reset();
+    const bool fits =
+        isAvailable(record.action) && record.action.kind != ActionKind::Answer && record.boxesShown >= 0 &&
+        std::all_of(record.draws.begin(), record.draws.end(), [](float d) { return d >= 0.0f && d < 1.0f; });
+    if (!fits) {
+        state = current;
+        inProgress_ = std::move(saved);
+        return ActionResult::Refused;
+    }
+    recording_ = true;
+    inProgress_ = record;
+    inProgress_->question.reset();
+    // A record whose answers the rules never ask for, or whose answer does not fit its question,
+    // was not made by this game.
+    const ActionResult result = runInProgress();
+    const bool consistent = answersUsed_ >= record.answers.size() && drawsUsed_ >= record.draws.size() &&
+                            boxesTold_ >= record.boxesShown;
+    recording_ = recording || questionsWait_;
+    if (!consistent || answersRejected_) {
+        answersRejected_ = false;
+        state = current;
+        inProgress_ = std::move(saved);
+        return ActionResult::Refused;
+    }
+    return result;
 }
 
 void Game::carryOut(const Action& action) {
@@ -135,6 +224,8 @@ void Game::carryOut(const Action& action) {
     case ActionKind::CloseTrade:
         state.trade = TradeView{};
         break;
+    case ActionKind::Answer:
+        break; // answers are taken by apply before any rule runs
     }
 }
 
@@ -155,12 +246,13 @@ std::string Action::describe() const {
                                                                      "EnterSquare",
                                                                      "TradeHelp",
                                                                      "FinalizeOffer",
-                                                                     "CloseTrade"};
+                                                                     "CloseTrade",
+                                                                     "Answer"};
     std::ostringstream out;
     out << names[static_cast<std::size_t>(kind)];
     const bool numbered = kind == ActionKind::ChoosePlayers || kind == ActionKind::OpenHouseOptions ||
                           kind == ActionKind::ChooseTradePartner || kind == ActionKind::EnterMoney ||
-                          kind == ActionKind::EnterSquare;
+                          kind == ActionKind::EnterSquare || kind == ActionKind::Answer;
     if (numbered) out << '(' << number << ')';
     if (kind == ActionKind::EnterMoney || kind == ActionKind::EnterSquare) out << " \"" << text << '"';
     if (kind == ActionKind::FinalizeOffer) out << " \"" << text << "\" \"" << otherText << '"';
