@@ -11,7 +11,5 @@ if command -v ccache >/dev/null 2>&1; then
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -C packaging/package-cache.cmake -S . -B "$build" "${launcher[@]}"
-cmake --build "$build" -j"$(nproc)"
-cd "$build"
-cpack -G DEB
-ls -1 "$PWD"/*.deb
+cmake --build "$build" -j"$(nproc)" --target packages
+ls -1 "$(cd "$build" && pwd)"/*.deb

@@ -210,10 +210,9 @@ if [ "$with_server" = 1 ]; then
     options_documented "$server" "$usr/share/man/man6/dealbrix-server.6.gz"
     check_doc "$root" dealbrix-server
 
-    # The unit starts the installed program with the installed configuration and its state directory.
-    grep -qx "ExecStart=/usr/games/dealbrix-server --data %S/dealbrix-server \$DEALBRIX_SERVER_OPTIONS" "$unit" &&
-        pass "ExecStart runs /usr/games/dealbrix-server on the state directory" ||
-        fail "ExecStart does not run /usr/games/dealbrix-server --data %S/dealbrix-server: $(grep ExecStart= "$unit")"
+    # The unit starts the installed program with the installed configuration, and the server takes
+    # its command line: the unit's own arguments (the state directory for --data when the server keeps
+    # rooms) and the default options. --help answers only when every option before it was understood.
     grep -qx "EnvironmentFile=-/etc/default/dealbrix-server" "$unit" && pass "the unit reads /etc/default/dealbrix-server" ||
         fail "the unit does not read /etc/default/dealbrix-server"
     grep -qx "StateDirectory=dealbrix-server" "$unit" && pass "StateDirectory=dealbrix-server" ||
@@ -223,6 +222,28 @@ if [ "$with_server" = 1 ]; then
     --listen\ 127.0.0.1:*) pass "the default configuration listens on this machine only: $options" ;;
     *) fail "the default configuration's DEALBRIX_SERVER_OPTIONS is '$options'" ;;
     esac
+    exec_start="$(sed -n 's/^ExecStart=//p' "$unit")"
+    read -r -a command <<<"${exec_start//%S//var/lib}"
+    if [ "${command[0]}" != /usr/games/dealbrix-server ]; then
+        fail "ExecStart runs '${command[0]}', not /usr/games/dealbrix-server"
+    else
+        pass "ExecStart runs /usr/games/dealbrix-server"
+        arguments=()
+        for word in "${command[@]:1}"; do
+            # shellcheck disable=SC2206 # the unit splits the unbraced variable into words, as here
+            if [ "$word" = '$DEALBRIX_SERVER_OPTIONS' ]; then arguments+=($options); else arguments+=("$word"); fi
+        done
+        if out="$(timeout 20 "$server" "${arguments[@]}" --help 2>&1)"; then
+            pass "the server takes the unit's command line: ${arguments[*]}"
+        else
+            fail "the server refuses the unit's command line ${arguments[*]}:"$'\n'"$out"
+        fi
+        if "$server" --help 2>&1 | grep -q -- '--data'; then
+            [[ " ${arguments[*]} " == *" --data /var/lib/dealbrix-server "* ]] &&
+                pass "the unit keeps the rooms in its state directory (--data /var/lib/dealbrix-server)" ||
+                fail "the server keeps rooms with --data, but the unit does not pass --data %S/dealbrix-server"
+        fi
+    fi
 
     # systemd-analyze reads the unit as systemd would, inside a copy of this system's standard targets
     # (it follows the unit's dependencies), with the manual page the unit's Documentation= names.

@@ -7,6 +7,8 @@ packaging/haproxy, everything on 127.0.0.1 at ports chosen free at run time:
   does not know it), and the room plays on there;
 - one server is killed (SIGKILL): the other server's rooms play on, new rooms still open (on the other
   server), and a join to a room of the killed server is answered 503, not sent elsewhere;
+- the proxy keeps the limit of connections per client address, and ends TLS with a certificate
+  (the example's commented wss line, switched on);
 - the killed server is started again: with --data, its rooms come back and play on; without
   persistence the join reaches it again and it answers that it has no such room.
 
@@ -21,6 +23,7 @@ import os
 import pathlib
 import signal
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -35,6 +38,10 @@ ROOMS_PER_SERVER = 2     # rooms created through the proxy: twice as many as ser
 COMPUTER_DELAY_MS = 150  # slow enough that a room of computer seats plays on through the test
 START_SECONDS = 15       # for a process to listen, or HAProxy to see a server come back
 PLAY_SECONDS = 10        # for a room to show that it plays on
+PER_ADDRESS = 16         # connections from one client address, kept by the proxy
+# Behind the proxy every connection comes from the proxy's address, so the servers allow that many.
+BEHIND_PROXY_PER_ADDRESS = 10000
+TLS_LINE = "    # bind :443 ssl crt /etc/haproxy/certs/dealbrix.pem alpn http/1.1\n"
 
 processes = []
 failures = []
@@ -96,6 +103,16 @@ def mdwe_available():
     return probe.returncode == 0
 
 
+def make_certificate():
+    """A self-signed certificate for 127.0.0.1 and its key, apart and in one PEM file as HAProxy reads it."""
+    cert, key, pem = logs / "cert.pem", logs / "key.pem", logs / "dealbrix.pem"
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                    "-nodes", "-days", "1", "-subj", f"/CN={HOST}", "-addext", f"subjectAltName=IP:{HOST}",
+                    "-keyout", str(key), "-out", str(cert)], check=True, capture_output=True, timeout=60)
+    pem.write_text(cert.read_text() + key.read_text())
+    return {"cert": str(cert), "pem": str(pem)}
+
+
 class Server:
     def __init__(self, program, server_id, data_dir):
         self.program, self.id, self.data_dir = program, server_id, data_dir
@@ -106,7 +123,8 @@ class Server:
     def start(self):
         self.starts += 1
         command = [self.program, "--listen", f"{HOST}:{self.port}", "--server-id", self.id,
-                   "--computer-delay", str(COMPUTER_DELAY_MS)]
+                   "--computer-delay", str(COMPUTER_DELAY_MS),
+                   "--connections-per-address", str(BEHIND_PROXY_PER_ADDRESS)]
         if self.data_dir is not None:
             command += ["--data", str(self.data_dir)]
         log = open(logs / f"server-{self.id}-{self.starts}.log", "w")
@@ -124,9 +142,9 @@ def greet(ws):
     return ws.receive()["type"] == "welcome"
 
 
-def create_room(port):
+def create_room(port, tls=None):
     """Creates a room of two computer seats through `port`; its code."""
-    ws = WebSocket(HOST, port, "/")
+    ws = WebSocket(HOST, port, "/", tls=tls)
     try:
         greet(ws)
         ws.send({"type": "createRoom", "players": 2, "computer": [1, 2]})
@@ -135,9 +153,9 @@ def create_room(port):
         ws.close()
 
 
-def watch(port, code, path=None):
+def watch(port, code, path=None, tls=None):
     """Joins room `code` as a watcher; the connection and the room's version, or the error message."""
-    ws = WebSocket(HOST, port, path if path is not None else f"/room/{code}")
+    ws = WebSocket(HOST, port, path if path is not None else f"/room/{code}", tls=tls)
     greet(ws)
     ws.send({"type": "join", "room": code, "seats": []})
     answer = ws.receive_until(lambda m: m["type"] in ("joined", "error"))
@@ -176,9 +194,17 @@ def main():
             server.data_dir.mkdir()
         if not check(server.start(), f"server {server.id} listens on {HOST}:{server.port}"):
             return
-    public = free_port()
+    public, public_tls = free_port(), free_port()
     env = dict(os.environ, DEALBRIX_PUBLIC=f"{HOST}:{public}", DEALBRIX_ROOM_MAP=room_map,
                DEALBRIX_SERVER_A=f"{HOST}:{servers['A'].port}", DEALBRIX_SERVER_B=f"{HOST}:{servers['B'].port}")
+    # The example with its wss line switched on, for a certificate made here.
+    example = pathlib.Path(config).read_text()
+    if not check(example.count(TLS_LINE) == 1, "the example configuration has its commented wss line"):
+        return
+    tls = make_certificate()
+    config = logs / "dealbrix.cfg"
+    config.write_text(example.replace(
+        TLS_LINE, f"    bind {HOST}:{public_tls} ssl crt {tls['pem']} alpn http/1.1\n"))
     checked = subprocess.run(["haproxy", "-c", "-f", config], env=env, capture_output=True, text=True, timeout=30)
     if not check(checked.returncode == 0, "haproxy -c accepts the example configuration"):
         print(checked.stdout, checked.stderr)
@@ -188,6 +214,33 @@ def main():
     processes.append(proxy)
     if not check(wait_listening(public, proxy), f"HAProxy listens on {HOST}:{public}"):
         return
+
+    # The proxy keeps the limit of connections per client address, though the servers allow more.
+    held = []
+    try:
+        for _ in range(PER_ADDRESS):
+            ws = WebSocket(HOST, public, "/")
+            greet(ws)
+            held.append(ws)
+        try:
+            extra = WebSocket(HOST, public, "/")
+            refused = not greet(extra)
+            extra.close()
+        except (OSError, Closed, HandshakeRefused):
+            refused = True
+        check(len(held) == PER_ADDRESS and refused,
+              f"the proxy takes {PER_ADDRESS} connections from one address and refuses one more")
+    finally:
+        for ws in held:
+            ws.close()
+
+    # wss through the proxy: it ends TLS and the servers speak plain WebSocket behind it.
+    context = ssl.create_default_context(cafile=tls["cert"])
+    tls_code = create_room(public_tls, tls=context)
+    ws, version = watch(public_tls, tls_code, tls=context)
+    check(ws is not None, f"over wss with the proxy's certificate, room {tls_code} is created and joined")
+    if ws is not None:
+        ws.close()
 
     # New rooms through the one address, spread over both servers.
     codes = [create_room(public) for _ in range(ROOMS_PER_SERVER * len(servers))]

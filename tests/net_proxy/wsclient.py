@@ -30,8 +30,11 @@ class Closed(Exception):
 
 
 class WebSocket:
-    def __init__(self, host, port, path="/", timeout=10.0):
+    def __init__(self, host, port, path="/", timeout=10.0, tls=None):
+        """Opens ws://host:port/path, or wss:// with `tls`, an ssl.SSLContext."""
         self.sock = socket.create_connection((host, port), timeout=timeout)
+        if tls is not None:
+            self.sock = tls.wrap_socket(self.sock, server_hostname=host)
         self.buffer = b""
         key = base64.b64encode(os.urandom(16)).decode()
         request = (f"GET {path} HTTP/1.1\r\nHost: {host}:{port}\r\nUpgrade: websocket\r\n"
