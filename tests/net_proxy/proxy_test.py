@@ -10,7 +10,8 @@ packaging/haproxy, everything on 127.0.0.1 at ports chosen free at run time:
 - the proxy keeps the limit of connections per client address, and ends TLS with a certificate
   (the example's commented wss line, switched on);
 - the killed server is started again: with --data, its rooms come back and play on; without
-  persistence the join reaches it again and it answers that it has no such room.
+  persistence the join reaches it again and it answers that it has no such room;
+- SIGTERM stops both servers cleanly: the players are told 1001 (going away), the servers exit 0.
 
 The servers run with no new privileges and memory-deny-write-execute, as dealbrix-server.service
 starts them. Every process the test starts is stopped by it; every wait is bounded.
@@ -233,6 +234,16 @@ def main():
     finally:
         for ws in held:
             ws.close()
+    # The proxy counts a connection until it has seen it close: wait for the count to come down.
+    deadline, accepted = time.monotonic() + START_SECONDS, False
+    while not accepted and time.monotonic() < deadline:
+        try:
+            probe = WebSocket(HOST, public, "/")
+            accepted = greet(probe)
+            probe.close()
+        except (OSError, Closed, HandshakeRefused):
+            time.sleep(0.2)
+    check(accepted, "once they are closed, the proxy takes new connections from that address again")
 
     # wss through the proxy: it ends TLS and the servers speak plain WebSocket behind it.
     context = ssl.create_default_context(cafile=tls["cert"])
@@ -316,8 +327,29 @@ def main():
         ws, version = watchers[code]
         later = plays_on(ws, version)
         check(later is not None, f"room {code} on B still plays on ({version} -> {later})")
-        ws.close()
     check(proxy.poll() is None, "HAProxy ran throughout")
+
+    # SIGTERM, as systemctl stop sends it: the players through the proxy are told 1001 (going away)
+    # and the servers exit by themselves.
+    for server in servers.values():
+        server.process.terminate()
+    for code in by_server["B"]:
+        ws = watchers[code][0]
+        try:
+            ws.receive_until(lambda m: False, timeout=PLAY_SECONDS)
+            code_seen = None
+        except Closed as closed:
+            code_seen = closed.code
+        except TimeoutError:
+            code_seen = "none in time"
+        check(code_seen == 1001, f"on SIGTERM the players of room {code} are told 1001 (going away): {code_seen}")
+        ws.sock.close()
+    for server in servers.values():
+        try:
+            status = server.process.wait(timeout=PLAY_SECONDS)
+        except subprocess.TimeoutExpired:
+            status = "still running"
+        check(status == 0, f"server {server.id} exits with status 0 on SIGTERM: {status}")
 
 
 if __name__ == "__main__":
