@@ -13,7 +13,10 @@
 #include <QRegularExpression>
 #include <QWebSocket>
 
+#include <sys/prctl.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -106,6 +109,7 @@ std::vector<double> roundTrips(const QUrl& url, int count) {
 void report(const char* name, const std::vector<double>& ms) {
     std::printf("%-28s median %.3f ms, 99th percentile %.3f ms, max %.3f ms (%zu round trips)\n", name,
                 percentile(ms, 0.5), percentile(ms, 0.99), percentile(ms, 1.0), ms.size());
+    std::fflush(stdout);
 }
 
 } // namespace
@@ -114,6 +118,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const int count = argc > 1 ? std::max(10, std::atoi(argv[1])) : 2000;
     QProcess server;
+    // The server goes with the benchmark, however the benchmark ends.
+    server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     server.start(QStringLiteral(DEALBRIX_SERVER),
                  {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
                   QStringLiteral("--computer-delay"), QString::number(kBusyDelayMs),

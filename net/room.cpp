@@ -1,10 +1,14 @@
 #include "room.h"
 
 #include "game_log.h"
+#include "saved_game.h"
 
 #include <QCryptographicHash>
+#include <QJsonDocument>
 #include <QPasswordDigestor>
 #include <QRandomGenerator>
+
+#include <limits>
 
 namespace dealbrix::net {
 
@@ -33,7 +37,146 @@ QString defaultName(int seat) {
     return QStringLiteral("Player %1").arg(seat);
 }
 
+constexpr int kHashBytes = 32; // SHA-256 and the password key
+constexpr qsizetype kMaxStoredText = 1000;
+
+QString hex(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.toHex());
+}
+
+/// Hex of `bytes` bytes (or empty when `emptyAllowed`), else nothing.
+std::optional<QByteArray> hashOf(const QJsonValue& value, bool emptyAllowed = true) {
+    if (!value.isString()) return std::nullopt;
+    const QByteArray bytes = QByteArray::fromHex(value.toString().toLatin1());
+    if (bytes.isEmpty() && emptyAllowed && value.toString().isEmpty()) return QByteArray();
+    if (bytes.size() != kHashBytes && bytes.size() != kSaltBytes) return std::nullopt;
+    return bytes;
+}
+
+std::optional<std::uint64_t> u64Of(const QJsonValue& value) {
+    bool ok = false;
+    const std::uint64_t n = value.toString().toULongLong(&ok);
+    if (!value.isString() || !ok) return std::nullopt;
+    return n;
+}
+
+std::optional<QString> storedText(const QJsonValue& value) {
+    if (!value.isString() || value.toString().size() > kMaxStoredText) return std::nullopt;
+    return value.toString();
+}
+
 } // namespace
+
+QByteArray writeRoomSnapshot(const RoomSnapshot& s) {
+    SavedGame game;
+    game.state = s.state;
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        game.computerSeats[seat] = s.seats[seat].computer;
+    for (const QString& line : s.log)
+        game.log.push_back(line.toStdString());
+    game.actions = s.version;
+    game.inProgress = s.inProgress;
+    QJsonArray computer;
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        if (s.settings.computer[seat]) computer.append(seat);
+    QJsonArray seats;
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        seats.append(QJsonObject{{"name", s.seats[seat].name},
+                                 {"computer", s.seats[seat].computer},
+                                 {"tokenHash", hex(s.seats[seat].tokenHash)}});
+    QJsonArray chat;
+    for (const ChatLine& line : s.chat)
+        chat.append(chatToJson(line));
+    const QJsonObject top{
+        {"code", s.code},
+        {"players", s.settings.players},
+        {"computer", computer},
+        {"passwordHash", hex(s.settings.passwordHash)},
+        {"passwordSalt", hex(s.settings.passwordSalt)},
+        {"game", savedGameObject(game)},
+        {"seats", seats},
+        {"hostTokenHash", hex(s.hostTokenHash)},
+        {"chat", chat},
+        {"questionId", s.questionId},
+        {"random", QString::number(s.random)},
+        {"computerSeed", QString::number(s.computerSeed)},
+        {"started", s.started},
+        {"ended", s.ended},
+        {"logTotal", QString::number(s.logTotal)},
+        {"chatTotal", QString::number(s.chatTotal)},
+    };
+    return QJsonDocument(top).toJson(QJsonDocument::Compact);
+}
+
+std::optional<RoomSnapshot> readRoomSnapshot(const QByteArray& bytes, QString* error) {
+    auto refuse = [error](const QString& why) -> std::optional<RoomSnapshot> {
+        if (error != nullptr) *error = why;
+        return std::nullopt;
+    };
+    const QJsonDocument document = QJsonDocument::fromJson(bytes);
+    if (!document.isObject()) return refuse(QStringLiteral("The room is not a JSON object."));
+    const QJsonObject top = document.object();
+    RoomSnapshot s;
+    const std::optional<int> players = intField(top, "players", 2, kPlayerCount);
+    const std::optional<QList<int>> computer =
+        players ? seatListOf(top.value(QLatin1String("computer")), *players) : std::nullopt;
+    const std::optional<QByteArray> passwordHash = hashOf(top.value(QLatin1String("passwordHash")));
+    const std::optional<QByteArray> passwordSalt = hashOf(top.value(QLatin1String("passwordSalt")));
+    const std::optional<QByteArray> hostHash = hashOf(top.value(QLatin1String("hostTokenHash")));
+    const std::optional<int> questionId = intField(top, "questionId", 0, std::numeric_limits<int>::max());
+    const std::optional<std::uint64_t> random = u64Of(top.value(QLatin1String("random")));
+    const std::optional<std::uint64_t> computerSeed = u64Of(top.value(QLatin1String("computerSeed")));
+    const QJsonValue code = top.value(QLatin1String("code"));
+    const QJsonArray seats = top.value(QLatin1String("seats")).toArray();
+    if (!players || !computer || !passwordHash || !passwordSalt || !hostHash || !questionId || !random ||
+        !computerSeed || !code.isString() || code.toString().isEmpty() || seats.size() != kPlayerCount ||
+        !top.value(QLatin1String("started")).isBool() || !top.value(QLatin1String("ended")).isBool())
+        return refuse(QStringLiteral("The room's own fields are damaged."));
+    s.code = code.toString();
+    s.settings.players = *players;
+    for (const int seat : *computer)
+        s.settings.computer[seat] = true;
+    s.settings.passwordHash = *passwordHash;
+    s.settings.passwordSalt = *passwordSalt;
+    s.hostTokenHash = *hostHash;
+    s.questionId = *questionId;
+    s.random = *random;
+    s.computerSeed = *computerSeed;
+    s.started = top.value(QLatin1String("started")).toBool();
+    s.ended = top.value(QLatin1String("ended")).toBool();
+    for (int seat = 1; seat <= kPlayerCount; ++seat) {
+        const QJsonObject o = seats[seat - 1].toObject();
+        const std::optional<QString> name = storedText(o.value(QLatin1String("name")));
+        const std::optional<QByteArray> token = hashOf(o.value(QLatin1String("tokenHash")));
+        if (!name || !token || !o.value(QLatin1String("computer")).isBool())
+            return refuse(QStringLiteral("Seat %1 of the room is damaged.").arg(seat));
+        s.seats[seat] = {*name, o.value(QLatin1String("computer")).toBool(), *token};
+    }
+    for (const QJsonValue line : top.value(QLatin1String("chat")).toArray()) {
+        const std::optional<ChatLine> said = chatFromJson(line.toObject());
+        if (!said || said->text.size() > kMaxStoredText || said->name.size() > kMaxStoredText)
+            return refuse(QStringLiteral("The room's chat is damaged."));
+        s.chat.push_back(*said);
+    }
+    const LoadResult loaded = readSavedGameObject(top.value(QLatin1String("game")).toObject());
+    if (!loaded.game) return refuse(loaded.error);
+    s.state = loaded.game->state;
+    s.inProgress = loaded.game->inProgress;
+    s.version = loaded.game->actions;
+    for (const std::string& line : loaded.game->log)
+        s.log.append(QString::fromStdString(line));
+    // Counts of lines ever added, for a store that keeps the lines apart; at least what is here.
+    const std::optional<std::uint64_t> logTotal =
+        top.contains(QLatin1String("logTotal")) ? u64Of(top.value(QLatin1String("logTotal"))) : 0;
+    const std::optional<std::uint64_t> chatTotal =
+        top.contains(QLatin1String("chatTotal")) ? u64Of(top.value(QLatin1String("chatTotal"))) : 0;
+    constexpr std::uint64_t kMaxTotal = std::uint64_t{1} << 53;
+    if (!logTotal || !chatTotal || *logTotal > kMaxTotal || *chatTotal > kMaxTotal)
+        return refuse(QStringLiteral("The room's line counts are damaged."));
+    s.logTotal = std::max<qint64>(static_cast<qint64>(*logTotal), s.log.size());
+    s.chatTotal = std::max<qint64>(static_cast<qint64>(*chatTotal), static_cast<qint64>(s.chat.size()));
+    return s;
+}
 
 float RoomRandom::next() {
     // SplitMix64: every state gives the next by one addition, so the state is all there is to keep.
@@ -94,6 +237,8 @@ Room::Room(const RoomSnapshot& snapshot, RoomEvents& events)
     hostTokenHash_ = snapshot.hostTokenHash;
     log_ = snapshot.log;
     chat_ = snapshot.chat;
+    logTotal_ = snapshot.logTotal;
+    chatTotal_ = snapshot.chatTotal;
     version_ = snapshot.version;
     questionId_ = snapshot.questionId;
     started_ = snapshot.started;
@@ -124,6 +269,8 @@ RoomSnapshot Room::snapshot() const {
     s.hostTokenHash = hostTokenHash_;
     s.log = log_;
     s.chat = chat_;
+    s.logTotal = logTotal_;
+    s.chatTotal = chatTotal_;
     s.version = version_;
     s.questionId = questionId_;
     s.random = random_.state();
@@ -274,6 +421,7 @@ std::optional<ErrorCode> Room::answer(const QList<int>& seats, int id, bool yes,
 void Room::chat(int seat, const QString& name, const QString& text) {
     ChatLine line{seat, name, text};
     chat_.push_back(line);
+    ++chatTotal_;
     if (chat_.size() > kChatKept) chat_.erase(chat_.begin());
     events_.roomChat(code_, line);
 }
@@ -332,6 +480,7 @@ bool Room::stepComputer() {
 
 void Room::addLog(const std::string& line) {
     log_.append(QString::fromStdString(line));
+    ++logTotal_;
     if (log_.size() > kLogKept) log_.removeFirst();
 }
 

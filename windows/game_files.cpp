@@ -152,7 +152,10 @@ void GameFiles::autosaveInProgress() {
 
 void GameFiles::autosave() {
     QDir().mkpath(QFileInfo(autosavePath_).absolutePath());
-    const QString error = saveGameFile(autosavePath_, snapshot());
+    // A killed program keeps every completed action once the file is renamed into place; the disk
+    // sync, which only a power cut needs, waits for the disk on its own thread.
+    const QString error = autosaveGameFile(autosavePath_, snapshot());
+    if (error.isEmpty()) syncer_.sync(autosavePath_);
     if (!error.isEmpty() && !autosaveFailed_) ui_.inform(error);
     autosaveFailed_ = !error.isEmpty();
     updateResume();

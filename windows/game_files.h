@@ -2,6 +2,7 @@
 // Saved games in the windows: the New, Open, Save and Resume items of the File menu, and the
 // autosave written after every completed action.
 
+#include "file_syncer.h"
 #include "game.h"
 #include "saved_game.h"
 
@@ -72,6 +73,8 @@ class GameFiles final : public QObject {
     const QString& autosavePath() const { return autosavePath_; }
     /// Actions completed since the game began, carried through saves.
     std::int64_t actionCount() const { return actions_; }
+    /// Waits until the autosave written last has reached the disk (it is written without waiting).
+    void waitForAutosaveOnDisk() { syncer_.waitUntilSynced(); }
 
   private:
     void autosave();
@@ -88,6 +91,7 @@ class GameFiles final : public QObject {
     QAction* resume_ = nullptr;
     std::int64_t actions_ = 0;
     bool autosaveFailed_ = false; // a failing autosave is reported once, not after every action
+    FileSyncer syncer_;           // the autosave's disk sync, off the window's thread
 };
 
 } // namespace dealbrix

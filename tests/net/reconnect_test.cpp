@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
+
+#include <csignal>
 
 namespace dealbrix::net {
 namespace {
@@ -22,6 +25,8 @@ struct Bot {
             QStringLiteral("--token-file"), tokenFile,      QStringLiteral("--delay"), QStringLiteral("40")};
         if (takeSeat) arguments << QStringLiteral("--seats") << QStringLiteral("2");
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // The bot goes with the test, however the test ends.
+        process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         process.start(QStringLiteral(DEALBRIX_BOT), arguments);
     }
     ~Bot() {

@@ -133,14 +133,19 @@ TEST(ServerJudging, ARoomWrittenOutAndReadBackRollsTheSameDiceAndKeepsItsOpenQue
     const RoomSnapshot atQuestion = t.room().snapshot();
     ASSERT_TRUE(atQuestion.inProgress);
 
-    // The snapshot reopened in another server: the same question waits, with the same id.
+    // Written out as a store keeps it and reopened in another server: the same question waits, with
+    // the same id.
+    QString error;
+    const std::optional<RoomSnapshot> stored = readRoomSnapshot(writeRoomSnapshot(atQuestion), &error);
+    ASSERT_TRUE(stored) << error.toStdString();
     RecordingTransport other;
     ServerCore second(other, testLimits(), {}, QStringLiteral("t"));
-    ASSERT_TRUE(second.restoreRoom(atQuestion, 0));
+    ASSERT_TRUE(second.restoreRoom(*stored, 0));
     const Room& reopened = *second.room(t.code);
     EXPECT_EQ(reopened.waitingFor(), t.room().waitingFor());
     EXPECT_EQ(reopened.openQuestionId(), t.room().openQuestionId());
     EXPECT_EQ(reopened.snapshot(), atQuestion);
+    EXPECT_FALSE(readRoomSnapshot(writeRoomSnapshot(atQuestion).replace("\"players\":2", "\"players\":9")));
 
     // Answered alike and played alike on, both rooms come out the same: the dice are part of the room.
     // (Seats come back with their tokens in a real restart; here the test speaks to the rooms directly.)
