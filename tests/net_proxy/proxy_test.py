@@ -314,8 +314,10 @@ def main():
     if persistent:
         for code in by_server["A"]:
             ws, version = watch(public, code)
-            if check(ws is not None, f"room {code} is back on server A at version {version} "
-                                     f"(last seen {last_seen[code]} before the kill)"):
+            # What a player saw was committed first: the room comes back at least where it was seen.
+            if check(ws is not None and version >= last_seen[code],
+                     f"room {code} is back on server A at version {version} "
+                     f"(last seen {last_seen[code]} before the kill)"):
                 later = plays_on(ws, version)
                 check(later is not None, f"room {code} plays on after the restart ({version} -> {later})")
                 ws.close()
