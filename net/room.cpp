@@ -21,9 +21,10 @@ constexpr int kPasswordRounds = 4096;
 constexpr int kPasswordHashBytes = 32;
 
 QByteArray randomBytes(int count) {
-    QByteArray bytes(count, Qt::Uninitialized);
-    QRandomGenerator::system()->generate(bytes.begin(), bytes.end());
-    return bytes;
+    // Whole 32-bit words, then their bytes: no value is narrowed on the way.
+    std::vector<quint32> words(static_cast<std::size_t>((count + 3) / 4));
+    QRandomGenerator::system()->fillRange(words.data(), static_cast<qsizetype>(words.size()));
+    return QByteArray(reinterpret_cast<const char*>(words.data()), count);
 }
 
 bool isClientKind(ActionKind kind) {
