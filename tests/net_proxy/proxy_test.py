@@ -40,7 +40,7 @@ COMPUTER_DELAY_MS = 150  # slow enough that a room of computer seats plays on th
 START_SECONDS = 15       # for a process to listen, or HAProxy to see a server come back
 PLAY_SECONDS = 10        # for a room to show that it plays on
 PER_ADDRESS = 16         # connections from one client address, kept by the proxy
-# Behind the proxy every connection comes from the proxy's address, so the servers allow that many.
+# Behind the proxy every connection and room comes from the proxy's address, so the servers allow that many.
 BEHIND_PROXY_PER_ADDRESS = 10000
 TLS_LINE = "    # bind :443 ssl crt /etc/haproxy/certs/dealbrix.pem alpn http/1.1\n"
 
@@ -125,7 +125,8 @@ class Server:
         self.starts += 1
         command = [self.program, "--listen", f"{HOST}:{self.port}", "--server-id", self.id,
                    "--computer-delay", str(COMPUTER_DELAY_MS),
-                   "--connections-per-address", str(BEHIND_PROXY_PER_ADDRESS)]
+                   "--connections-per-address", str(BEHIND_PROXY_PER_ADDRESS),
+                   "--rooms-per-address", str(BEHIND_PROXY_PER_ADDRESS)]
         if self.data_dir is not None:
             command += ["--data", str(self.data_dir)]
         log = open(logs / f"server-{self.id}-{self.starts}.log", "w")
