@@ -16,7 +16,7 @@ cleanup() {
     rm -rf "$data"
 }
 trap cleanup EXIT
-"$server" --listen 127.0.0.1:0 --data "$data/rooms" --connections-per-address 1000 --rate 1000 --burst 1000 \
+"$server" --listen 127.0.0.1:0 --data "$data/rooms" --connections-per-address 1000 --rooms-per-address 1000 --rate 1000 --burst 1000 \
     2>"$log" &
 pid=$!
 port=

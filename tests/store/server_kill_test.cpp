@@ -55,7 +55,8 @@ class ServerProcess {
                        {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
                         QStringLiteral("--data"), dataDir_, QStringLiteral("--connections-per-address"),
                         QStringLiteral("2000"), QStringLiteral("--rate"), QStringLiteral("2000"),
-                        QStringLiteral("--burst"), QStringLiteral("2000")});
+                        QStringLiteral("--burst"), QStringLiteral("2000"),
+                        QStringLiteral("--rooms-per-address"), QStringLiteral("2000")});
         const QRegularExpression listening(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
         const bool up = waitUntil(
             [&] {
