@@ -42,6 +42,22 @@ class BoardWindow final : public QMainWindow {
     void setAfterAction(std::function<void(const Action&, ActionResult)> afterAction) {
         afterAction_ = std::move(afterAction);
     }
+    /// Where the actions of a game played elsewhere go (a network game's server): `act` hands every
+    /// action but Exit to `sink` instead of the game, whose state then only changes from outside.
+    /// An empty sink puts the local game back in charge.
+    using ActionSink = std::function<void(const Action&)>;
+    void setActionSink(ActionSink sink);
+    /// True while actions go to a sink rather than the game.
+    bool hasActionSink() const { return static_cast<bool>(sink_); }
+    /// Whether this program may play now. Off, the game's buttons, its Players and Start items and
+    /// the House Options and trade windows are disabled and `act` drops everything but Exit; the
+    /// windows still move, and the board still shows the game.
+    void setControlsEnabled(bool enabled);
+    bool controlsEnabled() const { return controlsEnabled_; }
+    /// Shows whether seat 1..4 is connected to the game: an away seat's money line says so visibly
+    /// and in its description. Every seat is present in a local game.
+    void setSeatAway(int seat, bool away);
+    bool seatAway(int seat) const { return isPlayer(seat) && away_[seat]; }
     /// The File menu, for items added beside the game's own.
     QMenu* fileMenu() const { return fileMenu_; }
     /// True once the game has ended the program (only a test's screen lets the windows live on).
@@ -106,6 +122,11 @@ class BoardWindow final : public QMainWindow {
     QPointer<TradeWindow> trade_;
     QMenu* fileMenu_ = nullptr;
     std::function<void(const Action&, ActionResult)> afterAction_;
+    ActionSink sink_;
+    bool controlsEnabled_ = true;
+    PlayerArray<bool> away_{};
+    std::array<QLabel*, kPlayerCount + 1> awayMarks_{}; // 1..4, "(away)" right of a money line
+    QAction* startItem_ = nullptr;
 };
 
 } // namespace dealbrix

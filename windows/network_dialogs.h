@@ -1,0 +1,112 @@
+#pragma once
+// The two windows of the Network menu that ask before anything happens: Host Game and Join Game.
+
+#include "values.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QString>
+#include <QUrl>
+
+#include <array>
+#include <optional>
+
+namespace dealbrix {
+
+/// The port a hosted game listens on unless the host chooses another.
+inline constexpr int kDefaultGamePort = 7532;
+
+/// What the host chose in the Host Game window.
+struct HostSettings {
+    int players = kPlayerCount;
+    PlayerArray<bool> computer{}; // seats the computer plays (never seat 1, the host's)
+    QString password;             // empty for a room anyone with its code may join
+    int port = kDefaultGamePort;
+    bool everyAddress = true; // listen on all the machine's addresses; off, on 127.0.0.1 only
+    QString name;             // the host's name at the table; empty for the seat's own
+};
+
+/// What the player chose in the Join Game window.
+struct JoinSettings {
+    QUrl server;
+    QString room;
+    QString password;
+    PlayerArray<bool> seats{}; // the seats to take; none to watch
+    QString name;
+    bool watch() const;
+};
+
+/// The address of a game server as typed: `host:port`, a bare host (the default port), `[v6]:port`,
+/// or a `ws://` or `wss://` address. Nothing for anything else.
+std::optional<QUrl> parseServerAddress(const QString& typed);
+
+/// The window "Host Game": player count, the computer's seats, an optional password, the port and
+/// where to listen. Host emits `hostRequested` and closes; Cancel closes.
+class HostGameWindow final : public QDialog {
+    Q_OBJECT
+  public:
+    explicit HostGameWindow(QWidget* parent = nullptr);
+
+    /// The settings as the window shows them now.
+    HostSettings settings() const;
+
+    QSpinBox* playersBox() const { return players_; }
+    QCheckBox* computerBox(int seat) const { return computer_[static_cast<std::size_t>(seat)]; }
+    QLineEdit* passwordField() const { return password_; }
+    QSpinBox* portBox() const { return port_; }
+    QCheckBox* everyAddressBox() const { return everyAddress_; }
+    QLineEdit* nameField() const { return name_; }
+
+  signals:
+    void hostRequested(const dealbrix::HostSettings& settings);
+
+  private:
+    void followPlayerCount();
+
+    QSpinBox* players_;
+    std::array<QCheckBox*, kPlayerCount + 1> computer_{}; // 2..4
+    QLineEdit* password_;
+    QSpinBox* port_;
+    QCheckBox* everyAddress_;
+    QLineEdit* name_;
+};
+
+/// The window "Join Game": the server, the room code, the password, the seats to take or Watch,
+/// and a name. Join emits `joinRequested` with a readable address and closes; a wrong address gets
+/// a line saying so and the window stays.
+class JoinGameWindow final : public QDialog {
+    Q_OBJECT
+  public:
+    explicit JoinGameWindow(QWidget* parent = nullptr);
+
+    /// The settings as the window shows them now; nothing while the address cannot be read.
+    std::optional<JoinSettings> settings() const;
+
+    QLineEdit* serverField() const { return server_; }
+    QLineEdit* roomField() const { return room_; }
+    QLineEdit* passwordField() const { return password_; }
+    QCheckBox* seatBox(int seat) const { return seats_[static_cast<std::size_t>(seat)]; }
+    QCheckBox* watchBox() const { return watch_; }
+    QLineEdit* nameField() const { return name_; }
+
+  signals:
+    void joinRequested(const dealbrix::JoinSettings& settings);
+
+  private:
+    void tryJoin();
+
+    QLineEdit* server_;
+    QLineEdit* room_;
+    QLineEdit* password_;
+    std::array<QCheckBox*, kPlayerCount + 1> seats_{}; // 1..4
+    QCheckBox* watch_;
+    QLineEdit* name_;
+    QLabel* problem_;
+    QPushButton* join_;
+};
+
+} // namespace dealbrix
