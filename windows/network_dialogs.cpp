@@ -55,6 +55,23 @@ QHBoxLayout* seatRow(QWidget* parent, const char* prefix, int firstSeat,
     return row;
 }
 
+const QString kNotAnAddress =
+    QStringLiteral("The server is not an address: type host:port, or a ws:// or wss:// address.");
+
+/// The line under a window's fields saying why it cannot go on; hidden until there is something to say.
+QLabel* problemLine(QWidget* parent) {
+    auto* line = new QLabel(parent);
+    nameControl(line, QStringLiteral("lblProblem"), QString());
+    line->setWordWrap(true);
+    line->hide();
+    return line;
+}
+
+void showProblem(QLabel* line, const QString& problem) {
+    setAnnounced(line, problem, problem);
+    line->show();
+}
+
 QDialogButtonBox* buttons(QDialog* window, const QString& okCaption, const char* okName) {
     auto* box = new QDialogButtonBox(window);
     QPushButton* ok = box->addButton(okCaption, QDialogButtonBox::AcceptRole);
@@ -118,6 +135,9 @@ HostGameWindow::HostGameWindow(QWidget* parent) : QDialog(parent) {
     everyAddress_->setChecked(true);
     name_ = field(this, "txtName", QStringLiteral("Your &name"), kMaxNameLength);
     name_->setPlaceholderText(QStringLiteral("Player 1"));
+    server_ = field(this, "txtServer", QStringLiteral("Game &server"), kMaxAddressLength);
+    server_->setPlaceholderText(QStringLiteral("this computer"));
+    problem_ = problemLine(this);
 
     auto* form = new QFormLayout;
     form->addRow(buddyLabel(QStringLiteral("P&layers"), players_), players_);
@@ -128,27 +148,46 @@ HostGameWindow::HostGameWindow(QWidget* parent) : QDialog(parent) {
     form->addRow(buddyLabel(QStringLiteral("P&ort"), port_), port_);
     form->addRow(buddyLabel(QStringLiteral("Your &name"), name_), name_);
     form->addRow(everyAddress_);
+    form->addRow(buddyLabel(QStringLiteral("Game &server"), server_), server_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("You take Player 1; the others join with the room code.")));
     layout->addLayout(form);
+    layout->addWidget(problem_);
     QDialogButtonBox* box = buttons(this, QStringLiteral("&Host"), "cmdHost");
     layout->addWidget(box);
-    connect(box, &QDialogButtonBox::accepted, this, [this] {
-        emit hostRequested(settings());
-        accept();
-    });
-    connect(players_, &QSpinBox::valueChanged, this, &HostGameWindow::followPlayerCount);
-    followPlayerCount();
+    connect(box, &QDialogButtonBox::accepted, this, &HostGameWindow::tryHost);
+    connect(players_, &QSpinBox::valueChanged, this, &HostGameWindow::followChoices);
+    connect(server_, &QLineEdit::textChanged, this, &HostGameWindow::followChoices);
+    followChoices();
 }
 
-void HostGameWindow::followPlayerCount() {
+void HostGameWindow::followChoices() {
     // Seats beyond the player count are not at the table at all.
     for (int seat = 2; seat <= kPlayerCount; ++seat)
         computer_[static_cast<std::size_t>(seat)]->setEnabled(seat <= players_->value());
+    // A server elsewhere listens where it listens.
+    const bool here = server_->text().trimmed().isEmpty();
+    port_->setEnabled(here);
+    everyAddress_->setEnabled(here);
 }
 
-HostSettings HostGameWindow::settings() const {
+void HostGameWindow::tryHost() {
+    const std::optional<HostSettings> chosen = settings();
+    if (!chosen) {
+        showProblem(problem_, kNotAnAddress);
+        return;
+    }
+    emit hostRequested(*chosen);
+    accept();
+}
+
+std::optional<HostSettings> HostGameWindow::settings() const {
     HostSettings chosen;
+    if (!server_->text().trimmed().isEmpty()) {
+        const std::optional<QUrl> server = parseServerAddress(server_->text());
+        if (!server) return std::nullopt;
+        chosen.server = *server;
+    }
     chosen.players = players_->value();
     for (int seat = 2; seat <= chosen.players; ++seat)
         chosen.computer[seat] = computer_[static_cast<std::size_t>(seat)]->isChecked();
@@ -173,9 +212,7 @@ JoinGameWindow::JoinGameWindow(QWidget* parent) : QDialog(parent) {
     password_->setPlaceholderText(QStringLiteral("if the room has one"));
     name_ = field(this, "txtName", QStringLiteral("Your &name"), kMaxNameLength);
     watch_ = checkBox(this, QStringLiteral("chkWatch"), QStringLiteral("&Watch"));
-    problem_ = new QLabel(this);
-    nameControl(problem_, QStringLiteral("lblProblem"), QString());
-    problem_->hide();
+    problem_ = problemLine(this);
 
     auto* form = new QFormLayout;
     form->addRow(buddyLabel(QStringLiteral("&Server"), server_), server_);
@@ -228,9 +265,7 @@ void JoinGameWindow::tryJoin() {
     else if (chosen->watch() && !watch_->isChecked())
         problem = QStringLiteral("Tick the seats to take, or Watch.");
     if (!problem.isEmpty()) {
-        problem_->setText(problem);
-        setAnnounced(problem_, problem, problem);
-        problem_->show();
+        showProblem(problem_, problem);
         return;
     }
     emit joinRequested(*chosen);

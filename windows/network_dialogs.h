@@ -28,6 +28,7 @@ struct HostSettings {
     int port = kDefaultGamePort;
     bool everyAddress = true; // listen on all the machine's addresses; off, on 127.0.0.1 only
     QString name;             // the host's name at the table; empty for the seat's own
+    QUrl server;              // a game server elsewhere to open the room on; empty to run one here
 };
 
 /// What the player chose in the Join Game window.
@@ -45,14 +46,16 @@ struct JoinSettings {
 std::optional<QUrl> parseServerAddress(const QString& typed);
 
 /// The window "Host Game": player count, the computer's seats, an optional password, the port and
-/// where to listen. Host emits `hostRequested` and closes; Cancel closes.
+/// where to listen, or instead a game server elsewhere to open the room on. Host emits
+/// `hostRequested` and closes (a server address that cannot be read gets a line saying so and the
+/// window stays); Cancel closes.
 class HostGameWindow final : public QDialog {
     Q_OBJECT
   public:
     explicit HostGameWindow(QWidget* parent = nullptr);
 
-    /// The settings as the window shows them now.
-    HostSettings settings() const;
+    /// The settings as the window shows them now; nothing while the server address cannot be read.
+    std::optional<HostSettings> settings() const;
 
     QSpinBox* playersBox() const { return players_; }
     QCheckBox* computerBox(int seat) const { return computer_[static_cast<std::size_t>(seat)]; }
@@ -60,12 +63,14 @@ class HostGameWindow final : public QDialog {
     QSpinBox* portBox() const { return port_; }
     QCheckBox* everyAddressBox() const { return everyAddress_; }
     QLineEdit* nameField() const { return name_; }
+    QLineEdit* serverField() const { return server_; }
 
   signals:
     void hostRequested(const dealbrix::HostSettings& settings);
 
   private:
-    void followPlayerCount();
+    void followChoices();
+    void tryHost();
 
     QSpinBox* players_;
     std::array<QCheckBox*, kPlayerCount + 1> computer_{}; // 2..4
@@ -73,6 +78,8 @@ class HostGameWindow final : public QDialog {
     QSpinBox* port_;
     QCheckBox* everyAddress_;
     QLineEdit* name_;
+    QLineEdit* server_;
+    QLabel* problem_;
 };
 
 /// The window "Join Game": the server, the room code, the password, the seats to take or Watch,

@@ -135,6 +135,7 @@ TEST(GameLogChat, TheChatLineWorksOnlyWhileItHasARoomToSendTo) {
 
 TEST(HostGameWindow, OffersThePortAndEveryAddressAndOnlySeatsAtTheTable) {
     HostGameWindow window;
+    window.setAttribute(Qt::WA_DeleteOnClose, false); // it lives on this test's stack
     window.show();
     EXPECT_EQ(window.windowTitle(), "Host Game");
     EXPECT_TRUE(window.isWindow());
@@ -145,7 +146,7 @@ TEST(HostGameWindow, OffersThePortAndEveryAddressAndOnlySeatsAtTheTable) {
     window.computerBox(4)->setChecked(true);
     window.playersBox()->setValue(3);
     EXPECT_FALSE(window.computerBox(4)->isEnabled());
-    const HostSettings chosen = window.settings();
+    const HostSettings chosen = window.settings().value();
     EXPECT_EQ(chosen.players, 3);
     EXPECT_TRUE(chosen.computer[3]);
     EXPECT_FALSE(chosen.computer[4]) << "a seat beyond the player count is nobody's";
@@ -154,13 +155,26 @@ TEST(HostGameWindow, OffersThePortAndEveryAddressAndOnlySeatsAtTheTable) {
             continue;
         EXPECT_FALSE(control->accessibleName().isEmpty()) << control->metaObject()->className();
     }
+    EXPECT_TRUE(chosen.server.isEmpty()) << "the server runs in this program unless one is named";
+    // A server elsewhere listens where it listens; an address that is none is said and kept.
     QSignalSpy hosted(&window, &HostGameWindow::hostRequested);
+    window.serverField()->setText(QStringLiteral("ws://"));
+    EXPECT_FALSE(window.portBox()->isEnabled());
+    EXPECT_FALSE(window.everyAddressBox()->isEnabled());
     QTest::mouseClick(button(&window, "cmdHost"), Qt::LeftButton);
-    EXPECT_EQ(hosted.count(), 1);
+    EXPECT_EQ(hosted.count(), 0);
+    EXPECT_TRUE(window.findChild<QLabel*>(QStringLiteral("lblProblem"))->isVisible());
+    window.serverField()->setText(QStringLiteral("localhost:7600"));
+    QTest::mouseClick(button(&window, "cmdHost"), Qt::LeftButton);
+    ASSERT_EQ(hosted.count(), 1);
+    EXPECT_EQ(hosted.at(0).at(0).value<HostSettings>().server, QUrl(QStringLiteral("ws://localhost:7600")));
+    window.serverField()->clear();
+    EXPECT_TRUE(window.portBox()->isEnabled());
 }
 
 TEST(JoinGameWindow, WatchAndSeatsExcludeEachOtherAndABadAddressIsSaid) {
     JoinGameWindow window;
+    window.setAttribute(Qt::WA_DeleteOnClose, false); // it lives on this test's stack
     window.show();
     EXPECT_EQ(window.windowTitle(), "Join Game");
     QSignalSpy joined(&window, &JoinGameWindow::joinRequested);
