@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QVBoxLayout>
 
 namespace dealbrix {
@@ -91,25 +90,10 @@ bool JoinSettings::watch() const {
     return true;
 }
 
-std::optional<QUrl> parseServerAddress(const QString& typed) {
-    const QString text = typed.trimmed();
-    if (text.isEmpty() || text.size() > kMaxAddressLength) return std::nullopt;
-    QUrl url;
-    if (text.startsWith(QStringLiteral("ws://"), Qt::CaseInsensitive) ||
-        text.startsWith(QStringLiteral("wss://"), Qt::CaseInsensitive)) {
-        url = QUrl(text, QUrl::StrictMode);
-    } else {
-        // host, host:port, [v6] or [v6]:port; a bare v6 address has too many colons to be read.
-        static const QRegularExpression plain(
-            QStringLiteral(R"(^(\[[0-9A-Fa-f:.]+\]|[A-Za-z0-9._-]+)(?::([0-9]{1,5}))?$)"));
-        const QRegularExpressionMatch match = plain.match(text);
-        if (!match.hasMatch()) return std::nullopt;
-        const int port = match.captured(2).isEmpty() ? kDefaultGamePort : match.captured(2).toInt();
-        if (port < kLowestPort || port > kHighestPort) return std::nullopt;
-        url = QUrl(QStringLiteral("ws://%1:%2").arg(match.captured(1)).arg(port), QUrl::StrictMode);
-    }
-    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty()) return std::nullopt;
-    if (url.port() == 0) return std::nullopt;
+/// The server typed into `field`, or nothing when it is not an address.
+std::optional<QUrl> typedServer(const QLineEdit* field) {
+    const QUrl url = net::serverUrl(field->text());
+    if (!url.isValid()) return std::nullopt;
     return url;
 }
 
@@ -129,7 +113,7 @@ HostGameWindow::HostGameWindow(QWidget* parent) : QDialog(parent) {
     port_ = new QSpinBox(this);
     nameControl(port_, QStringLiteral("spnPort"), QStringLiteral("Port"));
     port_->setRange(kLowestPort, kHighestPort);
-    port_->setValue(kDefaultGamePort);
+    port_->setValue(net::kDefaultPort);
     everyAddress_ = checkBox(this, QStringLiteral("chkEveryAddress"),
                              QStringLiteral("&Listen on every network address (off: this computer only)"));
     everyAddress_->setChecked(true);
@@ -184,7 +168,7 @@ void HostGameWindow::tryHost() {
 std::optional<HostSettings> HostGameWindow::settings() const {
     HostSettings chosen;
     if (!server_->text().trimmed().isEmpty()) {
-        const std::optional<QUrl> server = parseServerAddress(server_->text());
+        const std::optional<QUrl> server = typedServer(server_);
         if (!server) return std::nullopt;
         chosen.server = *server;
     }
@@ -205,7 +189,7 @@ JoinGameWindow::JoinGameWindow(QWidget* parent) : QDialog(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
 
     server_ = field(this, "txtServer", QStringLiteral("&Server"), kMaxAddressLength);
-    server_->setPlaceholderText(QStringLiteral("host:%1 or ws://host:%1").arg(kDefaultGamePort));
+    server_->setPlaceholderText(QStringLiteral("host:%1 or ws://host:%1").arg(net::kDefaultPort));
     room_ = field(this, "txtRoom", QStringLiteral("&Room code"), kMaxRoomLength);
     password_ = field(this, "txtPassword", QStringLiteral("&Password"), kMaxPasswordLength);
     password_->setEchoMode(QLineEdit::Password);
@@ -242,7 +226,7 @@ JoinGameWindow::JoinGameWindow(QWidget* parent) : QDialog(parent) {
 }
 
 std::optional<JoinSettings> JoinGameWindow::settings() const {
-    const std::optional<QUrl> server = parseServerAddress(server_->text());
+    const std::optional<QUrl> server = typedServer(server_);
     if (!server) return std::nullopt;
     JoinSettings chosen;
     chosen.server = *server;

@@ -1,6 +1,7 @@
 #pragma once
 // The two windows of the Network menu that ask before anything happens: Host Game and Join Game.
 
+#include "protocol.h"
 #include "values.h"
 
 #include <QCheckBox>
@@ -17,15 +18,12 @@
 
 namespace dealbrix {
 
-/// The port a hosted game listens on unless the host chooses another.
-inline constexpr int kDefaultGamePort = 7532;
-
 /// What the host chose in the Host Game window.
 struct HostSettings {
     int players = kPlayerCount;
     PlayerArray<bool> computer{}; // seats the computer plays (never seat 1, the host's)
     QString password;             // empty for a room anyone with its code may join
-    int port = kDefaultGamePort;
+    int port = net::kDefaultPort;
     bool everyAddress = true; // listen on all the machine's addresses; off, on 127.0.0.1 only
     QString name;             // the host's name at the table; empty for the seat's own
     QUrl server;              // a game server elsewhere to open the room on; empty to run one here
@@ -40,10 +38,6 @@ struct JoinSettings {
     QString name;
     bool watch() const;
 };
-
-/// The address of a game server as typed: `host:port`, a bare host (the default port), `[v6]:port`,
-/// or a `ws://` or `wss://` address. Nothing for anything else.
-std::optional<QUrl> parseServerAddress(const QString& typed);
 
 /// The window "Host Game": player count, the computer's seats, an optional password, the port and
 /// where to listen, or instead a game server elsewhere to open the room on. Host emits

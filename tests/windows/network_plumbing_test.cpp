@@ -139,7 +139,7 @@ TEST(HostGameWindow, OffersThePortAndEveryAddressAndOnlySeatsAtTheTable) {
     window.show();
     EXPECT_EQ(window.windowTitle(), "Host Game");
     EXPECT_TRUE(window.isWindow());
-    EXPECT_EQ(window.portBox()->value(), kDefaultGamePort);
+    EXPECT_EQ(window.portBox()->value(), net::kDefaultPort);
     EXPECT_TRUE(window.everyAddressBox()->isChecked());
     EXPECT_EQ(window.computerBox(1), nullptr) << "seat 1 is the host's";
     window.computerBox(3)->setChecked(true);
