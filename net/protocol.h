@@ -27,8 +27,8 @@ inline constexpr qsizetype kMaxActionTextLength = 200;
 inline constexpr qsizetype kMaxClientNameLength = 100;
 inline constexpr qsizetype kMaxPasswordLength = 100;
 /// Default limits of names and chat lines (each a server option).
-inline constexpr qsizetype kDefaultNameLength = 24;
-inline constexpr qsizetype kDefaultChatLength = 500;
+inline constexpr int kDefaultNameLength = 24;
+inline constexpr int kDefaultChatLength = 500;
 
 /// The message types, as their "type" names.
 namespace type {

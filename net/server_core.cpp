@@ -238,6 +238,7 @@ void ServerCore::createRoom(int id, Connection& c, const QJsonObject& m) {
                 .arg(computer->isEmpty() ? QStringLiteral("none") : seatList(*computer))
                 .arg(password.isEmpty() ? QString() : QStringLiteral(", with a password"))
                 .arg(c.address));
+    c.created = code;
     send(id, message(type::kRoomCreated, {{"room", code}, {"hostToken", hostToken}}));
     afterRoomChange(code);
 }
@@ -310,7 +311,7 @@ void ServerCore::join(int id, Connection& c, const QJsonObject& m) {
         token = outcome.token;
     }
     const QString hostToken = hostValue.toString();
-    if (isToken(hostToken) && room.isHostToken(hostToken)) outcome.host = true;
+    if (c.created == room.code() || (isToken(hostToken) && room.isHostToken(hostToken))) outcome.host = true;
     if (!c.room.isEmpty()) leaveRoom(id, c);
     c.room = room.code();
     c.seats = outcome.seats;

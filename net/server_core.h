@@ -18,7 +18,7 @@ namespace dealbrix::net {
 
 /// Every limit the server keeps; each is an option of dealbrix-server.
 struct ServerLimits {
-    qint64 maxMessageBytes = 64 * 1024;
+    int maxMessageBytes = 64 * 1024;
     int burstMessages = 60;        // messages a connection may send at once...
     double messagesPerSecond = 20; // ...and steadily afterwards
     int connectionsPerAddress = 16;
@@ -26,11 +26,11 @@ struct ServerLimits {
     int handshakeSeconds = 10; // to finish the WebSocket handshake and send hello
     int pingSeconds = 30;      // a ping to every connection this often
     int silentSeconds = 60;    // a connection heard nothing from this long is dropped
-    qsizetype chatLength = kDefaultChatLength;
-    qsizetype nameLength = kDefaultNameLength;
+    int chatLength = kDefaultChatLength;
+    int nameLength = kDefaultNameLength;
     int failuresAllowed = 10; // wrong room codes, passwords and tokens before a connection is closed
-    int computerDelayMs = 0;  // pause before each computer move, so people can follow it
-    int roomIdleMinutes = 30; // a room nobody is connected to closes after this long
+    int computerDelayMs = kDefaultComputerDelayMs; // pause before each computer move, so people can follow it
+    int roomIdleMinutes = 30;                      // a room nobody is connected to closes after this long
 };
 
 /// WebSocket close codes the server uses.
@@ -121,6 +121,7 @@ class ServerCore final : public RoomEvents {
         QString room;     // the room joined, empty for none
         QList<int> seats; // seats held there
         bool host = false;
+        QString created; // the last room it created: joining it makes it the host
         QString name;
         double allowance = 0; // messages it may still send now
         qint64 refilledMs = 0;
