@@ -18,18 +18,18 @@ import sys
 import time
 import traceback
 
-import pyatspi  # noqa: E402
-from gi.repository import Atspi  # noqa: E402
+import pyatspi
+from gi.repository import Atspi
 
 import drive_game as game
 from drive_game import (BANKRUPT, BOARD_WINDOW, END_TURN, MENU_ACTIONS, PRESS_ACTIONS, ROLL, Board, Box,
-                        Failed, check, children, descendants, do_action, find_app, has_state, is_disabled,
+                        Failed, check, descendants, do_action, find_app, has_state,
                         is_enabled, is_showing, log, open_boxes, plain, popup_of, top_window, wait_until)
 
 HOST_WINDOW = "Host Game"
 JOIN_WINDOW = "Join Game"
 ROOM_CODE = re.compile(r"Room code: (\S+)")
-TURNS = 4  # player 1, player 2, player 1, player 2 (doubles and their extra rolls on top)
+TURNS = 3  # player 1, player 2, player 1 again (doubles and their extra rolls on top)
 
 
 class Program:
@@ -63,12 +63,30 @@ class Program:
     def window(self, caption):
         return wait_until(f"the window {caption!r} of program {self.name}", lambda: top_window(self.app, caption))
 
+    def resolve(self):
+        """Finds the board's buttons, money lines, dice and turn line once; later reads only ask their
+        names and states (the objects stay, their names change), which keeps each look quick."""
+        board = self.board
+        self.buttons = {c: board.button(c) for c in (ROLL, END_TURN, BANKRUPT)}
+        labels = board.labels()
+        self.money_lines = [a for a in labels if Board.MONEY.match(a.name or "")]
+        check(len(self.money_lines) == 4, f"program {self.name} shows {len(self.money_lines)} money lines")
+        self.money_lines.sort(key=game.y_position)
+        turn = [a for a in labels if Board.TURN.match(a.name or "")]
+        check(len(turn) == 1, f"program {self.name} shows {len(turn)} whose-turn lines")
+        self.turn_label = turn[0]
+        self.dice = sorted((a for a in labels if Board.DIE.match(a.name or "")), key=game.x_position, reverse=True)
+        check(len(self.dice) == 2, f"program {self.name} shows {len(self.dice)} dice")
+
     def controls_enabled(self):
-        return [c for c in (ROLL, END_TURN, BANKRUPT) if is_enabled(self.board.button(c))]
+        return [c for c, button in self.buttons.items() if is_enabled(button)]
+
+    def turn(self):
+        return int(re.match(r"Player (\d)", self.turn_label.name).group(1))
 
     def view(self):
         """What the board shows of the game: money lines, dice and whose turn it is."""
-        return self.board.money(), self.board.dice(), self.board.turn_line()
+        return ([a.name for a in self.money_lines], [a.name for a in self.dice], self.turn_label.name)
 
 
 def control(window, role, name):
@@ -82,6 +100,13 @@ def type_into(window, name, text):
     check(field.queryEditableText().setTextContents(text), f"the field {name!r} refused {text!r}")
     wait_until(f"the field {name!r} to read {text!r}",
                lambda: field.queryText().getText(0, -1) == text, timeout=5)
+
+
+def wait_closed(program, caption):
+    def closed():
+        window = top_window(program.app, caption)
+        return window is None or not is_showing(window)
+    wait_until(f"{caption!r} of program {program.name} to close", closed, timeout=10)
 
 
 def only_box(program, timeout=10):
@@ -98,6 +123,7 @@ def host(a, server):
     wait_until("the player count to read 2", lambda: players.queryValue().currentValue == 2, timeout=5)
     type_into(window, "Game server", server)
     do_action(control(window, pyatspi.ROLE_PUSH_BUTTON, "Host"), PRESS_ACTIONS, "Host")
+    wait_closed(a, HOST_WINDOW)
     box = only_box(a)
     match = ROOM_CODE.search(box.text)
     check(match is not None, f"the host's box names no room code: {box}")
@@ -118,8 +144,7 @@ def join(b, server, room):
     do_action(seat, ("toggle", "press", "click"), "Player 2")
     wait_until("Player 2 to be ticked", lambda: has_state(seat, pyatspi.STATE_CHECKED), timeout=5)
     do_action(control(window, pyatspi.ROLE_PUSH_BUTTON, "Join"), PRESS_ACTIONS, "Join")
-    wait_until(f"{JOIN_WINDOW!r} to close", lambda: top_window(b.app, JOIN_WINDOW) is None
-               or not is_showing(top_window(b.app, JOIN_WINDOW)), timeout=10)
+    wait_closed(b, JOIN_WINDOW)
     log(f"B joins room {room} as Player 2")
 
 
@@ -136,7 +161,7 @@ def play_turns(a, b):
     deadline = time.monotonic() + 45 * game.PATIENCE
     while True:
         check(time.monotonic() < deadline, f"the turns did not go round within 45 s (turns seen: {turns_seen})")
-        turn = int(re.match(r"Player (\d)", a.board.turn_line()).group(1))
+        turn = a.turn()
         actor, watcher = seats[turn], seats[3 - turn]
         if not turns_seen or turns_seen[-1] != turn:
             turns_seen.append(turn)
@@ -161,11 +186,11 @@ def play_turns(a, b):
             time.sleep(0.1)  # the room's answer is on its way
             continue
         before = actor.view()
-        do_action(actor.board.button(caption), PRESS_ACTIONS, caption)
-        log(f"{actor.name}: {caption} ({before[1]} before)")
+        do_action(actor.buttons[caption], PRESS_ACTIONS, caption)
+        log(f"{actor.name}: {caption}")
         wait_until(f"the room to take {caption!r}",
                    lambda: actor.view() != before or open_boxes(actor.app)
-                   or not is_enabled(actor.board.button(caption)), timeout=10)
+                   or not is_enabled(actor.buttons[caption]), timeout=10)
 
 
 def main():
@@ -182,6 +207,8 @@ def main():
     b = Program("B", args.pid_b)
     room = host(a, args.server)
     join(b, args.server, room)
+    a.resolve()
+    b.resolve()
     wait_until("the room to start with Roll enabled for A", lambda: a.controls_enabled() == [ROLL], timeout=15)
     wait_until("B to show the started game", lambda: a.view() == b.view(), timeout=10)
     check(b.controls_enabled() == [], f"B has {b.controls_enabled()} enabled in Player 1's turn")
