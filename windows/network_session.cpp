@@ -8,10 +8,10 @@
 #include "game_log_window.h"
 #include "qt_ui.h"
 #include "server.h"
-
+#include "trade_window.h"
 #include "widgets.h"
-#include <QCoreApplication>
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QMenu>
 #include <QMenuBar>
@@ -119,7 +119,8 @@ void NetworkSession::open(const QUrl& server) {
         QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion(), this);
     wireClient();
     enterGame();
-    setStatus(QStringLiteral("Connecting to %1").arg(server.toString()));
+    serverShown_ = server.toString();
+    setStatus(QStringLiteral("Connecting to %1").arg(serverShown_));
     client_->connectTo(server);
     // Sent as soon as the server has welcomed the client.
     if (goal_ == Goal::Host) {
@@ -242,8 +243,13 @@ void NetworkSession::wireClient() {
         updateControls();
         setStatus(QStringLiteral("Back in room %1").arg(room_));
     });
-    connect(client, &Client::gaveUp, this, [this] {
-        later([this] { shutOut(QStringLiteral("The connection to the game server is lost.")); });
+    // The end for good: the server never answered, refused the seats' token, or stayed away for the
+    // whole time the client tries to come back.
+    connect(client, &Client::disconnected, this, [this] {
+        later([this] {
+            shutOut(joined_ ? QStringLiteral("The connection to the game server is lost.")
+                            : QStringLiteral("The game server at %1 cannot be reached.").arg(serverShown_));
+        });
     });
 }
 
@@ -345,6 +351,9 @@ void NetworkSession::onQuestion(int id, const Box& box) {
     waitingFor_ = box.seat;
     updateControls();
     setStatus(QStringLiteral("%1, your answer").arg(seatName(box.seat)));
+    const std::optional<net::Question>& asked = client_->openQuestion();
+    if (box.kind == BoxKind::TradeQuestion && asked && asked->offer && board_.tradeWindow() != nullptr)
+        board_.tradeWindow()->showTypedMoney(asked->offer->text, asked->offer->otherText);
     const bool amount = isAmountQuestion(box);
     int answer = 0;
     if (amount)

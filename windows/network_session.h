@@ -130,6 +130,7 @@ class NetworkSession final : public QObject {
     bool started_ = false;
     std::vector<Box> boxes_; // boxes of the action in progress, shown once its state has come
     QString room_;
+    QString serverShown_; // the server's address as the status line and the boxes name it
     PlayerArray<bool> mine_{};
     QList<net::SeatInfo> seatInfo_;
     int waitingFor_ = 0;

@@ -104,6 +104,11 @@ TradeWindow::TradeWindow(BoardWindow& board) : SecondaryWindow(&board), board_(b
     setTabOrder(helpButtons_[1], offerButton_);
 }
 
+void TradeWindow::showTypedMoney(const std::string& money0, const std::string& money1) {
+    moneyFields_[0]->setText(toQString(money0));
+    moneyFields_[1]->setText(toQString(money1));
+}
+
 bool TradeWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();

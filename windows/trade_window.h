@@ -24,6 +24,9 @@ class TradeWindow final : public SecondaryWindow {
 
     /// Draws the names, running sums and lists the game keeps for the window.
     void draw(const GameState& state);
+    /// Fills the two money fields as the trader typed them: an offer made at another program and put
+    /// to a seat played here reads as it would at one screen.
+    void showTypedMoney(const std::string& money0, const std::string& money1);
     /// The part of the window that shows the offer, on the screen: its frame down to just above the
     /// "Finalize offer" button (names, fields, sums and lists).
     QRect offerArea() const;

@@ -16,6 +16,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -100,15 +102,48 @@ struct Program {
         ASSERT_TRUE(
             QTest::qWaitFor([this] { return !session.room().isEmpty() && session.seats()[1]; }, kWaitMs));
     }
-    /// Joins `room` on `host`'s server with `seats` (none: watch).
-    void join(const Program& host, std::initializer_list<int> seats, QString room = {}) {
+    /// Joins `room` on `host`'s server (through `port` if given) with `seats` (none: watch).
+    void join(const Program& host, std::initializer_list<int> seats, QString room = {}, quint16 port = 0) {
         JoinSettings settings;
-        settings.server = QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(host.session.serverPort()));
+        settings.server =
+            QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(port != 0 ? port : host.session.serverPort()));
         settings.room = room.isEmpty() ? host.session.room() : room;
         for (const int seat : seats)
             settings.seats[seat] = true;
         session.join(settings);
     }
+};
+
+/// A relay on 127.0.0.1 between a program and the server, whose connections a test can cut: the
+/// network between them failing, as far as either end can tell.
+class Relay final : public QObject {
+  public:
+    explicit Relay(quint16 target) : target_(target) {
+        listener_.listen(QHostAddress::LocalHost, 0);
+        connect(&listener_, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* near = listener_.nextPendingConnection()) {
+                auto* far = new QTcpSocket(near);
+                connect(near, &QTcpSocket::readyRead, far, [near, far] { far->write(near->readAll()); });
+                connect(far, &QTcpSocket::readyRead, near, [near, far] { near->write(far->readAll()); });
+                connect(far, &QTcpSocket::disconnected, near, &QTcpSocket::disconnectFromHost);
+                connect(near, &QTcpSocket::disconnected, near, &QObject::deleteLater);
+                far->connectToHost(QHostAddress::LocalHost, target_);
+                ++connections_;
+            }
+        });
+    }
+    quint16 port() const { return listener_.serverPort(); }
+    int connections() const { return connections_; }
+    /// Cuts every connection through the relay at once.
+    void cut() {
+        for (QTcpSocket* near : listener_.findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly))
+            near->abort();
+    }
+
+  private:
+    quint16 target_;
+    QTcpServer listener_;
+    int connections_ = 0;
 };
 
 /// True once both programs draw the same game and neither has anything left to show.
@@ -192,6 +227,8 @@ TEST(NetworkGameWindows, AQuestionShowsOnlyWhereItsSeatPlaysAndTheOthersWait) {
         aWaited =
             QTest::qWaitFor([&] { return a.status() == QStringLiteral("Waiting for Player 2"); }, kWaitMs);
         EXPECT_FALSE(a.board.tradeWindow()->isEnabled()) << "nobody plays while a question waits";
+        // The partner reads the offer as typed, as at one screen.
+        EXPECT_EQ(b.board.tradeWindow()->findChild<QLineEdit*>(QStringLiteral("txtMoney(0)"))->text(), "10");
     };
     a.board.tradeWindow()->findChild<QPushButton*>(QStringLiteral("cmdOffer"))->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return a.s().money[2] == 1510 && inStep(a, b); }, kWaitMs));
@@ -248,6 +285,48 @@ TEST(NetworkGameWindows, AWrongRoomCodeGetsABoxAndTheLocalBoardBack) {
     EXPECT_TRUE(b.boxes.shown.back().text.startsWith(QStringLiteral("The network game cannot go on.")));
     EXPECT_TRUE(b.item("mnuFileNewGame")->isEnabled());
     EXPECT_FALSE(b.board.hasActionSink());
+}
+
+TEST(NetworkGameWindows, ADroppedProgramComesBackByItselfAndGetsTheGameAsItStands) {
+    Program a;
+    a.host(2);
+    Program b;
+    // The accepted connections of the relay belong to its listener until they end.
+    Relay relay(a.session.serverPort());
+    b.join(a, {2}, {}, relay.port());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.s().playerCount == 2 && inStep(a, b); }, kWaitMs));
+    relay.cut();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.board.seatAway(2); }, kWaitMs));
+    EXPECT_TRUE(b.status().startsWith(QStringLiteral("Connection lost"))) << b.status().toStdString();
+    EXPECT_TRUE(b.session.active()) << "a dropped program stays in its game";
+    // The game goes on meanwhile; the program that comes back gets it as it stands.
+    QTest::mouseClick(a.button("cmdRoll"), Qt::LeftButton);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return a.s().positions[1] != 0 && a.session.waitingFor() == 0; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !a.board.seatAway(2) && inStep(a, b); }, 3 * kWaitMs));
+    EXPECT_GE(relay.connections(), 2);
+    EXPECT_TRUE(b.session.seats()[2]) << "the seat came back with its token";
+    EXPECT_FALSE(b.button("cmdRoll")->isEnabled());
+}
+
+TEST(NetworkGameWindows, AServerThatCannotBeReachedGetsABox) {
+    // A port that was free a moment ago: nothing listens there now.
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    Program b;
+    JoinSettings settings;
+    settings.server = QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(port));
+    settings.room = QStringLiteral("ABCD");
+    settings.seats[2] = true;
+    b.session.join(settings);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !b.session.active(); }, kWaitMs));
+    ASSERT_FALSE(b.boxes.shown.empty());
+    EXPECT_TRUE(b.boxes.shown.back().text.contains(QStringLiteral("cannot be reached")))
+        << b.boxes.shown.back().text.toStdString();
 }
 
 TEST(NetworkGameWindows, AWatcherFollowsTheGameWithEveryControlDisabled) {
