@@ -3,7 +3,9 @@
 // the fuzzers and the benchmarks all drive the game with these.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace dealbrix {
 
@@ -70,6 +72,11 @@ struct Action {
     /// How the action reads in a log or a failure report, e.g. `EnterMoney(1) "250"`.
     std::string describe() const;
 };
+
+/// The kind's name as it reads in a saved game, a log or a network message: "Roll", "EndTurn", ...
+std::string_view actionKindName(ActionKind kind);
+/// The kind named `name` (exactly as actionKindName spells it), or nothing.
+std::optional<ActionKind> actionKindNamed(std::string_view name);
 
 /// What became of an action handed to the game.
 enum class ActionResult {

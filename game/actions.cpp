@@ -229,27 +229,42 @@ void Game::carryOut(const Action& action) {
     }
 }
 
+namespace {
+
+constexpr std::array<std::string_view, kActionKindCount> kActionKindNames{"ChoosePlayers",
+                                                                          "Start",
+                                                                          "Exit",
+                                                                          "Roll",
+                                                                          "EndTurn",
+                                                                          "GiveUp",
+                                                                          "OpenHouseOptions",
+                                                                          "BuyHouse",
+                                                                          "SellHouse",
+                                                                          "ToggleMortgage",
+                                                                          "CloseHouseOptions",
+                                                                          "ChooseTradePartner",
+                                                                          "EnterMoney",
+                                                                          "EnterSquare",
+                                                                          "TradeHelp",
+                                                                          "FinalizeOffer",
+                                                                          "CloseTrade",
+                                                                          "Answer"};
+
+} // namespace
+
+std::string_view actionKindName(ActionKind kind) {
+    return kActionKindNames[static_cast<std::size_t>(kind)];
+}
+
+std::optional<ActionKind> actionKindNamed(std::string_view name) {
+    for (std::size_t k = 0; k < kActionKindNames.size(); ++k)
+        if (kActionKindNames[k] == name) return static_cast<ActionKind>(k);
+    return std::nullopt;
+}
+
 std::string Action::describe() const {
-    static constexpr std::array<const char*, kActionKindCount> names{"ChoosePlayers",
-                                                                     "Start",
-                                                                     "Exit",
-                                                                     "Roll",
-                                                                     "EndTurn",
-                                                                     "GiveUp",
-                                                                     "OpenHouseOptions",
-                                                                     "BuyHouse",
-                                                                     "SellHouse",
-                                                                     "ToggleMortgage",
-                                                                     "CloseHouseOptions",
-                                                                     "ChooseTradePartner",
-                                                                     "EnterMoney",
-                                                                     "EnterSquare",
-                                                                     "TradeHelp",
-                                                                     "FinalizeOffer",
-                                                                     "CloseTrade",
-                                                                     "Answer"};
     std::ostringstream out;
-    out << names[static_cast<std::size_t>(kind)];
+    out << actionKindName(kind);
     const bool numbered = kind == ActionKind::ChoosePlayers || kind == ActionKind::OpenHouseOptions ||
                           kind == ActionKind::ChooseTradePartner || kind == ActionKind::EnterMoney ||
                           kind == ActionKind::EnterSquare || kind == ActionKind::Answer;

@@ -36,6 +36,9 @@ class BoardWindow final : public QMainWindow {
     /// Hands one action to the game and redraws the windows. Once the program has ended, nothing more
     /// is handed on.
     ActionResult act(const Action& action);
+    /// Plays on an action a saved game was taken in the middle of, with its recorded draws and
+    /// answers, as `act` hands on a new one. Refused (and nothing changes) when it does not fit.
+    ActionResult resumeAction(const ActionInProgress& record);
     /// Redraws all four windows from the game; opens or discards the secondary windows it shows.
     void syncAll();
     /// Called after every action `act` hands to the game, with what became of it (the autosave).
@@ -58,6 +61,8 @@ class BoardWindow final : public QMainWindow {
     /// and in its description. Every seat is present in a local game.
     void setSeatAway(int seat, bool away);
     bool seatAway(int seat) const { return isPlayer(seat) && away_[seat]; }
+    /// Called before every box, once the windows are up to date (the autosave of an action in progress).
+    void setBeforeBox(std::function<void()> beforeBox) { beforeBox_ = std::move(beforeBox); }
     /// The File menu, for items added beside the game's own.
     QMenu* fileMenu() const { return fileMenu_; }
     /// True once the game has ended the program (only a test's screen lets the windows live on).
@@ -90,6 +95,7 @@ class BoardWindow final : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    ActionResult afterActing(const Action& action, ActionResult result);
     void buildBoard(QWidget* board);
     void buildMenu();
     void buildMoneySwatches(QWidget* board);
@@ -127,6 +133,7 @@ class BoardWindow final : public QMainWindow {
     PlayerArray<bool> away_{};
     std::array<QLabel*, kPlayerCount + 1> awayMarks_{}; // 1..4, "(away)" right of a money line
     QAction* startItem_ = nullptr;
+    std::function<void()> beforeBox_;
 };
 
 } // namespace dealbrix
