@@ -122,7 +122,7 @@ std::optional<BoxKind> boxKindFromName(const QString& name) {
 }
 
 QJsonObject actionToJson(const Action& action) {
-    return {{"kind", actionKindName(action.kind)},
+    return {{"kind", net::actionKindName(action.kind)},
             {"number", action.number},
             {"text", QString::fromStdString(action.text)},
             {"otherText", QString::fromStdString(action.otherText)}};
