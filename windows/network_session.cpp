@@ -65,8 +65,11 @@ NetworkSession::NetworkSession(BoardWindow& board, QtUi& ui, GameLog& log, Compu
     : QObject(&board), board_(board), ui_(ui), log_(log), driver_(driver), files_(files),
       computerDelayMs_(computerDelayMs) {
     // Exit leaves the room at once: the server hears the connection close rather than time out.
+    // Nothing of the room is heard after that: the program ends without another box.
     connect(&board_, &BoardWindow::acting, this, [this](const Action& action) {
-        if (action.kind == ActionKind::Exit && client_ != nullptr) client_->disconnectFromServer();
+        if (action.kind != ActionKind::Exit || client_ == nullptr) return;
+        client_->disconnect(this);
+        client_->disconnectFromServer();
     });
 }
 

@@ -275,6 +275,18 @@ TEST(NetworkGameWindows, ChatAwaySeatsAndTheComputerTakingOver) {
     EXPECT_EQ(money2->accessibleDescription(), "");
 }
 
+TEST(NetworkGameWindows, ExitLeavesTheRoomAtOnceWithoutAnotherBox) {
+    Program a;
+    a.host(2);
+    Program b;
+    b.join(a, {2});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.s().playerCount == 2 && inStep(a, b); }, kWaitMs));
+    const std::size_t boxes = b.boxes.shown.size();
+    EXPECT_EQ(b.board.act(Action::exit()), ActionResult::Ended);
+    EXPECT_EQ(b.boxes.shown.size(), boxes) << "the program ends; nothing tells it the connection went";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.board.seatAway(2); }, kWaitMs)) << "the room hears at once";
+}
+
 TEST(NetworkGameWindows, AWrongRoomCodeGetsABoxAndTheLocalBoardBack) {
     Program a;
     a.host(2);
