@@ -238,6 +238,16 @@ std::optional<JoinSettings> JoinGameWindow::settings() const {
     return chosen;
 }
 
+void JoinGameWindow::setSettings(const JoinSettings& settings) {
+    server_->setText(settings.server.toString());
+    room_->setText(settings.room);
+    password_->setText(settings.password);
+    name_->setText(settings.name);
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        seats_[static_cast<std::size_t>(seat)]->setChecked(settings.seats[seat]);
+    watch_->setChecked(settings.watch());
+}
+
 void JoinGameWindow::tryJoin() {
     const std::optional<JoinSettings> chosen = settings();
     QString problem;

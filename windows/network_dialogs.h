@@ -86,6 +86,8 @@ class JoinGameWindow final : public QDialog {
 
     /// The settings as the window shows them now; nothing while the address cannot be read.
     std::optional<JoinSettings> settings() const;
+    /// Fills the fields as `settings` had them (the last join, tried again after a refusal).
+    void setSettings(const JoinSettings& settings);
 
     QLineEdit* serverField() const { return server_; }
     QLineEdit* roomField() const { return room_; }

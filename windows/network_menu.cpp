@@ -89,7 +89,11 @@ void NetworkMenu::openHostWindow() {
 void NetworkMenu::openJoinWindow() {
     if (!joinWindow_) {
         joinWindow_ = new JoinGameWindow(&board_);
-        connect(joinWindow_, &JoinGameWindow::joinRequested, &session_, &NetworkSession::join);
+        if (lastJoin_) joinWindow_->setSettings(*lastJoin_);
+        connect(joinWindow_, &JoinGameWindow::joinRequested, this, [this](const JoinSettings& settings) {
+            lastJoin_ = settings;
+            session_.join(settings);
+        });
     }
     bringForward(joinWindow_);
 }

@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include <array>
+#include <optional>
 
 class QMenu;
 
@@ -57,6 +58,7 @@ class NetworkMenu final : public QObject {
     std::array<QAction*, kPlayerCount + 1> computer_{}; // 1..4
     QPointer<HostGameWindow> hostWindow_;
     QPointer<JoinGameWindow> joinWindow_;
+    std::optional<JoinSettings> lastJoin_; // the window opens with it again
 };
 
 } // namespace dealbrix

@@ -4,6 +4,7 @@
 #include "computer_driver.h"
 #include "game_files.h"
 #include "game_log_window.h"
+#include "network_dialogs.h"
 #include "network_menu.h"
 #include "network_session.h"
 #include "qt_ui.h"
@@ -287,16 +288,42 @@ TEST(NetworkGameWindows, ExitLeavesTheRoomAtOnceWithoutAnotherBox) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return a.board.seatAway(2); }, kWaitMs)) << "the room hears at once";
 }
 
-TEST(NetworkGameWindows, AWrongRoomCodeGetsABoxAndTheLocalBoardBack) {
+TEST(NetworkGameWindows, AWrongRoomCodeGetsABoxTheLocalBoardBackAndTheJoinWindowAsItWas) {
     Program a;
     a.host(2);
     Program b;
-    b.join(a, {2}, QStringLiteral("NOSUCHROOM"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !b.session.active(); }, kWaitMs));
-    ASSERT_FALSE(b.boxes.shown.empty());
+    b.menu.openJoinWindow();
+    JoinGameWindow* window = b.menu.joinWindow();
+    ASSERT_NE(window, nullptr);
+    window->serverField()->setText(QStringLiteral("127.0.0.1:%1").arg(a.session.serverPort()));
+    window->roomField()->setText(QStringLiteral("NOSUCHROOM"));
+    window->seatBox(2)->setChecked(true);
+    window->findChild<QPushButton*>(QStringLiteral("cmdJoin"))->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !b.session.active() && !b.boxes.shown.empty(); }, kWaitMs));
     EXPECT_TRUE(b.boxes.shown.back().text.startsWith(QStringLiteral("The network game cannot go on.")));
     EXPECT_TRUE(b.item("mnuFileNewGame")->isEnabled());
     EXPECT_FALSE(b.board.hasActionSink());
+    // Trying again starts from what was typed.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return b.menu.joinWindow() == nullptr; }, kWaitMs));
+    b.menu.openJoinWindow();
+    window = b.menu.joinWindow();
+    EXPECT_EQ(window->roomField()->text(), "NOSUCHROOM");
+    EXPECT_TRUE(window->seatBox(2)->isChecked());
+    EXPECT_FALSE(window->watchBox()->isChecked());
+}
+
+TEST(NetworkGameWindows, APortInUseIsSaidAndNothingStarts) {
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::LocalHost, 0));
+    Program a;
+    HostSettings settings;
+    settings.port = taken.serverPort();
+    settings.everyAddress = false;
+    const QString problem = a.session.host(settings);
+    EXPECT_TRUE(problem.contains(QString::number(taken.serverPort()))) << problem.toStdString();
+    EXPECT_FALSE(a.session.active());
+    EXPECT_FALSE(a.session.serving());
+    EXPECT_TRUE(a.button("cmdRoll")->isEnabled() == a.s().board.rollEnabled);
 }
 
 TEST(NetworkGameWindows, ADroppedProgramComesBackByItselfAndGetsTheGameAsItStands) {
