@@ -288,6 +288,30 @@ TEST(NetworkGameWindows, ExitLeavesTheRoomAtOnceWithoutAnotherBox) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return a.board.seatAway(2); }, kWaitMs)) << "the room hears at once";
 }
 
+TEST(NetworkGameWindows, OneProgramMayPlaySeveralSeats) {
+    Program a;
+    a.host(3);
+    Program b;
+    b.join(a, {2, 3});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.s().playerCount == 3 && inStep(a, b); }, kWaitMs));
+    EXPECT_TRUE(b.session.seats()[2] && b.session.seats()[3] && !b.session.seats()[1]);
+    // Play on (a bounded number of presses) until player 3's turn, checking at every step that
+    // exactly the program holding the turn may play.
+    for (int press = 0; press < 40 && a.s().turn != 3; ++press) {
+        Program& actor = a.s().turn == 1 ? a : b;
+        Program& other = a.s().turn == 1 ? b : a;
+        EXPECT_FALSE(other.button("cmdRoll")->isEnabled() || other.button("cmdEndTurn")->isEnabled());
+        QPushButton* next = actor.button(actor.button("cmdRoll")->isEnabled() ? "cmdRoll" : "cmdEndTurn");
+        ASSERT_TRUE(next->isEnabled()) << "player " << a.s().turn << " has nothing to press";
+        const GameState before = a.s();
+        QTest::mouseClick(next, Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return a.s() != before && inStep(a, b); }, kWaitMs));
+    }
+    ASSERT_EQ(a.s().turn, 3);
+    EXPECT_TRUE(b.button("cmdRoll")->isEnabled()) << "the second seat at the same program plays too";
+    EXPECT_FALSE(a.button("cmdRoll")->isEnabled());
+}
+
 TEST(NetworkGameWindows, AWrongRoomCodeGetsABoxTheLocalBoardBackAndTheJoinWindowAsItWas) {
     Program a;
     a.host(2);
