@@ -338,7 +338,7 @@ void NetworkSession::showBoxes() {
     std::vector<Box> boxes;
     boxes.swap(boxes_);
     for (const Box& box : boxes) {
-        log_.record(GameLog::lineFor(box));
+        log_.note(GameLog::lineFor(box));
         // The usual OK box where the seat whose turn it is plays; elsewhere the log and the status line.
         if (playsSeat(box.turn))
             ui_.tell(box);
@@ -355,8 +355,11 @@ void NetworkSession::onQuestion(int id, const Box& box) {
     updateControls();
     setStatus(QStringLiteral("%1, your answer").arg(seatName(box.seat)));
     const std::optional<net::Question>& asked = client_->openQuestion();
-    if (box.kind == BoxKind::TradeQuestion && asked && asked->offer && board_.tradeWindow() != nullptr)
-        board_.tradeWindow()->showTypedMoney(asked->offer->text, asked->offer->otherText);
+    if (box.kind == BoxKind::TradeQuestion && asked && asked->offer && board_.tradeWindow() != nullptr) {
+        // The trader's fields as typed, as the partner would read them at one screen.
+        board_.tradeWindow()->showTyped(Action::enterMoney(0, asked->offer->text));
+        board_.tradeWindow()->showTyped(Action::enterMoney(1, asked->offer->otherText));
+    }
     const bool amount = isAmountQuestion(box);
     int answer = 0;
     if (amount)
@@ -366,7 +369,7 @@ void NetworkSession::onQuestion(int id, const Box& box) {
     // The question may have gone meanwhile (the seat handed to the computer, the connection lost).
     if (client_ == nullptr || !client_->openQuestion() || client_->openQuestion()->id != id) return;
     const bool yes = answer != 0;
-    if (!amount) log_.record(GameLog::lineFor(box, &yes));
+    if (!amount) log_.note(GameLog::lineFor(box, &yes));
     if (amount)
         client_->answerAmount(answer);
     else
@@ -395,7 +398,7 @@ QString NetworkSession::chatLine(const net::ChatLine& line) {
 }
 
 void NetworkSession::onChat(const net::ChatLine& line) {
-    log_.record(chatLine(line).toStdString());
+    log_.note(chatLine(line).toStdString());
 }
 
 void NetworkSession::onHistory(const QStringList& lines, const QList<net::ChatLine>& chat) {

@@ -104,11 +104,6 @@ TradeWindow::TradeWindow(BoardWindow& board) : SecondaryWindow(&board), board_(b
     setTabOrder(helpButtons_[1], offerButton_);
 }
 
-void TradeWindow::showTypedMoney(const std::string& money0, const std::string& money1) {
-    moneyFields_[0]->setText(toQString(money0));
-    moneyFields_[1]->setText(toQString(money1));
-}
-
 bool TradeWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
@@ -142,6 +137,15 @@ void TradeWindow::draw(const GameState& state) {
                 "tag", offered.text.empty() ? QString() : toQString(Game::showNumber(offered.typed)));
         }
     }
+}
+
+void TradeWindow::showTyped(const Action& action) {
+    if (action.number != 0 && action.number != 1) return;
+    const auto side = static_cast<std::size_t>(action.number);
+    if (action.kind == ActionKind::EnterMoney)
+        moneyFields_[side]->setText(QString::fromStdString(action.text));
+    if (action.kind == ActionKind::EnterSquare)
+        squareFields_[side]->setText(QString::fromStdString(action.text));
 }
 
 QRect TradeWindow::offerArea() const {

@@ -127,7 +127,7 @@ TEST(GameLogChat, TheChatLineWorksOnlyWhileItHasARoomToSendTo) {
     EXPECT_EQ(sent, QStringList{"hello there"});
     EXPECT_EQ(chat->text(), "   ");
     // Lines from the room reach the window like the game's own.
-    log.record("Chat, Player 2: hi");
+    log.note("Chat, Player 2: hi");
     EXPECT_EQ(window->view()->toPlainText().split('\n').last(), "Chat, Player 2: hi");
     driver.setChat({});
     EXPECT_FALSE(chat->isEnabled());
