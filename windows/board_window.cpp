@@ -36,11 +36,11 @@ constexpr std::array<int, kPlayerCount + 1> kMoneyTop{0, 5520, 6000, 6480, 6960}
 constexpr int kButtonLeft = 2640;
 constexpr int kButtonWidth = 3855;
 constexpr int kButtonHeight = 615;
-constexpr int kSwatchSize = 210; // the token colour square left of a money line
-constexpr int kSwatchGap = 90;
 constexpr int kAwayWidth = 900;     // "(away)" right of a money line, in a network game
-const QColor kFelt(214, 232, 208);  // the middle of the board
 const QColor kAwayText(96, 96, 96); // the dimmed "(away)"
+constexpr int kSwatchSize = 210;    // the token colour square left of a money line
+constexpr int kSwatchGap = 90;
+const QColor kFelt(214, 232, 208); // the middle of the board
 
 QString squarePicture(int square) {
     return QStringLiteral(":/squares/square%1.jpg").arg(square, 2, 10, QChar('0'));
@@ -123,9 +123,7 @@ void BoardWindow::buildBoard(QWidget* board) {
         money->setAlignment(Qt::AlignCenter);
         money->setObjectName(QStringLiteral("Label1(%1)").arg(p));
         moneyLabels_[static_cast<std::size_t>(p)] = money;
-    }
-    buildMoneySwatches(board);
-    for (int p = 1; p <= kPlayerCount; ++p) {
+        // Right of the line, shown only while a network game's seat has nobody connected.
         auto* away = new QLabel(QStringLiteral("(away)"), board);
         placeTwips(away, kMoneyLeft + kMoneyWidth + kSwatchGap, kMoneyTop[static_cast<std::size_t>(p)],
                    kAwayWidth, kLineHeight);
@@ -136,6 +134,7 @@ void BoardWindow::buildBoard(QWidget* board) {
         away->hide();
         awayMarks_[static_cast<std::size_t>(p)] = away;
     }
+    buildMoneySwatches(board);
     turnLabel_ = new QLabel(board);
     placeTwips(turnLabel_, 3360, 4800, 2295, kLineHeight);
     turnLabel_->setAlignment(Qt::AlignCenter);
