@@ -34,6 +34,8 @@ std::vector<LimitOption> limitOptions() {
         {"connections-per-address", "Connections from one address at a time.", 1,
          [](L& l) -> int& { return l.connectionsPerAddress; }},
         {"max-rooms", "Rooms the server holds at a time.", 1, [](L& l) -> int& { return l.maxRooms; }},
+        {"rooms-per-address", "Open rooms created from one address.", 1,
+         [](L& l) -> int& { return l.roomsPerAddress; }},
         {"handshake-seconds", "Time to finish the WebSocket handshake and send hello.", 1,
          [](L& l) -> int& { return l.handshakeSeconds; }},
         {"ping-seconds", "A ping to every connection this often.", 1,

@@ -15,7 +15,7 @@ using namespace dealbrix::net;
 
 namespace {
 
-constexpr int kStepsAfter = 200;
+constexpr int kStepsAfter = 30; // computer moves played after the message
 
 [[noreturn]] void fail(const char* what) {
     std::fprintf(stderr, "fuzz_server: %s\n", what);

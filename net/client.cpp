@@ -6,6 +6,10 @@
 
 namespace dealbrix::net {
 
+namespace {
+constexpr quint64 kMaxIncomingBytes = 4 * 1024 * 1024;
+} // namespace
+
 Client::Client(QString clientName, QObject* parent) : QObject(parent), clientName_(std::move(clientName)) {
     reconnectTimer_.setSingleShot(true);
     connect(&reconnectTimer_, &QTimer::timeout, this, &Client::open);
@@ -35,6 +39,10 @@ void Client::open() {
     ready_ = false;
     socket_ = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
     QWebSocket* socket = socket_;
+    // Far beyond any message a server sends (a history is the largest), so a hostile server cannot
+    // make the client hold gigabytes.
+    socket->setMaxAllowedIncomingMessageSize(kMaxIncomingBytes);
+    socket->setMaxAllowedIncomingFrameSize(kMaxIncomingBytes);
     connect(socket, &QWebSocket::connected, this, [this, socket] {
         if (socket == socket_)
             sendNow(message(type::kHello, {{"protocol", kProtocolVersion}, {"client", clientName_}}));

@@ -99,7 +99,7 @@ class Client final : public QObject {
     const QString& hostToken() const { return hostToken_; }
     bool isHost() const { return host_; }
     bool hasState() const { return hasState_; }
-    /// The room's game as last told (decks empty: no client knows them).
+    /// The room's game as last told (the decks placeholders in order: no client knows them).
     const GameState& state() const { return state_; }
     /// Completed actions of the room's game, as of `state`.
     qint64 version() const { return version_; }

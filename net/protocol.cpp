@@ -30,25 +30,6 @@ constexpr std::array<std::pair<ErrorCode, const char*>, 13> kErrorNames{{
     {ErrorCode::NotInRoom, "notInRoom"},
 }};
 
-constexpr std::array<const char*, kActionKindCount> kActionNames{"ChoosePlayers",
-                                                                 "Start",
-                                                                 "Exit",
-                                                                 "Roll",
-                                                                 "EndTurn",
-                                                                 "GiveUp",
-                                                                 "OpenHouseOptions",
-                                                                 "BuyHouse",
-                                                                 "SellHouse",
-                                                                 "ToggleMortgage",
-                                                                 "CloseHouseOptions",
-                                                                 "ChooseTradePartner",
-                                                                 "EnterMoney",
-                                                                 "EnterSquare",
-                                                                 "TradeHelp",
-                                                                 "FinalizeOffer",
-                                                                 "CloseTrade",
-                                                                 "Answer"};
-
 constexpr std::array<const char*, 24> kBoxNames{"Landing",          "PassedGo",      "JailTurnsLeft",
                                                 "JailCardQuestion", "Doubles",       "PurchaseOffer",
                                                 "PurchaseDeclined", "PurchaseMade",  "OwnSquare",
@@ -78,15 +59,6 @@ std::optional<QString> textField(const QJsonObject& object, const char* key, qsi
     return text;
 }
 
-// The saved-game format's deck entries as a reader expects them, put back in place of the ones left
-// out: cards in order, drawn from the top.
-QJsonArray placeholderDecks() {
-    QJsonArray cards;
-    for (int card = 1; card <= kCardsPerDeck; ++card)
-        cards.append(card);
-    return {QJsonObject{{"cards", cards}, {"next", 1}}, QJsonObject{{"cards", cards}, {"next", 1}}};
-}
-
 } // namespace
 
 QString errorCodeName(ErrorCode code) {
@@ -101,14 +73,8 @@ std::optional<ErrorCode> errorCodeFromName(const QString& name) {
     return std::nullopt;
 }
 
-QString actionKindName(ActionKind kind) {
-    return QString::fromLatin1(kActionNames[static_cast<std::size_t>(kind)]);
-}
-
 std::optional<ActionKind> actionKindFromName(const QString& name) {
-    for (std::size_t i = 0; i < kActionNames.size(); ++i)
-        if (name == QLatin1String(kActionNames[i])) return static_cast<ActionKind>(i);
-    return std::nullopt;
+    return actionKindNamed(name.toStdString());
 }
 
 QString boxKindName(BoxKind kind) {
@@ -122,7 +88,7 @@ std::optional<BoxKind> boxKindFromName(const QString& name) {
 }
 
 QJsonObject actionToJson(const Action& action) {
-    return {{"kind", net::actionKindName(action.kind)},
+    return {{"kind", QString::fromLatin1(dealbrix::actionKindName(action.kind))},
             {"number", action.number},
             {"text", QString::fromStdString(action.text)},
             {"otherText", QString::fromStdString(action.otherText)}};
@@ -206,38 +172,23 @@ std::optional<Action> offerFromJson(const QJsonValue& value) {
 }
 
 QJsonObject stateToJson(const GameState& state) {
-    SavedGame saved;
-    saved.state = state;
-    QJsonObject game = QJsonDocument::fromJson(writeSavedGame(saved)).object();
-    // Only the state of play travels: the file's own fields, the computer seats (the seats message
-    // tells them) and the order of the decks stay behind.
-    for (const char* key : {"format", "version", "actions", "log", "decks"})
-        game.remove(QLatin1String(key));
-    QJsonArray players = game.value(QLatin1String("players")).toArray();
-    for (qsizetype i = 0; i < players.size(); ++i) {
-        QJsonObject player = players[i].toObject();
-        player.remove(QLatin1String("computer"));
-        players[i] = player;
-    }
-    game[QLatin1String("players")] = players;
-    return game;
+    return writeGameState(state, /*withDecks=*/false);
 }
 
 std::optional<GameState> stateFromJson(const QJsonObject& object, QString* error) {
-    QJsonObject file = object;
-    file[QLatin1String("format")] = QLatin1String(kSavedGameFormat);
-    file[QLatin1String("version")] = kSavedGameVersion;
-    file[QLatin1String("actions")] = 0;
-    file[QLatin1String("decks")] = placeholderDecks();
-    const LoadResult loaded = readSavedGame(QJsonDocument(file).toJson(QJsonDocument::Compact));
-    if (!loaded.game) {
-        if (error != nullptr) *error = loaded.error;
+    // The client never knows the decks: it holds them in order, each drawn from the top, so its state
+    // is one the rules could hold and tells nothing.
+    GameState state;
+    for (int deck = 1; deck <= 2; ++deck) {
+        for (int position = 1; position <= kCardsPerDeck; ++position)
+            state.decks[deck][position] = static_cast<i16>(position);
+        state.nextCard[deck] = 1;
+    }
+    const QString problem = readGameState(object, state, /*withDecks=*/false);
+    if (!problem.isEmpty()) {
+        if (error != nullptr) *error = problem;
         return std::nullopt;
     }
-    GameState state = loaded.game->state;
-    // The client never knows the decks: they read as empty.
-    state.decks = {};
-    state.nextCard = {};
     return state;
 }
 

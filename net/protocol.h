@@ -77,8 +77,7 @@ QString errorCodeName(ErrorCode code);
 /// The code named `name`, if any.
 std::optional<ErrorCode> errorCodeFromName(const QString& name);
 
-/// An ActionKind's name in the protocol: its C++ name, e.g. "Roll".
-QString actionKindName(ActionKind kind);
+/// The ActionKind named `name` in the protocol (the game's actionKindName, e.g. "Roll"), if any.
 std::optional<ActionKind> actionKindFromName(const QString& name);
 /// A BoxKind's name in the protocol: its C++ name, e.g. "PurchaseOffer".
 QString boxKindName(BoxKind kind);
@@ -103,6 +102,7 @@ std::optional<Action> offerFromJson(const QJsonValue& value);
 /// the decks (and without anything else random).
 QJsonObject stateToJson(const GameState& state);
 /// Reads the `state` field of a `state` message; nothing, with `error` set, when it is not a sound game.
+/// The decks, which no client knows, read as placeholders: each in order 1..17, drawn from the top.
 std::optional<GameState> stateFromJson(const QJsonObject& object, QString* error = nullptr);
 
 /// One seat of a room as the `seats` message tells it.

@@ -1,10 +1,14 @@
 #include "room.h"
 
 #include "game_log.h"
+#include "saved_game.h"
 
 #include <QCryptographicHash>
+#include <QJsonDocument>
 #include <QPasswordDigestor>
 #include <QRandomGenerator>
+
+#include <limits>
 
 namespace dealbrix::net {
 
@@ -17,9 +21,10 @@ constexpr int kPasswordRounds = 4096;
 constexpr int kPasswordHashBytes = 32;
 
 QByteArray randomBytes(int count) {
-    QByteArray bytes(count, Qt::Uninitialized);
-    QRandomGenerator::system()->generate(bytes.begin(), bytes.end());
-    return bytes;
+    // Whole 32-bit words, then their bytes: no value is narrowed on the way.
+    std::vector<quint32> words(static_cast<std::size_t>((count + 3) / 4));
+    QRandomGenerator::system()->fillRange(words.data(), static_cast<qsizetype>(words.size()));
+    return QByteArray(reinterpret_cast<const char*>(words.data()), count);
 }
 
 bool isClientKind(ActionKind kind) {
@@ -33,7 +38,135 @@ QString defaultName(int seat) {
     return QStringLiteral("Player %1").arg(seat);
 }
 
+constexpr int kHashBytes = 32; // SHA-256 and the password key
+constexpr qsizetype kMaxStoredText = 1000;
+
+QString hex(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.toHex());
+}
+
+/// Hex of `bytes` bytes (or empty when `emptyAllowed`), else nothing.
+std::optional<QByteArray> hashOf(const QJsonValue& value, bool emptyAllowed = true) {
+    if (!value.isString()) return std::nullopt;
+    const QByteArray bytes = QByteArray::fromHex(value.toString().toLatin1());
+    if (bytes.isEmpty() && emptyAllowed && value.toString().isEmpty()) return QByteArray();
+    if (bytes.size() != kHashBytes && bytes.size() != kSaltBytes) return std::nullopt;
+    return bytes;
+}
+
+std::optional<std::uint64_t> u64Of(const QJsonValue& value) {
+    bool ok = false;
+    const std::uint64_t n = value.toString().toULongLong(&ok);
+    if (!value.isString() || !ok) return std::nullopt;
+    return n;
+}
+
+std::optional<QString> storedText(const QJsonValue& value) {
+    if (!value.isString() || value.toString().size() > kMaxStoredText) return std::nullopt;
+    return value.toString();
+}
+
 } // namespace
+
+QByteArray writeRoomSnapshot(const RoomSnapshot& s) {
+    SavedGame game;
+    game.state = s.state;
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        game.computerSeats[seat] = s.seats[seat].computer;
+    for (const QString& line : s.log)
+        game.log.push_back(line.toStdString());
+    game.actions = s.version;
+    game.inProgress = s.inProgress;
+    QJsonArray computer;
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        if (s.settings.computer[seat]) computer.append(seat);
+    QJsonArray seats;
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        seats.append(QJsonObject{{"name", s.seats[seat].name},
+                                 {"computer", s.seats[seat].computer},
+                                 {"tokenHash", hex(s.seats[seat].tokenHash)}});
+    QJsonArray chat;
+    for (const ChatLine& line : s.chat)
+        chat.append(chatToJson(line));
+    const QJsonObject top{
+        {"code", s.code},
+        {"players", s.settings.players},
+        {"computer", computer},
+        {"passwordHash", hex(s.settings.passwordHash)},
+        {"passwordSalt", hex(s.settings.passwordSalt)},
+        {"game", QJsonDocument::fromJson(writeSavedGame(game)).object()},
+        {"seats", seats},
+        {"hostTokenHash", hex(s.hostTokenHash)},
+        {"chat", chat},
+        {"questionId", s.questionId},
+        {"random", QString::number(s.random)},
+        {"computerSeed", QString::number(s.computerSeed)},
+        {"started", s.started},
+        {"ended", s.ended},
+    };
+    return QJsonDocument(top).toJson(QJsonDocument::Compact);
+}
+
+std::optional<RoomSnapshot> readRoomSnapshot(const QByteArray& bytes, QString* error) {
+    auto refuse = [error](const QString& why) -> std::optional<RoomSnapshot> {
+        if (error != nullptr) *error = why;
+        return std::nullopt;
+    };
+    const QJsonDocument document = QJsonDocument::fromJson(bytes);
+    if (!document.isObject()) return refuse(QStringLiteral("The room is not a JSON object."));
+    const QJsonObject top = document.object();
+    RoomSnapshot s;
+    const std::optional<int> players = intField(top, "players", 2, kPlayerCount);
+    const std::optional<QList<int>> computer =
+        players ? seatListOf(top.value(QLatin1String("computer")), *players) : std::nullopt;
+    const std::optional<QByteArray> passwordHash = hashOf(top.value(QLatin1String("passwordHash")));
+    const std::optional<QByteArray> passwordSalt = hashOf(top.value(QLatin1String("passwordSalt")));
+    const std::optional<QByteArray> hostHash = hashOf(top.value(QLatin1String("hostTokenHash")));
+    const std::optional<int> questionId = intField(top, "questionId", 0, std::numeric_limits<int>::max());
+    const std::optional<std::uint64_t> random = u64Of(top.value(QLatin1String("random")));
+    const std::optional<std::uint64_t> computerSeed = u64Of(top.value(QLatin1String("computerSeed")));
+    const QJsonValue code = top.value(QLatin1String("code"));
+    const QJsonArray seats = top.value(QLatin1String("seats")).toArray();
+    if (!players || !computer || !passwordHash || !passwordSalt || !hostHash || !questionId || !random ||
+        !computerSeed || !code.isString() || code.toString().isEmpty() || seats.size() != kPlayerCount ||
+        !top.value(QLatin1String("started")).isBool() || !top.value(QLatin1String("ended")).isBool())
+        return refuse(QStringLiteral("The room's own fields are damaged."));
+    s.code = code.toString();
+    s.settings.players = *players;
+    for (const int seat : *computer)
+        s.settings.computer[seat] = true;
+    s.settings.passwordHash = *passwordHash;
+    s.settings.passwordSalt = *passwordSalt;
+    s.hostTokenHash = *hostHash;
+    s.questionId = *questionId;
+    s.random = *random;
+    s.computerSeed = *computerSeed;
+    s.started = top.value(QLatin1String("started")).toBool();
+    s.ended = top.value(QLatin1String("ended")).toBool();
+    for (int seat = 1; seat <= kPlayerCount; ++seat) {
+        const QJsonObject o = seats[seat - 1].toObject();
+        const std::optional<QString> name = storedText(o.value(QLatin1String("name")));
+        const std::optional<QByteArray> token = hashOf(o.value(QLatin1String("tokenHash")));
+        if (!name || !token || !o.value(QLatin1String("computer")).isBool())
+            return refuse(QStringLiteral("Seat %1 of the room is damaged.").arg(seat));
+        s.seats[seat] = {*name, o.value(QLatin1String("computer")).toBool(), *token};
+    }
+    for (const QJsonValue line : top.value(QLatin1String("chat")).toArray()) {
+        const std::optional<ChatLine> said = chatFromJson(line.toObject());
+        if (!said || said->text.size() > kMaxStoredText || said->name.size() > kMaxStoredText)
+            return refuse(QStringLiteral("The room's chat is damaged."));
+        s.chat.push_back(*said);
+    }
+    const LoadResult loaded = readSavedGame(
+        QJsonDocument(top.value(QLatin1String("game")).toObject()).toJson(QJsonDocument::Compact));
+    if (!loaded.game) return refuse(loaded.error);
+    s.state = loaded.game->state;
+    s.inProgress = loaded.game->inProgress;
+    s.version = loaded.game->actions;
+    for (const std::string& line : loaded.game->log)
+        s.log.append(QString::fromStdString(line));
+    return s;
+}
 
 float RoomRandom::next() {
     // SplitMix64: every state gives the next by one addition, so the state is all there is to keep.

@@ -68,6 +68,12 @@ struct RoomSnapshot {
     bool operator==(const RoomSnapshot&) const = default;
 };
 
+/// The snapshot as JSON for a store: the game, its log and its action in progress in the saved-game
+/// format under "game", the room's own fields beside it. 64-bit numbers are written as decimal texts.
+QByteArray writeRoomSnapshot(const RoomSnapshot& snapshot);
+/// Reads what writeRoomSnapshot wrote; nothing, with `error` set, for anything else or a damaged game.
+std::optional<RoomSnapshot> readRoomSnapshot(const QByteArray& bytes, QString* error = nullptr);
+
 /// What a room tells the connections in it. The server sends each on as a message.
 class RoomEvents {
   public:

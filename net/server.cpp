@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
 namespace dealbrix::net {
 
@@ -169,10 +170,22 @@ void GameServer::stop() {
     idleTimer_.stop();
     server_->close();
     const std::map<int, Socket> open = sockets_;
-    for (const auto& [id, s] : open)
+    // Close frames go out on the event loop; the server is done once every client has answered its
+    // close, or after a short wait for those that do not.
+    auto pending = std::make_shared<int>(static_cast<int>(open.size()));
+    auto done = std::make_shared<bool>(false);
+    auto finish = [this, done] {
+        if (*done) return;
+        *done = true;
+        emit stopped();
+    };
+    for (const auto& [id, s] : open) {
         close(id, closeCode::kGoingAway, QStringLiteral("the server is stopping"));
-    // Close frames go out on the event loop; the server is done once they have or after a short wait.
-    QTimer::singleShot(open.empty() ? 0 : kGoodbyeMs, this, [this] { emit stopped(); });
+        connect(s.socket, &QWebSocket::disconnected, this, [pending, finish] {
+            if (--*pending == 0) finish();
+        });
+    }
+    QTimer::singleShot(open.empty() ? 0 : kGoodbyeMs, this, finish);
 }
 
 } // namespace dealbrix::net

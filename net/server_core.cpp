@@ -213,6 +213,12 @@ void ServerCore::createRoom(int id, Connection& c, const QJsonObject& m) {
         sendError(id, ErrorCode::Full, QStringLiteral("The server has as many rooms as it can hold."));
         return;
     }
+    const auto created = std::count_if(rooms_.begin(), rooms_.end(),
+                                       [&](const auto& entry) { return entry.second.creator == c.address; });
+    if (created >= limits_.roomsPerAddress) {
+        sendError(id, ErrorCode::Full, QStringLiteral("This address has opened as many rooms as it may."));
+        return;
+    }
     const QString code = newRoomCode();
     if (code.isEmpty()) {
         sendError(id, ErrorCode::Full, QStringLiteral("No free room code was found."));
@@ -229,6 +235,7 @@ void ServerCore::createRoom(int id, Connection& c, const QJsonObject& m) {
     }
     RoomEntry& entry = rooms_[code];
     entry.emptySinceMs = nowMs_;
+    entry.creator = c.address;
     entry.room = std::make_unique<Room>(code, settings, QRandomGenerator::system()->generate64(), *this);
     const QString hostToken = newToken();
     entry.room->setHostToken(hostToken);

@@ -23,6 +23,7 @@ struct ServerLimits {
     double messagesPerSecond = 20; // ...and steadily afterwards
     int connectionsPerAddress = 16;
     int maxRooms = 1000;
+    int roomsPerAddress = 20;  // open rooms created from one address, so one client cannot fill the server
     int handshakeSeconds = 10; // to finish the WebSocket handshake and send hello
     int pingSeconds = 30;      // a ping to every connection this often
     int silentSeconds = 60;    // a connection heard nothing from this long is dropped
@@ -130,6 +131,7 @@ class ServerCore final : public RoomEvents {
     struct RoomEntry {
         std::unique_ptr<Room> room;
         qint64 emptySinceMs = 0; // when its last connection left
+        QString creator;         // the address that created it
         bool stepScheduled = false;
     };
 

@@ -133,14 +133,19 @@ TEST(ServerJudging, ARoomWrittenOutAndReadBackRollsTheSameDiceAndKeepsItsOpenQue
     const RoomSnapshot atQuestion = t.room().snapshot();
     ASSERT_TRUE(atQuestion.inProgress);
 
-    // The snapshot reopened in another server: the same question waits, with the same id.
+    // Written out as a store keeps it and reopened in another server: the same question waits, with
+    // the same id.
+    QString error;
+    const std::optional<RoomSnapshot> stored = readRoomSnapshot(writeRoomSnapshot(atQuestion), &error);
+    ASSERT_TRUE(stored) << error.toStdString();
     RecordingTransport other;
     ServerCore second(other, testLimits(), {}, QStringLiteral("t"));
-    ASSERT_TRUE(second.restoreRoom(atQuestion, 0));
+    ASSERT_TRUE(second.restoreRoom(*stored, 0));
     const Room& reopened = *second.room(t.code);
     EXPECT_EQ(reopened.waitingFor(), t.room().waitingFor());
     EXPECT_EQ(reopened.openQuestionId(), t.room().openQuestionId());
     EXPECT_EQ(reopened.snapshot(), atQuestion);
+    EXPECT_FALSE(readRoomSnapshot(writeRoomSnapshot(atQuestion).replace("\"players\":2", "\"players\":9")));
 
     // Answered alike and played alike on, both rooms come out the same: the dice are part of the room.
     // (Seats come back with their tokens in a real restart; here the test speaks to the rooms directly.)
@@ -200,11 +205,14 @@ TEST(ServerJudging, RoomCodesStartWithTheServerIdAndHoldFortyBits) {
     const int id = *core.openConnection(QStringLiteral("127.0.0.1"), 0);
     core.receive(id, encode(message(type::kHello, {{"protocol", 1}})), 1);
     QSet<QString> codes;
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < testLimits().roomsPerAddress; ++i) {
         core.receive(id, encode(message(type::kCreateRoom, {{"players", 2}})), 100 * (i + 2));
         codes.insert(transport.of(id, type::kRoomCreated).last().value(QLatin1String("room")).toString());
     }
-    EXPECT_EQ(codes.size(), 20);
+    EXPECT_EQ(codes.size(), testLimits().roomsPerAddress);
+    core.receive(id, encode(message(type::kCreateRoom, {{"players", 2}})), 99999);
+    EXPECT_EQ(transport.of(id, type::kError).last().value(QLatin1String("code")).toString(), "full")
+        << "one address cannot fill the server";
     for (const QString& code : codes) {
         EXPECT_TRUE(code.startsWith(QStringLiteral("EU1-"))) << code.toStdString();
         EXPECT_EQ(code.size(), 4 + kRoomCodeLength); // 8 characters of 32: 40 bits
@@ -232,6 +240,73 @@ TEST(ServerJudging, TokensAreNeverLoggedAndAGuessedTokenIsRefused) {
     for (const QString& line : log)
         EXPECT_FALSE(line.contains(token)) << line.toStdString();
     EXPECT_FALSE(log.isEmpty());
+}
+
+} // namespace
+} // namespace dealbrix::net
+
+namespace dealbrix::net {
+namespace {
+
+TEST(ServerRooms, ChatReachesTheWholeRoomWithTheSendersSeatAndNameAndJoinersReadItBack) {
+    Table t(2);
+    t.send(t.byseat[2], message(type::kChat, {{"text", "  good luck  "}}));
+    for (const int id : {t.byseat[1], t.byseat[2]}) {
+        const QList<QJsonObject> chat = t.transport.of(id, type::kChat);
+        ASSERT_EQ(chat.size(), 1);
+        EXPECT_EQ(chatFromJson(chat[0]),
+                  (ChatLine{2, QStringLiteral("Player 2"), QStringLiteral("good luck")}));
+    }
+    t.act(t.byseat[1], Action::roll()); // a box or two for the log
+    const int late = t.connect();
+    t.send(late, message(type::kJoin, {{"room", t.code}, {"seats", QJsonArray{}}}));
+    const QJsonObject history = t.transport.of(late, type::kHistory).value(0);
+    EXPECT_EQ(history.value(QLatin1String("chat")).toArray().size(), 1);
+    EXPECT_FALSE(history.value(QLatin1String("log")).toArray().isEmpty()) << "the start's boxes";
+}
+
+TEST(ServerRooms, ASeatShowsAwayWhenItsClientGoesAndTheRoomClosesOnlyOnceIdleOrOverAndEmpty) {
+    Table t(2);
+    auto connected = [&](int seat) {
+        const QJsonArray seats =
+            t.transport.of(t.byseat[1], type::kSeats).last().value(QLatin1String("seats")).toArray();
+        return seats[seat - 1].toObject().value(QLatin1String("connected")).toBool();
+    };
+    EXPECT_TRUE(connected(2));
+    t.core.connectionClosed(t.byseat[2]);
+    EXPECT_FALSE(connected(2));
+    t.core.closeIdleRooms(1000);
+    EXPECT_NE(t.core.room(t.code), nullptr) << "seat 1 is still there";
+    t.core.connectionClosed(t.byseat[1]);
+    const qint64 idleMs = qint64{testLimits().roomIdleMinutes} * 60'000;
+    t.core.closeIdleRooms(1000 + idleMs - 1);
+    EXPECT_NE(t.core.room(t.code), nullptr) << "an away seat may come back for a while";
+    t.core.closeIdleRooms(1000 + idleMs + 1);
+    EXPECT_EQ(t.core.room(t.code), nullptr);
+}
+
+TEST(ServerRooms, AComputerOnlyRoomPlaysToItsEndAndAFullServerRefusesNewRooms) {
+    RecordingTransport transport;
+    ServerLimits limits = testLimits();
+    limits.maxRooms = 1;
+    ServerCore core(transport, limits, {}, QStringLiteral("t"));
+    const int id = *core.openConnection(QStringLiteral("127.0.0.1"), 0);
+    core.receive(id, encode(message(type::kHello, {{"protocol", 1}})), 1);
+    core.receive(id, encode(message(type::kCreateRoom, {{"players", 3}, {"computer", QJsonArray{1, 2, 3}}})),
+                 2);
+    const QString code =
+        transport.of(id, type::kRoomCreated).value(0).value(QLatin1String("room")).toString();
+    core.receive(id, encode(message(type::kJoin, {{"room", code}, {"seats", QJsonArray{}}})), 3);
+    transport.runSteps(core, 200000);
+    ASSERT_TRUE(core.room(code)->ended()) << "the computers' game did not end";
+    EXPECT_EQ(transport.of(id, type::kRoomEnded).size(), 1);
+    core.receive(id, encode(message(type::kCreateRoom, {{"players", 2}})), 4);
+    EXPECT_EQ(transport.of(id, type::kError).last().value(QLatin1String("code")).toString(), "full");
+    EXPECT_TRUE(transport.closed.empty());
+    // Over and empty, the room goes; then there is room for another.
+    core.receive(id, encode(message(type::kLeave)), 5);
+    core.closeIdleRooms(6);
+    EXPECT_EQ(core.roomCount(), 0);
 }
 
 } // namespace
