@@ -274,6 +274,10 @@ TEST(NetworkGameWindows, ChatAwaySeatsAndTheComputerTakingOver) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return a.menu.computerItem(2)->isChecked() && !a.board.seatAway(2); },
                                 kWaitMs));
     EXPECT_EQ(money2->accessibleDescription(), "");
+    // And back: the seat is its person's again, who is still away.
+    a.menu.computerItem(2)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !a.menu.computerItem(2)->isChecked() && a.board.seatAway(2); },
+                                kWaitMs));
 }
 
 TEST(NetworkGameWindows, ExitLeavesTheRoomAtOnceWithoutAnotherBox) {
