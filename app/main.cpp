@@ -7,6 +7,8 @@
 #include "computer_driver.h"
 #include "game_files.h"
 #include "game_log.h"
+#include "network_menu.h"
+#include "network_session.h"
 #include "qt_ui.h"
 #include "random.h"
 #include "rules_window.h"
@@ -84,6 +86,9 @@ int main(int argc, char* argv[]) {
         [&driver](const dealbrix::SavedGame& saved) {
             driver.restoreSession(saved.computerSeats, saved.log);
         });
+    // The Network menu comes after the Computer menu; a game that never uses it is the local one.
+    dealbrix::NetworkSession network(board, ui, log, driver, *files, options.computer.delayMs);
+    dealbrix::NetworkMenu networkMenu(board, network, ui);
     // A file that cannot be opened gets its box, and the fresh board stays. Seats named on the
     // command line take the computer's seats over from the file's.
     if (!options.savedGame.isEmpty()) files->openFile(options.savedGame);

@@ -92,8 +92,19 @@ void ComputerDriver::restoreSession(const ComputerSeats& seats, std::vector<std:
     setComputerSeats(seats);
 }
 
+void ComputerDriver::setChat(std::function<void(const QString&)> send) {
+    sendChat_ = std::move(send);
+    if (logWindow_) logWindow_->setChatEnabled(static_cast<bool>(sendChat_));
+}
+
 void ComputerDriver::openLog() {
-    if (!logWindow_) logWindow_ = new GameLogWindow(log_.lines(), &board_);
+    if (!logWindow_) {
+        logWindow_ = new GameLogWindow(log_.lines(), &board_);
+        logWindow_->setChatEnabled(static_cast<bool>(sendChat_));
+        connect(logWindow_, &GameLogWindow::chatEntered, this, [this](const QString& text) {
+            if (sendChat_) sendChat_(text);
+        });
+    }
     logWindow_->show();
     logWindow_->raise();
     logWindow_->activateWindow();

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <array>
+#include <functional>
 
 namespace dealbrix {
 
@@ -42,6 +43,9 @@ class ComputerDriver final : public QObject {
     void openLog();
     /// The Game Log window, or nullptr until it is first opened.
     GameLogWindow* logWindow() const;
+    /// Gives the Game Log's chat line somewhere to send its messages (a network game), or takes it
+    /// away (an empty function): the line is enabled exactly while it has one.
+    void setChat(std::function<void(const QString&)> send);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -61,6 +65,7 @@ class ComputerDriver final : public QObject {
     std::array<QAction*, kPlayerCount + 1> seatItems_{}; // 1..4
     QAction* logItem_ = nullptr;
     QPointer<GameLogWindow> logWindow_;
+    std::function<void(const QString&)> sendChat_;
 };
 
 } // namespace dealbrix

@@ -44,6 +44,7 @@ void GameFiles::buildGameFileMenu(QMenu* file) {
         if (key != QKeySequence::UnknownKey) action->setShortcut(key);
         // Like the game's own items, the command runs once the menu has closed.
         connect(action, &QAction::triggered, this, [this, command] { QTimer::singleShot(0, this, command); });
+        items_.push_back(action);
         return action;
     };
     item("mnuFileNewGame", QStringLiteral("&New Game"), QKeySequence::New, &GameFiles::newGame);
@@ -53,6 +54,13 @@ void GameFiles::buildGameFileMenu(QMenu* file) {
                    &GameFiles::resumeLastGame);
     // The autosave may come and go behind the program's back (another copy of it, a file manager).
     connect(file, &QMenu::aboutToShow, this, &GameFiles::updateResume);
+    updateResume();
+}
+
+void GameFiles::setItemsEnabled(bool enabled) {
+    itemsEnabled_ = enabled;
+    for (QAction* item : items_)
+        item->setEnabled(enabled);
     updateResume();
 }
 
@@ -164,7 +172,7 @@ void GameFiles::autosave() {
 }
 
 void GameFiles::updateResume() {
-    if (resume_ != nullptr) resume_->setEnabled(canResume());
+    if (resume_ != nullptr) resume_->setEnabled(itemsEnabled_ && canResume());
 }
 
 } // namespace dealbrix

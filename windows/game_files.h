@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -44,6 +45,10 @@ class GameFiles final : public QObject {
     void setPathChoosers(PathChooser open, PathChooser save);
     /// Saves and opens the computer seats and the log through `collect` and `restore`.
     void setCompanions(Collector collect, Restorer restore);
+
+    /// Enables or disables New, Open, Save and Resume together: a game played elsewhere (a network
+    /// game) is neither replaced nor saved from here.
+    void setItemsEnabled(bool enabled);
 
     /// Replaces the running game with a fresh one, as at program start.
     void newGame();
@@ -89,6 +94,8 @@ class GameFiles final : public QObject {
     Restorer restore_;
     PathChooser chooseSavePath_;
     QAction* resume_ = nullptr;
+    std::vector<QAction*> items_; // New, Open, Save, Resume
+    bool itemsEnabled_ = true;
     std::int64_t actions_ = 0;
     bool autosaveFailed_ = false; // a failing autosave is reported once, not after every action
     FileSyncer syncer_;           // the autosave's disk sync, off the window's thread
