@@ -2,6 +2,7 @@
 // Everything a user can do to a game, as plain values: the windows, the computer player, the tests,
 // the fuzzers and the benchmarks all drive the game with these.
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -64,6 +65,31 @@ struct Action {
 
     /// How the action reads in a log or a failure report, e.g. `EnterMoney(1) "250"`.
     std::string describe() const;
+};
+
+/// An action without its texts: a button, square, heading or field a player may choose. Cheap to
+/// list and copy; `action()` makes the full action (text actions with empty texts).
+struct ActionChoice {
+    ActionKind kind = ActionKind::Roll;
+    std::int8_t number = 0;
+
+    bool operator==(const ActionChoice&) const = default;
+    Action action() const { return {kind, number, {}, {}}; }
+};
+
+/// The most actions that can be available at one moment (every button, square, heading and field).
+inline constexpr int kMostActionsAvailable = 64;
+
+/// The actions available at one moment, in a fixed-size list that never allocates.
+struct ActionChoices {
+    std::array<ActionChoice, kMostActionsAvailable> items{};
+    int count = 0;
+
+    const ActionChoice* begin() const { return items.data(); }
+    const ActionChoice* end() const { return items.data() + count; }
+    bool empty() const { return count == 0; }
+    int size() const { return count; }
+    const ActionChoice& operator[](int k) const { return items[static_cast<std::size_t>(k)]; }
 };
 
 /// What became of an action handed to the game.

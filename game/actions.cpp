@@ -6,13 +6,34 @@
 
 namespace dealbrix {
 
-bool Game::isAvailable(const Action& action) const {
-    const bool tradeSide = action.number == 0 || action.number == 1;
-    switch (action.kind) {
+namespace {
+
+/// True when `number` names something an action of `kind` can be about: a player count, an
+/// ownable square, a player, a trade side. Kinds without a number take any.
+bool validNumber(ActionKind kind, int number) {
+    switch (kind) {
     case ActionKind::ChoosePlayers:
-        return action.number >= 2 && action.number <= kPlayerCount;
+        return number >= 2 && number <= kPlayerCount;
+    case ActionKind::OpenHouseOptions:
+        return isOwnable(number);
+    case ActionKind::ChooseTradePartner:
+        return isPlayer(number);
+    case ActionKind::EnterMoney:
+    case ActionKind::EnterSquare:
+        return number == 0 || number == 1;
+    default:
+        return true;
+    }
+}
+
+/// True when the button, window or field of `kind` takes a click now, for any valid number.
+bool kindOpen(const GameState& state, ActionKind kind) {
+    switch (kind) {
+    case ActionKind::ChoosePlayers:
     case ActionKind::Start:
     case ActionKind::Exit:
+    case ActionKind::OpenHouseOptions:
+    case ActionKind::ChooseTradePartner:
         return true;
     case ActionKind::Roll:
         return state.board.rollEnabled;
@@ -20,8 +41,6 @@ bool Game::isAvailable(const Action& action) const {
         return state.board.endTurnEnabled;
     case ActionKind::GiveUp:
         return state.board.giveUpEnabled;
-    case ActionKind::OpenHouseOptions:
-        return isOwnable(action.number);
     case ActionKind::BuyHouse:
         return state.houseOptions.open && state.houseOptions.buyEnabled;
     case ActionKind::SellHouse:
@@ -30,11 +49,8 @@ bool Game::isAvailable(const Action& action) const {
         return state.houseOptions.open && state.houseOptions.mortgageEnabled;
     case ActionKind::CloseHouseOptions:
         return state.houseOptions.open;
-    case ActionKind::ChooseTradePartner:
-        return isPlayer(action.number);
     case ActionKind::EnterMoney:
     case ActionKind::EnterSquare:
-        return state.trade.open && tradeSide;
     case ActionKind::TradeHelp:
     case ActionKind::CloseTrade:
         return state.trade.open;
@@ -44,32 +60,71 @@ bool Game::isAvailable(const Action& action) const {
     return false;
 }
 
-std::vector<Action> Game::availableActions() const {
-    std::vector<Action> candidates{Action::start(),
-                                   Action::exit(),
-                                   Action::roll(),
-                                   Action::endTurn(),
-                                   Action::giveUp(),
-                                   Action::buyHouse(),
-                                   Action::sellHouse(),
-                                   Action::toggleMortgage(),
-                                   Action::closeHouseOptions(),
-                                   Action::tradeHelp(),
-                                   Action::finalizeOffer({}, {}),
-                                   Action::closeTrade()};
-    for (int players = 2; players <= kPlayerCount; ++players)
-        candidates.push_back(Action::choosePlayers(players));
-    for (const i16 square : ownableSquares())
-        candidates.push_back(Action::openHouseOptions(square));
-    for (int player = 1; player <= kPlayerCount; ++player)
-        candidates.push_back(Action::chooseTradePartner(player));
-    for (int side = 0; side < 2; ++side) {
-        candidates.push_back(Action::enterMoney(side, {}));
-        candidates.push_back(Action::enterSquare(side, {}));
+/// A run of listed actions of one kind: its numbers are a slice of kNumbers.
+struct CandidateRun {
+    ActionKind kind;
+    std::uint8_t first; // index into kNumbers
+    std::uint8_t count;
+};
+
+// The numbers the runs list: none (0), the player counts, the ownable squares, the players, the sides.
+constexpr std::array<std::int8_t, 1 + 3 + 28 + 4 + 2> kNumbers{
+    0, 2,  3,  4,  1,  3,  5,  6,  8,  9,  11, 12, 13, 14, 15, 16, 18,
+    19, 21, 23, 24, 25, 26, 27, 28, 29, 31, 32, 34, 35, 37, 39, 1, 2, 3, 4, 0, 1};
+constexpr std::uint8_t kNone = 0;
+constexpr std::uint8_t kCounts = 1;
+constexpr std::uint8_t kSquares = 4;
+constexpr std::uint8_t kPlayers = 32;
+constexpr std::uint8_t kSide0 = 36;
+constexpr std::uint8_t kSide1 = 37;
+
+// Every candidate action, in the order availableActions has always listed them: the buttons and
+// windows, the player counts, the squares, the headings, then the fields of side 0 and side 1. A new
+// kind of action adds its run here and its case to kindOpen and validNumber.
+constexpr std::array<CandidateRun, 19> kRuns{{
+    {ActionKind::Start, kNone, 1},
+    {ActionKind::Exit, kNone, 1},
+    {ActionKind::Roll, kNone, 1},
+    {ActionKind::EndTurn, kNone, 1},
+    {ActionKind::GiveUp, kNone, 1},
+    {ActionKind::BuyHouse, kNone, 1},
+    {ActionKind::SellHouse, kNone, 1},
+    {ActionKind::ToggleMortgage, kNone, 1},
+    {ActionKind::CloseHouseOptions, kNone, 1},
+    {ActionKind::TradeHelp, kNone, 1},
+    {ActionKind::FinalizeOffer, kNone, 1},
+    {ActionKind::CloseTrade, kNone, 1},
+    {ActionKind::ChoosePlayers, kCounts, 3},
+    {ActionKind::OpenHouseOptions, kSquares, 28},
+    {ActionKind::ChooseTradePartner, kPlayers, kPlayerCount},
+    {ActionKind::EnterMoney, kSide0, 1},
+    {ActionKind::EnterSquare, kSide0, 1},
+    {ActionKind::EnterMoney, kSide1, 1},
+    {ActionKind::EnterSquare, kSide1, 1},
+}};
+
+} // namespace
+
+bool Game::isAvailable(const Action& action) const {
+    return validNumber(action.kind, action.number) && kindOpen(state, action.kind);
+}
+
+void Game::listAvailable(ActionChoices& out) const {
+    out.count = 0;
+    for (const CandidateRun& run : kRuns) {
+        if (!kindOpen(state, run.kind)) continue;
+        for (int k = 0; k < run.count; ++k)
+            out.items[static_cast<std::size_t>(out.count++)] = {run.kind, kNumbers[run.first + k]};
     }
+}
+
+std::vector<Action> Game::availableActions() const {
+    ActionChoices choices;
+    listAvailable(choices);
     std::vector<Action> available;
-    for (Action& action : candidates)
-        if (isAvailable(action)) available.push_back(std::move(action));
+    available.reserve(static_cast<std::size_t>(choices.size()));
+    for (const ActionChoice& choice : choices)
+        available.push_back(choice.action());
     return available;
 }
 

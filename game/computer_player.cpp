@@ -65,27 +65,8 @@ int mortgageValue(const Holdings& h, int square) {
 int rentOf(const Holdings& h, int square) {
     const int code = h.owners[square];
     if (code == kBank || isMortgaged(code)) return 0;
-    const SquareInfo& info = squareInfo(square);
     constexpr int kHighestRoll = 12;
-    switch (info.kind) {
-    case SquareKind::Street: {
-        const ColourGroup& group = *colourGroupOf(square);
-        const int houses = h.houses[square];
-        if (houses >= 1 && houses <= 5) return info.houseRents[static_cast<std::size_t>(houses - 1)];
-        const bool whole = buildable(h, group, code);
-        if (!whole) return info.baseRent;
-        return group.size == 2 ? info.groupRent : 2 * info.baseRent;
-    }
-    case SquareKind::Railroad: {
-        const auto count =
-            std::count_if(kRailroads.begin(), kRailroads.end(), [&](i16 r) { return h.owners[r] == code; });
-        return railroadRent(static_cast<int>(count));
-    }
-    case SquareKind::Utility:
-        return kHighestRoll * utilityMultiplier(h.owners[kUtilities[0]] == h.owners[kUtilities[1]]);
-    default:
-        return 0;
-    }
+    return rentFor(h, square, kHighestRoll);
 }
 
 /// True when `seat` would hold every square of `square`'s group once it holds `square` too.

@@ -115,18 +115,19 @@ Action actionFrom(std::uint64_t draw, std::uint64_t detail) {
 }
 
 Action randomAvailableAction(const Game& game, std::mt19937_64& rng) {
-    std::vector<Action> available = game.availableActions();
+    ActionChoices available;
+    game.listAvailable(available);
     int total = 0;
-    for (const Action& a : available)
+    for (const ActionChoice& a : available)
         total += weightOf(a.kind);
     // Exit and Start are always available, so the list is never empty.
     int x = static_cast<int>(rng() % static_cast<std::uint64_t>(total));
-    std::size_t chosen = 0;
+    int chosen = 0;
     while (x >= weightOf(available[chosen].kind)) {
         x -= weightOf(available[chosen].kind);
         ++chosen;
     }
-    Action action = std::move(available[chosen]);
+    Action action = available[chosen].action();
     fillTexts(action, [&rng](std::uint64_t n) { return static_cast<int>(rng() % n); });
     return action;
 }
