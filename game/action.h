@@ -77,19 +77,54 @@ struct ActionChoice {
     Action action() const { return {kind, number, {}, {}}; }
 };
 
-/// The most actions that can be available at one moment (every button, square, heading and field).
-inline constexpr int kMostActionsAvailable = 64;
+/// Actions of one kind that are available together: the kind and its numbers, in listing order.
+struct ActionRun {
+    ActionKind kind;
+    const std::int8_t* numbers;
+    int count;
+};
 
-/// The actions available at one moment, in a fixed-size list that never allocates.
+/// The most runs of actions that can be available at one moment.
+inline constexpr int kMostActionRuns = 24;
+
+/// The actions available at one moment, as runs of one kind each, in a fixed-size list that never
+/// allocates. Iterating gives each action once, in order.
 struct ActionChoices {
-    std::array<ActionChoice, kMostActionsAvailable> items{};
-    int count = 0;
+    std::array<ActionRun, kMostActionRuns> runs; // only the first runCount are set
+    int runCount = 0;
+    int count = 0; // actions in all runs
 
-    const ActionChoice* begin() const { return items.data(); }
-    const ActionChoice* end() const { return items.data() + count; }
+    class Iterator {
+      public:
+        Iterator(const ActionRun* run, int offset) : run_(run), offset_(offset) {}
+        ActionChoice operator*() const { return {run_->kind, run_->numbers[offset_]}; }
+        Iterator& operator++() {
+            if (++offset_ == run_->count) {
+                ++run_;
+                offset_ = 0;
+            }
+            return *this;
+        }
+        bool operator==(const Iterator&) const = default;
+
+      private:
+        const ActionRun* run_;
+        int offset_;
+    };
+
+    Iterator begin() const { return {runs.data(), 0}; }
+    Iterator end() const { return {runs.data() + runCount, 0}; }
     bool empty() const { return count == 0; }
     int size() const { return count; }
-    const ActionChoice& operator[](int k) const { return items[static_cast<std::size_t>(k)]; }
+    /// The k-th action, 0 <= k < size().
+    ActionChoice operator[](int k) const {
+        const ActionRun* run = runs.data();
+        while (k >= run->count) {
+            k -= run->count;
+            ++run;
+        }
+        return {run->kind, run->numbers[k]};
+    }
 };
 
 /// What became of an action handed to the game.

@@ -26,38 +26,30 @@ bool validNumber(ActionKind kind, int number) {
     }
 }
 
-/// True when the button, window or field of `kind` takes a click now, for any valid number.
-bool kindOpen(const GameState& state, ActionKind kind) {
-    switch (kind) {
-    case ActionKind::ChoosePlayers:
-    case ActionKind::Start:
-    case ActionKind::Exit:
-    case ActionKind::OpenHouseOptions:
-    case ActionKind::ChooseTradePartner:
-        return true;
-    case ActionKind::Roll:
-        return state.board.rollEnabled;
-    case ActionKind::EndTurn:
-        return state.board.endTurnEnabled;
-    case ActionKind::GiveUp:
-        return state.board.giveUpEnabled;
-    case ActionKind::BuyHouse:
-        return state.houseOptions.open && state.houseOptions.buyEnabled;
-    case ActionKind::SellHouse:
-        return state.houseOptions.open && state.houseOptions.sellEnabled;
-    case ActionKind::ToggleMortgage:
-        return state.houseOptions.open && state.houseOptions.mortgageEnabled;
-    case ActionKind::CloseHouseOptions:
-        return state.houseOptions.open;
-    case ActionKind::EnterMoney:
-    case ActionKind::EnterSquare:
-    case ActionKind::TradeHelp:
-    case ActionKind::CloseTrade:
-        return state.trade.open;
-    case ActionKind::FinalizeOffer:
-        return state.trade.open && isPlayer(state.tradePartner);
+constexpr std::uint32_t bit(ActionKind kind) {
+    return std::uint32_t{1} << static_cast<int>(kind);
+}
+
+/// The kinds whose button, window or field takes a click now (for any valid number), one bit each.
+std::uint32_t openKinds(const GameState& state) {
+    std::uint32_t open = bit(ActionKind::ChoosePlayers) | bit(ActionKind::Start) | bit(ActionKind::Exit) |
+                         bit(ActionKind::OpenHouseOptions) | bit(ActionKind::ChooseTradePartner);
+    if (state.board.rollEnabled) open |= bit(ActionKind::Roll);
+    if (state.board.endTurnEnabled) open |= bit(ActionKind::EndTurn);
+    if (state.board.giveUpEnabled) open |= bit(ActionKind::GiveUp);
+    const HouseOptionsView& house = state.houseOptions;
+    if (house.open) {
+        open |= bit(ActionKind::CloseHouseOptions);
+        if (house.buyEnabled) open |= bit(ActionKind::BuyHouse);
+        if (house.sellEnabled) open |= bit(ActionKind::SellHouse);
+        if (house.mortgageEnabled) open |= bit(ActionKind::ToggleMortgage);
     }
-    return false;
+    if (state.trade.open) {
+        open |= bit(ActionKind::EnterMoney) | bit(ActionKind::EnterSquare) | bit(ActionKind::TradeHelp) |
+                bit(ActionKind::CloseTrade);
+        if (isPlayer(state.tradePartner)) open |= bit(ActionKind::FinalizeOffer);
+    }
+    return open;
 }
 
 /// A run of listed actions of one kind: its numbers are a slice of kNumbers.
@@ -69,8 +61,8 @@ struct CandidateRun {
 
 // The numbers the runs list: none (0), the player counts, the ownable squares, the players, the sides.
 constexpr std::array<std::int8_t, 1 + 3 + 28 + 4 + 2> kNumbers{
-    0, 2,  3,  4,  1,  3,  5,  6,  8,  9,  11, 12, 13, 14, 15, 16, 18,
-    19, 21, 23, 24, 25, 26, 27, 28, 29, 31, 32, 34, 35, 37, 39, 1, 2, 3, 4, 0, 1};
+    0,  2,  3,  4,  1,  3,  5,  6,  8,  9,  11, 12, 13, 14, 15, 16, 18, 19, 21,
+    23, 24, 25, 26, 27, 28, 29, 31, 32, 34, 35, 37, 39, 1,  2,  3,  4,  0,  1};
 constexpr std::uint8_t kNone = 0;
 constexpr std::uint8_t kCounts = 1;
 constexpr std::uint8_t kSquares = 4;
@@ -80,7 +72,7 @@ constexpr std::uint8_t kSide1 = 37;
 
 // Every candidate action, in the order availableActions has always listed them: the buttons and
 // windows, the player counts, the squares, the headings, then the fields of side 0 and side 1. A new
-// kind of action adds its run here and its case to kindOpen and validNumber.
+// kind of action adds its run here and its case to openKinds and validNumber.
 constexpr std::array<CandidateRun, 19> kRuns{{
     {ActionKind::Start, kNone, 1},
     {ActionKind::Exit, kNone, 1},
@@ -105,17 +97,26 @@ constexpr std::array<CandidateRun, 19> kRuns{{
 
 } // namespace
 
+static_assert(kRuns.size() <= static_cast<std::size_t>(kMostActionRuns));
+
 bool Game::isAvailable(const Action& action) const {
-    return validNumber(action.kind, action.number) && kindOpen(state, action.kind);
+    return validNumber(action.kind, action.number) && (openKinds(state) & bit(action.kind)) != 0;
 }
 
 void Game::listAvailable(ActionChoices& out) const {
-    out.count = 0;
+    const std::uint32_t open = openKinds(state);
+    // Every run is written and only the open ones kept: no branch to mispredict. The counts stay in
+    // locals so the stores into the list cannot hold them up.
+    int runs = 0;
+    int count = 0;
     for (const CandidateRun& run : kRuns) {
-        if (!kindOpen(state, run.kind)) continue;
-        for (int k = 0; k < run.count; ++k)
-            out.items[static_cast<std::size_t>(out.count++)] = {run.kind, kNumbers[run.first + k]};
+        const int isOpen = static_cast<int>((open >> static_cast<int>(run.kind)) & 1);
+        out.runs[static_cast<std::size_t>(runs)] = {run.kind, kNumbers.data() + run.first, run.count};
+        runs += isOpen;
+        count += isOpen * run.count;
     }
+    out.runCount = runs;
+    out.count = count;
 }
 
 std::vector<Action> Game::availableActions() const {

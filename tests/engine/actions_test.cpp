@@ -91,7 +91,8 @@ TEST(Availability, TheFastListHoldsExactlyTheAvailableActionsInTheUsualOrder) {
                 for (int number = -1; number <= kSquareCount; ++number) {
                     const Action a{static_cast<ActionKind>(kind), number, {}, {}};
                     // Kinds without a number take any; the list names them once, as 0.
-                    if (game.isAvailable(a) && (number == 0 || Action{a.kind, 0, {}, {}}.describe() != a.describe()))
+                    if (game.isAvailable(a) &&
+                        (number == 0 || Action{a.kind, 0, {}, {}}.describe() != a.describe()))
                         expected.insert(a.describe());
                 }
             }
@@ -99,7 +100,8 @@ TEST(Availability, TheFastListHoldsExactlyTheAvailableActionsInTheUsualOrder) {
             for (const ActionChoice& choice : fast)
                 listed.push_back(choice.action());
             const std::vector<std::string> names = describeAll(listed);
-            ASSERT_EQ(std::set<std::string>(names.begin(), names.end()), expected) << "game " << g << " step " << step;
+            ASSERT_EQ(std::set<std::string>(names.begin(), names.end()), expected)
+                << "game " << g << " step " << step;
             ASSERT_EQ(names.size(), expected.size()) << "each action once";
             ASSERT_EQ(listed, game.availableActions());
             const Action next = randomAvailableAction(game, rng);
