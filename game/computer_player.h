@@ -15,8 +15,10 @@ namespace dealbrix {
 
 /// How strongly a computer seat plays. Normal decides by the weights; Easy by gentler weights, as a
 /// beginner would; Hard looks ahead from each choice that matters by playing the game on.
-enum class ComputerLevel : std::uint8_t { Easy, Normal, Hard };
+/// Normal is the zero value, so levels not set (old saved games, a seat never chosen) play Normal.
+enum class ComputerLevel : std::uint8_t { Normal, Easy, Hard };
 
+/// The levels in the order menus list them, gentlest first.
 inline constexpr std::array<ComputerLevel, 3> kComputerLevels{ComputerLevel::Easy, ComputerLevel::Normal,
                                                               ComputerLevel::Hard};
 

@@ -23,6 +23,8 @@ class GameLog final : public Ui {
     const std::vector<std::string>& lines() const { return lines_; }
     /// Puts back the lines of an earlier session (a saved game); the listener is not told.
     void setLines(std::vector<std::string> lines) { lines_ = std::move(lines); }
+    /// Adds a line of the program's own, not from a box (who plays a seat).
+    void note(std::string line) { add(std::move(line)); }
     /// Called with each new line as it is added.
     void setListener(std::function<void(const std::string&)> listener) { listener_ = std::move(listener); }
 

@@ -33,6 +33,7 @@ enum class BoxKind {
     TradeHelp,        // the list of square numbers
     TradeRefused,     // an offer that cannot be carried out
     TradeQuestion,    // "Player N, do you accept this offer?"
+    TradeAnswer,      // a computer seat's answer to a person's offer
 };
 
 /// One box the rules show: an OK box, or a Yes/No question.

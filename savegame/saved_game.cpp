@@ -46,6 +46,8 @@ QJsonObject writePlayer(const SavedGame& game, int p) {
         {"jailCards", s.jailCards[p]},
         {"out", s.seatOut[p] == kTrue},
         {"computer", game.computerSeats[p]},
+        {"level", QString::fromLatin1(levelName(game.computerLevels[p]).data(),
+                                      static_cast<qsizetype>(levelName(game.computerLevels[p]).size()))},
         {"moneyLabel", text(s.board.moneyLabels[p])},
         {"token",
          QJsonObject{{"square", t.square}, {"stack", t.stack}, {"moved", t.moved}, {"visible", t.visible}}},
@@ -150,6 +152,13 @@ void readPlayers(const QJsonObject& top, SavedGame& game) {
         // Files from before computer players simply have none.
         if (o.contains(QLatin1String("computer")))
             game.computerSeats[p] = flagOf(o.value(QLatin1String("computer")), ofPlayer("computer seat", p));
+        // Files from before the levels play every seat at Normal.
+        if (o.contains(QLatin1String("level"))) {
+            const std::string name = textOf(o.value(QLatin1String("level")), ofPlayer("computer level", p));
+            const std::optional<ComputerLevel> level = levelNamed(name);
+            if (!level) damaged(ofPlayer("computer level", p) + QStringLiteral(" (easy, normal or hard)"));
+            game.computerLevels[p] = *level;
+        }
         s.board.moneyLabels[p] =
             textOf(field(o, "moneyLabel", ofPlayer("money label", p)), ofPlayer("money label", p));
         const QJsonObject token = objectOf(field(o, "token", ofPlayer("token", p)), ofPlayer("token", p));

@@ -105,10 +105,10 @@ TEST(ComputerSeatWindows, ASeatTakenBackIsAPersonsAtOnce) {
     EXPECT_TRUE(w.s().board.rollEnabled);
     w.random.dice(2, 4);
     w.boxes.expect({landing(2, kOriental), msg("Oriental Avenue Bought by player 2")});
-    w.menu("mnuComputerPlayer2");
+    w.menu("mnuComputerPlayer2Normal");
     EXPECT_TRUE(w.seats.isComputer(2));
     ASSERT_TRUE(w.backToSeatOne());
-    w.menu("mnuComputerPlayer2");
+    w.menu("mnuComputerPlayer2Person");
     EXPECT_FALSE(w.seats.isComputer(2));
     w.personTurn(2, 4, kBaltic + 6);
     QTest::qWait(50);
@@ -129,11 +129,23 @@ TEST(ComputerSeatWindows, MenusKeepFileFirstAndAddComputerAfterIt) {
     EXPECT_EQ(w.driver.logItem()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
     QStringList seats;
     for (QAction* item : bar[1]->menu()->actions()) {
-        EXPECT_TRUE(item->isCheckable());
-        EXPECT_FALSE(item->isChecked());
+        if (item->isSeparator()) {
+            seats << QStringLiteral("-");
+            continue;
+        }
+        ASSERT_NE(item->menu(), nullptr) << "each entry is a submenu";
         seats << item->text();
     }
-    EXPECT_EQ(seats, (QStringList{"Player 1", "Player 2", "Player 3", "Player 4"}));
+    EXPECT_EQ(seats, (QStringList{"Player 1", "Player 2", "Player 3", "Player 4", "-", "&Speed"}));
+    for (int seat = 1; seat <= kPlayerCount; ++seat) {
+        QStringList items;
+        for (QAction* item : w.driver.seatMenu(seat)->actions()) {
+            EXPECT_TRUE(item->isCheckable());
+            items << item->text();
+        }
+        EXPECT_EQ(items, (QStringList{"&Person", "&Easy", "&Normal", "&Hard"}));
+        EXPECT_TRUE(w.driver.personItem(seat)->isChecked()) << "every seat starts as a person's";
+    }
 }
 
 TEST(ComputerSeatWindows, TheGameLogWindowShowsTheLogSoFarAndEachNewLine) {
