@@ -62,9 +62,12 @@ int main(int argc, char* argv[]) {
     dealbrix::SeatRouter seats(ui, player);
     dealbrix::GameLog log(seats);
     dealbrix::Game game(log, random);
+    // Every action keeps its draws and answers while it runs, for the autosave taken before its boxes.
+    game.setRecording(true);
     dealbrix::BoardWindow board(game, ui);
     files = new dealbrix::GameFiles(board, ui, random, dealbrix::GameFiles::defaultAutosavePath());
     files->buildGameFileMenu(board.fileMenu());
+    board.setBeforeBox([files] { files->autosaveInProgress(); });
     board.setAfterAction(
         [files](const dealbrix::Action&, dealbrix::ActionResult result) { files->afterAction(result); });
     dealbrix::ComputerDriver driver(board, ui, seats, player, log, options.computer.delayMs);

@@ -48,7 +48,7 @@ SavedGame midGame() {
         const Action action = testing::randomAvailableAction(game, rng);
         if (action.kind != ActionKind::Exit) game.apply(action);
     }
-    return {.state = game.state, .computerSeats = {}, .log = {}, .actions = kMidGameActions};
+    return {.state = game.state, .computerSeats = {}, .log = {}, .actions = kMidGameActions, .inProgress = {}};
 }
 
 void BM_WriteSavedGame(benchmark::State& state) {

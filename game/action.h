@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace dealbrix {
 
@@ -26,9 +28,10 @@ enum class ActionKind : std::uint8_t {
     TradeHelp,          // either "?" button
     FinalizeOffer,      // text: side 0's money field; otherText: side 1's
     CloseTrade,         //
+    Answer,             // number: 1 Yes, 0 No; for an amount question the amount, 0 passes
 };
 
-inline constexpr int kActionKindCount = static_cast<int>(ActionKind::CloseTrade) + 1;
+inline constexpr int kActionKindCount = static_cast<int>(ActionKind::Answer) + 1;
 
 /// One thing a user does.
 struct Action {
@@ -62,6 +65,10 @@ struct Action {
         return {ActionKind::FinalizeOffer, 0, std::move(money0), std::move(money1)};
     }
     static Action closeTrade() { return {ActionKind::CloseTrade, 0, {}, {}}; }
+    /// The answer to the open Yes/No question.
+    static Action answer(bool yes) { return {ActionKind::Answer, yes ? 1 : 0, {}, {}}; }
+    /// The answer to the open amount question: an amount within its bounds, or 0 to pass.
+    static Action answerAmount(int amount) { return {ActionKind::Answer, amount, {}, {}}; }
 
     /// How the action reads in a log or a failure report, e.g. `EnterMoney(1) "250"`.
     std::string describe() const;
@@ -71,7 +78,7 @@ struct Action {
 /// list and copy; `action()` makes the full action (text actions with empty texts).
 struct ActionChoice {
     ActionKind kind = ActionKind::Roll;
-    std::int8_t number = 0;
+    std::int16_t number = 0; // an amount answered fits: amounts are 16-bit game values
 
     bool operator==(const ActionChoice&) const = default;
     Action action() const { return {kind, number, {}, {}}; }
@@ -80,7 +87,7 @@ struct ActionChoice {
 /// Actions of one kind that are available together: the kind and its numbers, in listing order.
 struct ActionRun {
     ActionKind kind;
-    const std::int8_t* numbers;
+    const std::int16_t* numbers;
     int count;
 };
 
@@ -88,11 +95,17 @@ struct ActionRun {
 inline constexpr int kMostActionRuns = 24;
 
 /// The actions available at one moment, as runs of one kind each, in a fixed-size list that never
-/// allocates. Iterating gives each action once, in order.
+/// allocates. Iterating gives each action once, in order. The answers of an amount question live in
+/// the list itself, so a list is filled in place and never copied.
 struct ActionChoices {
     std::array<ActionRun, kMostActionRuns> runs; // only the first runCount are set
     int runCount = 0;
-    int count = 0; // actions in all runs
+    int count = 0;                         // actions in all runs
+    std::array<std::int16_t, 3> amounts{}; // passing, the smallest and the largest amount
+
+    ActionChoices() = default;
+    ActionChoices(const ActionChoices&) = delete;
+    ActionChoices& operator=(const ActionChoices&) = delete;
 
     class Iterator {
       public:
@@ -127,11 +140,17 @@ struct ActionChoices {
     }
 };
 
+/// The kind's name as it reads in a saved game, a log or a network message: "Roll", "EndTurn", ...
+std::string_view actionKindName(ActionKind kind);
+/// The kind named `name` (exactly as actionKindName spells it), or nothing.
+std::optional<ActionKind> actionKindNamed(std::string_view name);
+
 /// What became of an action handed to the game.
 enum class ActionResult {
     Done,    // carried out
     Refused, // not available now (a disabled button, a closed window): nothing happened
     Ended,   // carried out, and it ended the program
+    Waiting, // carried out up to a question that waits for its answer (an Answer action)
 };
 
 } // namespace dealbrix

@@ -80,7 +80,7 @@ void Game::shuffleDeck(int deck) {
         cards[i] = static_cast<i16>(i);
     for (int pass = 0; pass < 2; ++pass) {
         for (int j = 1; j <= kCardsPerDeck; ++j) {
-            const double u = random_.next();
+            const double u = draw();
             const int r = std::min(static_cast<int>(u * kCardsPerDeck) + 1, kCardsPerDeck);
             std::swap(cards[j], cards[r]);
         }

@@ -327,6 +327,16 @@ bool ComputerPlayer::normalAnswer(const GameState& state, const Box& question,
 
 std::optional<Action> ComputerPlayer::nextAction(const Game& game) {
     if (game.state.playerCount == 0) return std::nullopt; // the seats are still being chosen
+    if (const Box* question = game.openQuestion()) {
+        // A question waiting in the game is answered as it would be asked: an offer's money comes from
+        // the Finalize offer on its way. Amount questions are passed.
+        if (isAmountQuestion(*question)) return Action::answerAmount(0);
+        OfferedMoney offered{};
+        const ActionInProgress* running = game.inProgress();
+        if (running != nullptr && running->action.kind == ActionKind::FinalizeOffer)
+            offered = {Game::readNumber(running->action.text), Game::readNumber(running->action.otherText)};
+        return Action::answer(answer(game.state, *question, offered));
+    }
     std::optional<Action> action = choose(game);
     if (action && game.isAvailable(*action)) return action;
     // A plan that no longer fits the position is dropped; the turn goes on with what is there.

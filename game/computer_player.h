@@ -127,7 +127,8 @@ class ComputerPlayer {
     void setPerson(int seat, bool person);
 
     /// The next action for the seat holding the turn, always one `game` has available; nothing when
-    /// the game has not started or nothing can be done.
+    /// the game has not started or nothing can be done. While a question waits in the game, its
+    /// answer for the seat asked.
     std::optional<Action> nextAction(const Game& game);
     /// The answer of `question.seat` to a Yes/No question; `offered` is the money of an offer asked about.
     bool answer(const GameState& state, const Box& question, const OfferedMoney& offered = {}) const;

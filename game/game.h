@@ -8,6 +8,7 @@
 #include "values.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -116,6 +117,20 @@ struct GameState : Holdings {
 inline constexpr i16 kAnswerYes = 6;
 inline constexpr i16 kAnswerNo = 7;
 
+/// An action on its way: the state it started from and every random draw and answer it has used so
+/// far. Played again from `before` with the same draws and answers it comes out exactly as before,
+/// which is how a question waits for its answer and how a killed program resumes an action with the
+/// same dice.
+struct ActionInProgress {
+    GameState before;
+    Action action;
+    std::vector<float> draws;    // random draws in the order the rules made them
+    std::vector<int> answers;    // answers given, in order: 1 Yes, 0 No, or an amount
+    int boxesShown = 0;          // boxes of this action already shown (and closed) on the screen
+    std::optional<Box> question; // the question being asked now, if any
+    bool operator==(const ActionInProgress&) const = default;
+};
+
 /// The rules of the game. Actions go in through `apply`; boxes come out through the Ui. Each action
 /// runs to completion. Once the program has been told to end, the rules stop by throwing
 /// ProgramEnded, which `apply` turns into ActionResult::Ended.
@@ -127,7 +142,34 @@ class Game {
     GameState state;
 
     /// Takes a snapshot of the state back, as an opened saved game does; play goes on from there.
-    void restore(const GameState& snapshot) { state = snapshot; }
+    /// Any action on its way is dropped.
+    void restore(const GameState& snapshot) {
+        state = snapshot;
+        inProgress_.reset();
+    }
+
+    /// Keeps a record of each action while it runs (`inProgress`), so that a copy of the game taken
+    /// while a box is open can resume that action with the same draws. Off, actions run as fast as
+    /// they can (the computer's play-outs).
+    void setRecording(bool recording) { recording_ = recording; }
+    /// Questions wait as part of the state instead of calling the screen: an action that reaches a
+    /// question returns ActionResult::Waiting, `openQuestion` says what is asked, and only an Answer
+    /// action is available until it comes. Implies recording.
+    void setQuestionsWait(bool wait) {
+        questionsWait_ = wait;
+        if (wait) recording_ = true;
+    }
+    bool questionsWait() const { return questionsWait_; }
+    /// The action on its way (while its boxes are shown, or while its question waits), or nullptr.
+    const ActionInProgress* inProgress() const { return inProgress_ ? &*inProgress_ : nullptr; }
+    /// The question waiting for its answer, or nullptr (always nullptr unless questions wait).
+    const Box* openQuestion() const;
+    /// Plays a recorded action on from its start, as a saved game taken mid-action holds it: the
+    /// state goes back to `record.before`, the recorded draws and answers are used again and the
+    /// boxes already shown are not shown again. Returns what became of the action; Refused (and
+    /// nothing changed) when the record does not fit the rules: an action not available, draws
+    /// outside [0, 1), answers out of range, or more draws or answers than the action uses.
+    ActionResult resume(const ActionInProgress& record);
 
     /// Carries out `action` if it is available now; an action that is not is refused and changes nothing.
     ActionResult apply(const Action& action);
@@ -218,6 +260,10 @@ class Game {
 
   private:
     void carryOut(const Action& action);
+    ActionResult runInProgress();
+    ActionResult answerQuestion(int answer);
+    bool answerFits(const Box& question, int answer) const;
+    int nextAnswer(Box box);
     void rollDice();
     void rollDie(int which);
     void handOverTurn();
@@ -250,9 +296,23 @@ class Game {
     void setMoneyLabel(int player);
     void tell(Box box);
     bool ask(Box box);
+    /// Asks for an amount in [box.minimum, box.maximum], or 0 to pass.
+    int askAmount(Box box);
+    float draw();
 
     Ui& ui_;
     RandomSource& random_;
+    bool recording_ = false;
+    bool questionsWait_ = false;
+    std::optional<ActionInProgress> inProgress_;
+    // Where a replay of `inProgress_` stands: draws, answers and boxes used so far in this run.
+    std::size_t drawsUsed_ = 0;
+    std::size_t answersUsed_ = 0;
+    int boxesTold_ = 0;
+    bool answersRejected_ = false; // a resumed record held an answer its question does not allow
 };
+
+/// Thrown when the rules reach a question that waits for its answer: the action stops where it is.
+struct QuestionWaits {};
 
 } // namespace dealbrix

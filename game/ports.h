@@ -36,13 +36,15 @@ enum class BoxKind {
     TradeAnswer,      // a computer seat's answer to a person's offer
 };
 
-/// One box the rules show: an OK box, or a Yes/No question.
+/// One box the rules show: an OK box, a Yes/No question, or a question whose answer is an amount.
 struct Box {
     BoxKind kind = BoxKind::Landing;
     int seat = 0;        // the player it concerns; for a question, the player who must answer
     int turn = 0;        // whose turn it was when the box was shown
     int square = -1;     // the square it is about, -1 for none
     int amount = 0;      // the money it names (rent, price, house price), 0 for none
+    int minimum = 0;     // an amount question's smallest answer; 0 passes besides
+    int maximum = 0;     // an amount question's largest answer; 0 for a Yes/No question
     std::string title{}; // empty for the program's own caption
     std::string text{};
 
@@ -57,6 +59,12 @@ class Ui {
     virtual void tell(const Box& box) = 0;
     /// Asks a Yes/No question of `question.seat`; true for Yes.
     virtual bool ask(const Box& question) = 0;
+    /// Asks `question.seat` for an amount from `question.minimum` to `question.maximum`, or 0 to
+    /// pass. A screen that knows no amount questions passes.
+    virtual int askAmount(const Box& question) {
+        (void)question;
+        return 0;
+    }
     /// Ends the program at once, without close handlers. A test's Ui may return; the rules then stop.
     virtual void endProgram() = 0;
 };
@@ -71,5 +79,10 @@ class RandomSource {
 
 /// Thrown by the rules once the program has been told to end, so no rule goes on afterwards.
 struct ProgramEnded {};
+
+/// True when `box` asks for an amount rather than Yes or No.
+inline bool isAmountQuestion(const Box& box) {
+    return box.maximum > 0;
+}
 
 } // namespace dealbrix

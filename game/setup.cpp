@@ -44,12 +44,53 @@ void Game::setMoneyLabel(int player) {
 
 void Game::tell(Box box) {
     box.turn = state.turn;
+    if (!inProgress_) {
+        ui_.tell(box);
+        return;
+    }
+    // A replayed action shows only the boxes its earlier runs had not shown yet.
+    if (++boxesTold_ <= inProgress_->boxesShown) return;
     ui_.tell(box);
+    inProgress_->boxesShown = boxesTold_;
 }
 
 bool Game::ask(Box box) {
+    return nextAnswer(std::move(box)) != 0;
+}
+
+int Game::askAmount(Box box) {
+    return nextAnswer(std::move(box));
+}
+
+int Game::nextAnswer(Box box) {
     box.turn = state.turn;
-    return ui_.ask(box);
+    if (!inProgress_) return isAmountQuestion(box) ? ui_.askAmount(box) : (ui_.ask(box) ? 1 : 0);
+    const std::size_t index = answersUsed_++;
+    if (index < inProgress_->answers.size()) {
+        const int answer = inProgress_->answers[index];
+        if (!answerFits(box, answer)) {
+            // Only a damaged record can hold an answer its question does not allow.
+            answersRejected_ = true;
+            throw QuestionWaits{};
+        }
+        return answer;
+    }
+    inProgress_->question = box;
+    if (questionsWait_) throw QuestionWaits{};
+    int answer = isAmountQuestion(box) ? ui_.askAmount(box) : (ui_.ask(box) ? 1 : 0);
+    if (!answerFits(box, answer)) answer = 0; // an amount out of range passes
+    inProgress_->question.reset();
+    inProgress_->answers.push_back(answer);
+    return answer;
+}
+
+float Game::draw() {
+    if (!inProgress_) return random_.next();
+    const std::size_t index = drawsUsed_++;
+    if (index < inProgress_->draws.size()) return inProgress_->draws[index];
+    const float value = random_.next();
+    inProgress_->draws.push_back(value);
+    return value;
 }
 
 } // namespace dealbrix

@@ -27,7 +27,7 @@ Spot spotOf(const TokenView& token, int seat) {
 
 double Game::randomValue(i16 low, i16 high) {
     // In double precision the product is exact, so a draw just below a face's boundary stays below it.
-    const double r = random_.next();
+    const double r = draw();
     return r * (high - 1) + low;
 }
 

@@ -33,8 +33,7 @@ template <typename T, int Lo, int Hi> QJsonArray numbers(const Indexed<T, Lo, Hi
     return out;
 }
 
-QJsonObject writePlayer(const SavedGame& game, int p) {
-    const GameState& s = game.state;
+QJsonObject writePlayer(const GameState& s, int p) {
     const TokenView& t = s.board.tokens[p];
     QJsonArray ticked;
     for (int sq = 0; sq < kSquareCount; ++sq)
@@ -45,9 +44,6 @@ QJsonObject writePlayer(const SavedGame& game, int p) {
         {"jailTurns", s.jailTurns[p]},
         {"jailCards", s.jailCards[p]},
         {"out", s.seatOut[p] == kTrue},
-        {"computer", game.computerSeats[p]},
-        {"level", QString::fromLatin1(levelName(game.computerLevels[p]).data(),
-                                      static_cast<qsizetype>(levelName(game.computerLevels[p]).size()))},
         {"moneyLabel", text(s.board.moneyLabels[p])},
         {"token",
          QJsonObject{{"square", t.square}, {"stack", t.stack}, {"moved", t.moved}, {"visible", t.visible}}},
@@ -138,8 +134,7 @@ QString ofSquare(const char* what, int sq) {
     return QStringLiteral("%1 of square %2").arg(QLatin1String(what)).arg(sq);
 }
 
-void readPlayers(const QJsonObject& top, SavedGame& game) {
-    GameState& s = game.state;
+void readPlayers(const QJsonObject& top, GameState& s) {
     const QJsonArray players =
         arrayOf(field(top, "players", "players"), QStringLiteral("players"), kPlayerCount);
     for (int p = 1; p <= kPlayerCount; ++p) {
@@ -149,16 +144,6 @@ void readPlayers(const QJsonObject& top, SavedGame& game) {
         s.jailTurns[p] = numberField(o, "jailTurns", ofPlayer("jail counter", p), 0, 4);
         s.jailCards[p] = numberField(o, "jailCards", ofPlayer("jail cards", p), 0, kMax16);
         s.seatOut[p] = flagOf(field(o, "out", ofPlayer("seat", p)), ofPlayer("seat", p)) ? kTrue : 0;
-        // Files from before computer players simply have none.
-        if (o.contains(QLatin1String("computer")))
-            game.computerSeats[p] = flagOf(o.value(QLatin1String("computer")), ofPlayer("computer seat", p));
-        // Files from before the levels play every seat at Normal.
-        if (o.contains(QLatin1String("level"))) {
-            const std::string name = textOf(o.value(QLatin1String("level")), ofPlayer("computer level", p));
-            const std::optional<ComputerLevel> level = levelNamed(name);
-            if (!level) damaged(ofPlayer("computer level", p) + QStringLiteral(" (easy, normal or hard)"));
-            game.computerLevels[p] = *level;
-        }
         s.board.moneyLabels[p] =
             textOf(field(o, "moneyLabel", ofPlayer("money label", p)), ofPlayer("money label", p));
         const QJsonObject token = objectOf(field(o, "token", ofPlayer("token", p)), ofPlayer("token", p));
@@ -277,13 +262,7 @@ void readLog(const QJsonObject& top, SavedGame& game) {
         game.log.push_back(textOf(line, QStringLiteral("a line of the game log"), kMaxLogLineLength));
 }
 
-SavedGame readGame(const QJsonObject& top) {
-    SavedGame game;
-    GameState& s = game.state;
-    const double actions = field(top, "actions", "action count").toDouble(-1);
-    if (!(actions >= 0 && actions < kMaxActions) || actions != std::floor(actions))
-        damaged(QStringLiteral("the action count is not a whole number of actions"));
-    game.actions = static_cast<std::int64_t>(actions);
+void readStateFields(const QJsonObject& top, GameState& s, bool withDecks) {
     s.playerCount = numberField(top, "playerCount", QStringLiteral("number of players"), 0, kPlayerCount);
     if (s.playerCount == 1) damaged(QStringLiteral("the number of players is 1"));
     s.turn = numberField(top, "turn", QStringLiteral("turn"), 1, kPlayerCount);
@@ -299,17 +278,136 @@ SavedGame readGame(const QJsonObject& top) {
     s.diceRoll[0] = numberOf(roll[0], QStringLiteral("first die"), 0, 6);
     s.diceRoll[1] = numberOf(roll[1], QStringLiteral("second die"), 0, 6);
     s.diceRoll[2] = numberOf(roll[2], QStringLiteral("dice total"), 0, kDiceTotalMax);
-    readPlayers(top, game);
+    readPlayers(top, s);
     readSquares(top, s);
-    readDecks(top, s);
+    if (withDecks) readDecks(top, s);
     readBoard(top, s);
     readHouseOptions(top, s);
     readTrade(top, s);
-    readLog(top, game);
     const std::vector<std::string> broken = brokenInvariants(s);
     if (!broken.empty())
         throw Refusal{QStringLiteral("The file holds a game that play could never reach: %1.")
                           .arg(text(broken.front()))};
+}
+
+void readComputerSeats(const QJsonObject& top, SavedGame& game) {
+    const QJsonArray players = top.value(QLatin1String("players")).toArray();
+    for (int p = 1; p <= kPlayerCount; ++p) {
+        const QJsonObject o = players[p - 1].toObject();
+        // Files from before computer players simply have none.
+        if (o.contains(QLatin1String("computer")))
+            game.computerSeats[p] = flagOf(o.value(QLatin1String("computer")), ofPlayer("computer seat", p));
+        // Files from before the levels play every seat at Normal.
+        if (o.contains(QLatin1String("level"))) {
+            const std::string name = textOf(o.value(QLatin1String("level")), ofPlayer("computer level", p));
+            const std::optional<ComputerLevel> level = levelNamed(name);
+            if (!level) damaged(ofPlayer("computer level", p) + QStringLiteral(" (easy, normal or hard)"));
+            game.computerLevels[p] = *level;
+        }
+    }
+}
+
+// An action in progress is far shorter than these: a handful of draws and answers, a few dozen boxes.
+constexpr qsizetype kMaxRecordedDraws = 1000;
+constexpr qsizetype kMaxRecordedAnswers = 1000;
+constexpr int kMaxRecordedBoxes = 100000;
+constexpr int kMaxActionNumber = 1000000;
+
+/// A screen that shows nothing and passes every question: the loader plays a recorded action on
+/// with it to see that the record fits the game.
+class SilentUi final : public Ui {
+  public:
+    void tell(const Box&) override {}
+    bool ask(const Box&) override { return false; }
+    void endProgram() override {}
+};
+
+/// Stands in for the dice beyond what a record holds, while the loader checks the record.
+class SteadyRandom final : public RandomSource {
+  public:
+    float next() override { return 0.5f; }
+};
+
+QJsonObject writeInProgress(const ActionInProgress& record) {
+    QJsonArray draws;
+    for (const float d : record.draws)
+        draws.append(static_cast<double>(d));
+    QJsonArray answers;
+    for (const int a : record.answers)
+        answers.append(a);
+    const Action& a = record.action;
+    return {{"action", QJsonObject{{"kind", text(std::string(actionKindName(a.kind)))},
+                                   {"number", a.number},
+                                   {"text", text(a.text)},
+                                   {"otherText", text(a.otherText)}}},
+            {"draws", draws},
+            {"answers", answers},
+            {"boxesShown", record.boxesShown}};
+}
+
+int wholeNumberOf(const QJsonValue& value, const QString& what, int low, int high) {
+    const double d = value.toDouble();
+    if (!value.isDouble() || d != std::floor(d) || d < low || d > high)
+        damaged(QStringLiteral("%1 is not a whole number from %2 to %3").arg(what).arg(low).arg(high));
+    return static_cast<int>(d);
+}
+
+void readInProgress(const QJsonObject& top, SavedGame& game) {
+    // Files saved between actions have none.
+    if (!top.contains(QLatin1String("inProgress"))) return;
+    const QString name = QStringLiteral("the action in progress");
+    const QJsonObject o = objectOf(top.value(QLatin1String("inProgress")), name);
+    // The action starts from the game the file holds.
+    ActionInProgress record;
+    record.before = game.state;
+    const QJsonObject action = objectOf(field(o, "action", name), name);
+    const std::optional<ActionKind> kind =
+        actionKindNamed(textOf(field(action, "kind", name), QStringLiteral("the kind of %1").arg(name)));
+    if (!kind || *kind == ActionKind::Answer) damaged(QStringLiteral("%1 is of no known kind").arg(name));
+    record.action.kind = *kind;
+    record.action.number =
+        wholeNumberOf(field(action, "number", name), QStringLiteral("the number of %1").arg(name),
+                      -kMaxActionNumber, kMaxActionNumber);
+    record.action.text = textOf(field(action, "text", name), QStringLiteral("the text of %1").arg(name));
+    record.action.otherText =
+        textOf(field(action, "otherText", name), QStringLiteral("the other text of %1").arg(name));
+    const QJsonArray draws = arrayOf(field(o, "draws", name), QStringLiteral("the draws of %1").arg(name));
+    if (draws.size() > kMaxRecordedDraws) damaged(QStringLiteral("%1 holds too many draws").arg(name));
+    for (const QJsonValue d : draws) {
+        const double value = d.toDouble(-1);
+        if (!d.isDouble() || !(value >= 0 && value < 1))
+            damaged(QStringLiteral("a draw of %1 is not in [0, 1)").arg(name));
+        record.draws.push_back(static_cast<float>(value));
+    }
+    const QJsonArray answers =
+        arrayOf(field(o, "answers", name), QStringLiteral("the answers of %1").arg(name));
+    if (answers.size() > kMaxRecordedAnswers) damaged(QStringLiteral("%1 holds too many answers").arg(name));
+    for (const QJsonValue a : answers)
+        record.answers.push_back(wholeNumberOf(a, QStringLiteral("an answer of %1").arg(name), 0, kMax16));
+    record.boxesShown =
+        wholeNumberOf(field(o, "boxesShown", name), QStringLiteral("the boxes shown of %1").arg(name), 0,
+                      kMaxRecordedBoxes);
+    // The record must play on from its start as the rules would: the action available, every answer
+    // one its question allows.
+    SilentUi silent;
+    SteadyRandom steady;
+    Game check(silent, steady);
+    check.setQuestionsWait(true);
+    if (check.resume(record) == ActionResult::Refused)
+        damaged(QStringLiteral("%1 does not fit the game it starts from").arg(name));
+    game.inProgress = std::move(record);
+}
+
+SavedGame readGame(const QJsonObject& top) {
+    SavedGame game;
+    const double actions = field(top, "actions", "action count").toDouble(-1);
+    if (!(actions >= 0 && actions < kMaxActions) || actions != std::floor(actions))
+        damaged(QStringLiteral("the action count is not a whole number of actions"));
+    game.actions = static_cast<std::int64_t>(actions);
+    readStateFields(top, game.state, true);
+    readComputerSeats(top, game);
+    readLog(top, game);
+    readInProgress(top, game);
     return game;
 }
 
@@ -319,23 +417,16 @@ QString notSavedGame() {
 
 } // namespace
 
-QByteArray writeSavedGame(const SavedGame& game) {
-    const GameState& s = game.state;
+QJsonObject writeGameState(const GameState& s, bool withDecks) {
     QJsonArray players;
     for (int p = 1; p <= kPlayerCount; ++p)
-        players.append(writePlayer(game, p));
+        players.append(writePlayer(s, p));
     QJsonArray decks;
     for (int deck = 1; deck <= 2; ++deck)
         decks.append(QJsonObject{{"cards", numbers(s.decks[deck])}, {"next", s.nextCard[deck]}});
     const BoardView& b = s.board;
     const HouseOptionsView& h = s.houseOptions;
-    QJsonArray log;
-    for (const std::string& line : game.log)
-        log.append(text(line));
-    const QJsonObject top{
-        {"format", QLatin1String(kSavedGameFormat)},
-        {"version", kSavedGameVersion},
-        {"actions", static_cast<double>(game.actions)},
+    QJsonObject top{
         {"playerCount", s.playerCount},
         {"turn", s.turn},
         {"debtor", s.debtor},
@@ -349,7 +440,6 @@ QByteArray writeSavedGame(const SavedGame& game) {
         {"owners", numbers(s.owners)},
         {"houses", numbers(s.houses)},
         {"pricePaid", numbers(s.pricePaid)},
-        {"decks", decks},
         {"board", QJsonObject{{"rollEnabled", b.rollEnabled},
                               {"endTurnEnabled", b.endTurnEnabled},
                               {"giveUpEnabled", b.giveUpEnabled},
@@ -363,8 +453,43 @@ QByteArray writeSavedGame(const SavedGame& game) {
                                      {"mortgageEnabled", h.mortgageEnabled},
                                      {"mortgageCaption", text(h.mortgageCaption)}}},
         {"trade", writeTrade(s.trade)},
-        {"log", log},
     };
+    if (withDecks) top.insert(QLatin1String("decks"), decks);
+    return top;
+}
+
+QString readGameState(const QJsonObject& fields, GameState& state, bool withDecks) {
+    GameState read = state;
+    try {
+        readStateFields(fields, read, withDecks);
+    } catch (const Refusal& refusal) {
+        return refusal.reason;
+    }
+    state = read;
+    return {};
+}
+
+QByteArray writeSavedGame(const SavedGame& game) {
+    // A game saved mid-action holds the game as the action found it, and the action to play on.
+    QJsonObject top = writeGameState(game.inProgress ? game.inProgress->before : game.state);
+    top.insert(QLatin1String("format"), QLatin1String(kSavedGameFormat));
+    top.insert(QLatin1String("version"), kSavedGameVersion);
+    top.insert(QLatin1String("actions"), static_cast<double>(game.actions));
+    QJsonArray players = top.value(QLatin1String("players")).toArray();
+    for (int p = 1; p <= kPlayerCount; ++p) {
+        QJsonObject player = players[p - 1].toObject();
+        player.insert(QLatin1String("computer"), game.computerSeats[p]);
+        const std::string_view level = levelName(game.computerLevels[p]);
+        player.insert(QLatin1String("level"),
+                      QString::fromLatin1(level.data(), static_cast<qsizetype>(level.size())));
+        players[p - 1] = player;
+    }
+    top.insert(QLatin1String("players"), players);
+    QJsonArray log;
+    for (const std::string& line : game.log)
+        log.append(text(line));
+    top.insert(QLatin1String("log"), log);
+    if (game.inProgress) top.insert(QLatin1String("inProgress"), writeInProgress(*game.inProgress));
     return QJsonDocument(top).toJson(QJsonDocument::Indented);
 }
 

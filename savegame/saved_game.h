@@ -6,6 +6,7 @@
 #include "game.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 
 #include <cstdint>
@@ -29,6 +30,10 @@ struct SavedGame {
     PlayerArray<ComputerLevel> computerLevels{}; // the level of each seat (Normal unless chosen)
     std::vector<std::string> log;                // the game log, oldest line first
     std::int64_t actions = 0;                    // actions completed since the program started the game
+    /// The action that was on its way when the game was saved (a box or a question open), to be
+    /// played on from its start with the same draws and answers. The file then holds the game as
+    /// the action found it (`inProgress->before`), and that is the `state` read back.
+    std::optional<ActionInProgress> inProgress;
     bool operator==(const SavedGame&) const = default;
 };
 
@@ -37,6 +42,15 @@ struct LoadResult {
     std::optional<SavedGame> game; // set when the file was accepted
     QString error;                 // a sentence for the player when it was not
 };
+
+/// The game state as a saved game's fields: everything in the file but its format, version, action
+/// count, computer seats, log and action in progress. Without `withDecks` the order of the decks is
+/// left out, which is all of the state a network player may not see.
+QJsonObject writeGameState(const GameState& state, bool withDecks = true);
+/// Reads fields written by writeGameState into `state`, judged as a saved game's are (ranges, then
+/// the invariants); returns an empty string, or a sentence saying what is wrong. Without
+/// `withDecks` the decks of `state` are kept as they were.
+QString readGameState(const QJsonObject& fields, GameState& state, bool withDecks = true);
 
 /// The game as the bytes of a saved-game file.
 QByteArray writeSavedGame(const SavedGame& game);

@@ -67,7 +67,10 @@ BoardWindow::BoardWindow(Game& game, QtUi& ui, QWidget* parent) : QMainWindow(pa
     grid_ = new OwnershipGrid(this);
     connect(grid_, &OwnershipGrid::headingClicked, this, &BoardWindow::clickPlayerHeading);
     ui.setParentWindow(this);
-    ui.setBeforeBox([this] { syncAll(); });
+    ui.setBeforeBox([this] {
+        syncAll();
+        if (beforeBox_) beforeBox_();
+    });
     ui.setPlacement([this](QMessageBox& box, const Box& about) { placeBox(box, about); });
     syncAll();
 }
@@ -214,6 +217,17 @@ ActionResult BoardWindow::act(const Action& action) {
     if (ended_) return ActionResult::Refused;
     emit acting(action);
     const ActionResult result = game_.apply(action);
+    return afterActing(action, result);
+}
+
+ActionResult BoardWindow::resumeAction(const ActionInProgress& record) {
+    if (ended_) return ActionResult::Refused;
+    emit acting(record.action);
+    const ActionResult result = game_.resume(record);
+    return afterActing(record.action, result);
+}
+
+ActionResult BoardWindow::afterActing(const Action& action, ActionResult result) {
     if (result == ActionResult::Ended) ended_ = true;
     syncAll();
     if (afterAction_) afterAction_(action, result);

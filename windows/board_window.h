@@ -36,12 +36,17 @@ class BoardWindow final : public QMainWindow {
     /// Hands one action to the game and redraws the windows. Once the program has ended, nothing more
     /// is handed on.
     ActionResult act(const Action& action);
+    /// Plays on an action a saved game was taken in the middle of, with its recorded draws and
+    /// answers, as `act` hands on a new one. Refused (and nothing changes) when it does not fit.
+    ActionResult resumeAction(const ActionInProgress& record);
     /// Redraws all four windows from the game; opens or discards the secondary windows it shows.
     void syncAll();
     /// Called after every action `act` hands to the game, with what became of it (the autosave).
     void setAfterAction(std::function<void(const Action&, ActionResult)> afterAction) {
         afterAction_ = std::move(afterAction);
     }
+    /// Called before every box, once the windows are up to date (the autosave of an action in progress).
+    void setBeforeBox(std::function<void()> beforeBox) { beforeBox_ = std::move(beforeBox); }
     /// The File menu, for items added beside the game's own.
     QMenu* fileMenu() const { return fileMenu_; }
     /// True once the game has ended the program (only a test's screen lets the windows live on).
@@ -74,6 +79,7 @@ class BoardWindow final : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    ActionResult afterActing(const Action& action, ActionResult result);
     void buildBoard(QWidget* board);
     void buildMenu();
     void buildMoneySwatches(QWidget* board);
@@ -106,6 +112,7 @@ class BoardWindow final : public QMainWindow {
     QPointer<TradeWindow> trade_;
     QMenu* fileMenu_ = nullptr;
     std::function<void(const Action&, ActionResult)> afterAction_;
+    std::function<void()> beforeBox_;
 };
 
 } // namespace dealbrix

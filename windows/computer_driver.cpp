@@ -203,7 +203,10 @@ void ComputerDriver::step() {
         board_.act(Action::start());
         return;
     }
-    if (game.state.playerCount == 0 || !seats_.isComputer(game.state.turn)) return;
+    // A question waiting in the game is for the seat it asks, whoever holds the turn.
+    const Box* question = game.openQuestion();
+    const int seat = question != nullptr ? question->seat : game.state.turn;
+    if (game.state.playerCount == 0 || !seats_.isComputer(seat)) return;
     const std::optional<Action> action = player_.nextAction(game);
     if (!action) return;
     // The computer's typing stands in the trade window's fields, as a person's would.

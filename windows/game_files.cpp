@@ -103,6 +103,11 @@ bool GameFiles::openFile(const QString& path) {
     actions_ = loaded.game->actions;
     if (restore_) restore_(*loaded.game);
     board_.syncAll();
+    // An action saved on its way plays on once the board is up, with the dice it had drawn and the
+    // answers already given, from the box that was open.
+    if (loaded.game->inProgress)
+        QTimer::singleShot(0, &board_,
+                           [this, record = *loaded.game->inProgress] { board_.resumeAction(record); });
     return true;
 }
 
@@ -135,9 +140,14 @@ bool GameFiles::canResume() const {
 SavedGame GameFiles::snapshot() const {
     SavedGame saved;
     saved.state = board_.game().state;
+    if (const ActionInProgress* record = board_.game().inProgress()) saved.inProgress = *record;
     saved.actions = actions_;
     if (collect_) collect_(saved);
     return saved;
+}
+
+void GameFiles::autosaveInProgress() {
+    if (board_.game().inProgress() != nullptr && !gameFinished()) autosave();
 }
 
 void GameFiles::autosave() {

@@ -57,6 +57,9 @@ class GameFiles final : public QObject {
 
     /// Called after every action handed to the game: a completed action is autosaved.
     void afterAction(ActionResult result);
+    /// Autosaves the action on its way, if any: called before each of its boxes, so that a program
+    /// killed while a box is open plays the action on with the same dice when it is resumed.
+    void autosaveInProgress();
     /// True once a player has won or every seat is out.
     bool gameFinished() const;
     /// Deletes the autosave (a finished game leaves none).

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Never lose a game: kills the real program with SIGKILL at random moments while the computer plays
 every seat, and after each kill checks that the autosave still opens, that it never goes back in the
-game, and that it holds exactly the game after the last action completed before the kill.
+game, and that it holds exactly the game after the last action completed before the kill. An autosave
+taken while a box of an action was open also holds that action's draws so far; the action must play
+on with the same draws after the restart (the same dice come up again).
 
 Each round starts the program on the autosave of the round before (a fresh game the first time and
 after a finished one), so the rounds together play on through whole games.
@@ -44,6 +46,19 @@ def seats_out(content):
     return sum(1 for player in json.loads(content.decode("utf-8"))["players"] if player["out"])
 
 
+def settled_part(content):
+    """The saved game without what changes while an action is on its way (its record and the log)."""
+    game = json.loads(content.decode("utf-8"))
+    game.pop("inProgress", None)
+    game.pop("log", None)
+    return game
+
+
+def draws_of(content):
+    record = json.loads(content.decode("utf-8")).get("inProgress")
+    return None if record is None else record["draws"]
+
+
 def check_with_program(savecheck, path):
     """The action count the program's own loader reads from `path`, or raises with its complaint."""
     done = subprocess.run([savecheck, path], capture_output=True, text=True, timeout=30)
@@ -72,7 +87,8 @@ def main():
 
     last_count = None  # the action count of the autosave after the previous round; None: no game yet
     last_content = None  # the last autosave read, this round or before
-    kills = finished = advanced = 0
+    kills = finished = advanced = replayed = 0
+    pending = None  # (action count, draws) of an action killed on its way, to come up again
     started = time.monotonic()
     try:
         while kills < args.kills:
@@ -89,6 +105,16 @@ def main():
                 content = read_bytes(autosave)
                 if content is not None:
                     seen = last_content = content
+                    draws = draws_of(content)
+                    if pending is not None and draws is not None and action_count(content) == pending[0]:
+                        # The killed action plays on: its draws so far stand first, unchanged.
+                        if draws[:len(pending[1])] != pending[1]:
+                            raise AssertionError(f"action {pending[0]} came back with other dice: "
+                                                 f"{pending[1]} then {draws}")
+                        replayed += 1
+                        pending = None
+                    elif pending is not None and action_count(content) > pending[0]:
+                        pending = None  # it finished between two reads
                 time.sleep(POLL_SECONDS)
             ended_by_itself = program.poll() is not None
             if not ended_by_itself:
@@ -128,8 +154,10 @@ def main():
                 seen_count = action_count(seen)
                 if count < seen_count:
                     raise AssertionError(f"the autosave went back from action {seen_count} to {count}")
-                if count == seen_count and content != seen:
+                if count == seen_count and settled_part(content) != settled_part(seen):
                     raise AssertionError(f"two different games were saved as action {count}")
+            draws = draws_of(content)
+            pending = (count, draws) if draws else None
             if last_count is not None and count > last_count:
                 advanced += 1
             last_count = count
@@ -138,7 +166,8 @@ def main():
 
     seconds = time.monotonic() - started
     print(f"kill test: {kills} kills in {seconds:.1f} s, {advanced} rounds moved the game on, "
-          f"{finished} games finished, last action {last_count}")
+          f"{finished} games finished, {replayed} killed actions came back with their dice, "
+          f"last action {last_count}")
     if advanced + finished == 0:
         raise AssertionError("the game never moved on between kills: does the program play by itself?")
 

@@ -48,7 +48,7 @@ SavedGame freshGame() {
     std::mt19937_64 rng(1);
     SeededRandom random(rng);
     RecordingUi ui(1);
-    return {.state = Game(ui, random).state, .computerSeats = {}, .log = {}, .actions = 0};
+    return {.state = Game(ui, random).state, .computerSeats = {}, .log = {}, .actions = 0, .inProgress = {}};
 }
 
 SavedGame roundTrip(const SavedGame& game) {
@@ -66,7 +66,7 @@ QJsonObject midGame() {
     game.start();
     for (int n = 0; n < 60; ++n)
         game.apply(randomAvailableAction(game, rng));
-    SavedGame saved{.state = game.state, .computerSeats = {}, .log = {}, .actions = 61};
+    SavedGame saved{.state = game.state, .computerSeats = {}, .log = {}, .actions = 61, .inProgress = {}};
     return QJsonDocument::fromJson(writeSavedGame(saved)).object();
 }
 
@@ -113,7 +113,7 @@ TEST(SavedGameRoundTrip, EveryStateOfRandomPlayReadsBackIdenticalAndSound) {
         ui.ended = false;
         // The state before Start is one the loader must take too.
         for (int n = 0; n < 1500 && states < kStates; ++n, ++states) {
-            const SavedGame saved{.state = game.state, .computerSeats = {}, .log = {}, .actions = n};
+            const SavedGame saved{.state = game.state, .computerSeats = {}, .log = {}, .actions = n, .inProgress = {}};
             ASSERT_EQ(roundTrip(saved), saved) << "state " << states;
             if (game.apply(randomAvailableAction(game, rng)) == ActionResult::Ended) break;
         }
@@ -152,7 +152,7 @@ TEST(SavedGameRoundTrip, OpenedGameGoesOnBoxForBoxAsTheSavedOneWouldHave) {
     SeededRandom randomB(diceB);
     RecordingUi uiB(1);
     Game continued(uiB, randomB); // deals its own decks, which the file replaces
-    continued.restore(roundTrip({.state = a.state, .computerSeats = {}, .log = {}, .actions = 0}).state);
+    continued.restore(roundTrip({.state = a.state, .computerSeats = {}, .log = {}, .actions = 0, .inProgress = {}}).state);
     // From here both games get the same dice and the same answers.
     diceB = diceA;
     uiB.answers = uiA.answers;
