@@ -164,13 +164,14 @@ ComputerWeights ComputerWeights::easy() {
     w.keyPurchaseReserveShare = 1.0; // sees no square as more important than another
     w.wholeGroupShare = 0.9;         // values its own groups a little low
     w.nearGroupShare = 0.05;
-    w.rivalGainWeight = 0.5; // still sees what a square does for its rival
+    w.rivalGainWeight = 0.35; // sees what a square does for its rival, if not all of it
     w.tradeMargin = -15;     // a fair offer is good enough
-    w.offersPerSquare = 2;   // gives up on a square soon
+    w.offersPerSquare = 6;   // gives up on a square soon
     w.raisePerRefusal = 0.1;
-    w.turnsBetweenOffers = 4; // proposes seldom
+    w.turnsBetweenOffers = 2; // proposes seldom
     w.firstHouses = 1;        // builds thinly
-    w.buildMargin = 350;      // and only with plenty in hand
+    w.mostHouses = 3;
+    w.buildMargin = 500; // and only with plenty in hand
     w.redeemMargin = 400;
     w.leaveJailWhileUnowned = 0; // always uses the card: it wants to be moving
     return w;
@@ -429,11 +430,11 @@ bool ComputerPlayer::planBuilding(const GameState& state, int seat) {
     const int money = state.money[seat];
     const int keep = reserve(state, seat) + weights_->buildMargin;
     // Three houses on every whole group first, where rents jump; then on towards hotels.
-    int cap = 5;
+    int cap = weights_->mostHouses;
     for (const ColourGroup* group : allGroups()) {
         if (!buildable(state, *group, seat)) continue;
         for (const i16 square : squaresOf(*group))
-            if (state.houses[square] < weights_->firstHouses) cap = weights_->firstHouses;
+            if (state.houses[square] < weights_->firstHouses) cap = std::min(cap, weights_->firstHouses);
     }
     int best = -1;
     int bestHouses = 0;

@@ -81,6 +81,8 @@ struct ComputerWeights {
     int choresPerTurn = 60;
     /// Cash above the reserve needed before a house goes up.
     int buildMargin = 0;
+    /// Houses it puts on one square at most (5 is a hotel).
+    int mostHouses = 5;
     /// Turns of its own between two turns in which the computer proposes trades (1: every turn).
     int turnsBetweenOffers = 1;
 
