@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "build_info.h"
+#include "rules_options.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -21,6 +22,7 @@ Options parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     addComputerOptions(parser);
+    addRulesOptions(parser);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("A saved game (*.dealbrix) to open at start."),
                                  QStringLiteral("[file]"));
@@ -37,6 +39,9 @@ Options parseCommandLine(const QStringList& arguments) {
             options.savedGame = parser.positionalArguments().constFirst();
         if (const std::optional<ComputerOptions> computer = readComputerOptions(parser, problem))
             options.computer = *computer;
+        if (problem.isEmpty())
+            if (const std::optional<HouseRules> rules = readRulesOptions(parser, problem))
+                options.rules = *rules;
     }
 
     if (!problem.isEmpty()) {

@@ -9,6 +9,7 @@
 #include "game_log.h"
 #include "qt_ui.h"
 #include "random.h"
+#include "rules_window.h"
 #include "seat_router.h"
 
 #include <QApplication>
@@ -64,6 +65,8 @@ int main(int argc, char* argv[]) {
     dealbrix::Game game(log, random);
     // Every action keeps its draws and answers while it runs, for the autosave taken before its boxes.
     game.setRecording(true);
+    // The rules named on the command line are the fresh board's; a saved game opened below keeps its own.
+    game.chooseRules(options.rules);
     dealbrix::BoardWindow board(game, ui);
     files = new dealbrix::GameFiles(board, ui, random, dealbrix::GameFiles::defaultAutosavePath());
     files->buildGameFileMenu(board.fileMenu());
@@ -71,6 +74,7 @@ int main(int argc, char* argv[]) {
     board.setAfterAction(
         [files](const dealbrix::Action&, dealbrix::ActionResult result) { files->afterAction(result); });
     dealbrix::ComputerDriver driver(board, ui, seats, player, log, options.computer.delayMs);
+    dealbrix::addRulesItem(board);
     // A saved game holds its computer seats, their levels and its log beside the game itself.
     files->setCompanions(
         [&driver, &log](dealbrix::SavedGame& saved) {

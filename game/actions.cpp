@@ -45,6 +45,7 @@ std::uint32_t openKinds(const GameState& state) {
         if (house.sellEnabled) open |= bit(ActionKind::SellHouse);
         if (house.mortgageEnabled) open |= bit(ActionKind::ToggleMortgage);
     }
+    if (state.playerCount == 0) open |= bit(ActionKind::ChooseRules); // the rules are fixed at Start
     if (state.trade.open) {
         open |= bit(ActionKind::EnterMoney) | bit(ActionKind::EnterSquare) | bit(ActionKind::TradeHelp) |
                 bit(ActionKind::CloseTrade);
@@ -78,7 +79,7 @@ constexpr std::uint8_t kSide1 = 37;
 // windows, the player counts, the squares, the headings, then the fields of side 0 and side 1. A new
 // kind of action adds its run here and its case to openKinds and validNumber. Answers are listed
 // apart: while a question is open they are all there is.
-constexpr std::array<CandidateRun, 19> kRuns{{
+constexpr std::array<CandidateRun, 20> kRuns{{
     {ActionKind::Start, kNone, 1},
     {ActionKind::Exit, kNone, 1},
     {ActionKind::Roll, kNone, 1},
@@ -91,6 +92,7 @@ constexpr std::array<CandidateRun, 19> kRuns{{
     {ActionKind::TradeHelp, kNone, 1},
     {ActionKind::FinalizeOffer, kNone, 1},
     {ActionKind::CloseTrade, kNone, 1},
+    {ActionKind::ChooseRules, kNone, 1},
     {ActionKind::ChoosePlayers, kCounts, 3},
     {ActionKind::OpenHouseOptions, kSquares, 28},
     {ActionKind::ChooseTradePartner, kPlayers, kPlayerCount},
@@ -157,8 +159,10 @@ std::vector<Action> Game::availableActions() const {
     listAvailable(choices);
     std::vector<Action> available;
     available.reserve(static_cast<std::size_t>(choices.size()));
+    // The Rules window's choice is listed as the rules now chosen.
     for (const ActionChoice& choice : choices)
-        available.push_back(choice.action());
+        available.push_back(choice.kind == ActionKind::ChooseRules ? Action::chooseRules(state.rules)
+                                                                   : choice.action());
     return available;
 }
 
@@ -290,6 +294,9 @@ void Game::carryOut(const Action& action) {
         break;
     case ActionKind::Answer:
         break; // answers are taken by apply before any rule runs
+    case ActionKind::ChooseRules:
+        applyRules(action);
+        break;
     }
 }
 
@@ -312,7 +319,8 @@ constexpr std::array<std::string_view, kActionKindCount> kActionKindNames{"Choos
                                                                           "TradeHelp",
                                                                           "FinalizeOffer",
                                                                           "CloseTrade",
-                                                                          "Answer"};
+                                                                          "Answer",
+                                                                          "ChooseRules"};
 
 } // namespace
 
@@ -331,9 +339,11 @@ std::string Action::describe() const {
     out << actionKindName(kind);
     const bool numbered = kind == ActionKind::ChoosePlayers || kind == ActionKind::OpenHouseOptions ||
                           kind == ActionKind::ChooseTradePartner || kind == ActionKind::EnterMoney ||
-                          kind == ActionKind::EnterSquare || kind == ActionKind::Answer;
+                          kind == ActionKind::EnterSquare || kind == ActionKind::Answer ||
+                          kind == ActionKind::ChooseRules;
     if (numbered) out << '(' << number << ')';
-    if (kind == ActionKind::EnterMoney || kind == ActionKind::EnterSquare) out << " \"" << text << '"';
+    if (kind == ActionKind::EnterMoney || kind == ActionKind::EnterSquare || kind == ActionKind::ChooseRules)
+        out << " \"" << text << '"';
     if (kind == ActionKind::FinalizeOffer) out << " \"" << text << "\" \"" << otherText << '"';
     return out.str();
 }

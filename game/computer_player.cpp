@@ -165,8 +165,8 @@ ComputerWeights ComputerWeights::easy() {
     w.wholeGroupShare = 0.9;         // values its own groups a little low
     w.nearGroupShare = 0.05;
     w.rivalGainWeight = 0.35; // sees what a square does for its rival, if not all of it
-    w.tradeMargin = -15;     // a fair offer is good enough
-    w.offersPerSquare = 6;   // gives up on a square soon
+    w.tradeMargin = -15;      // a fair offer is good enough
+    w.offersPerSquare = 6;    // gives up on a square soon
     w.raisePerRefusal = 0.1;
     w.turnsBetweenOffers = 2; // proposes seldom
     w.firstHouses = 1;        // builds thinly
@@ -212,7 +212,7 @@ int ComputerPlayer::reserve(const GameState& state, int seat) const {
         const int owner = ownerOf(state.owners[square]);
         if (owner != kBank && owner != seat) worstRent = std::max(worstRent, rentOf(state, square));
     }
-    return w.reserveBase + static_cast<int>(w.reserveRentShare * worstRent);
+    return w.reserveBase + static_cast<int>(w.reserveRentShare * rulesReserveFactor(state) * worstRent);
 }
 
 double ComputerPlayer::worth(const Holdings& h, int seat) const {
@@ -259,6 +259,7 @@ std::vector<int> ComputerPlayer::mortgageOrder(const GameState& state, int seat)
     std::vector<std::pair<double, int>> uses;
     for (const i16 square : ownableSquares()) {
         if (state.owners[square] != seat || state.houses[square] != 0) continue;
+        if (!rulesAllowMortgage(state, square)) continue;
         double use = rentOf(state, square);
         if (const ColourGroup* group = colourGroupOf(square))
             use += (heldInGroup(state, *group, seat) - 1) * priceOf(square) / 2.0;
@@ -276,7 +277,8 @@ bool ComputerPlayer::canRaiseEnough(const GameState& state, int seat) const {
     // Houses cannot be sold while the money is below their price, so in debt only mortgages help.
     long long money = state.money[seat];
     for (const i16 square : ownableSquares())
-        if (state.owners[square] == seat && state.houses[square] == 0) money += mortgageValue(state, square);
+        if (state.owners[square] == seat && state.houses[square] == 0 && rulesAllowMortgage(state, square))
+            money += mortgageValue(state, square);
     return money > 0;
 }
 
@@ -311,7 +313,7 @@ bool ComputerPlayer::normalAnswer(const GameState& state, const Box& question,
     case BoxKind::JailCardQuestion: {
         const auto unowned = std::count_if(ownableSquares().begin(), ownableSquares().end(),
                                            [&](i16 square) { return state.owners[square] == kBank; });
-        return unowned >= weights_->leaveJailWhileUnowned;
+        return unowned >= weights_->leaveJailWhileUnowned || potCallsFromJail(state);
     }
     case BoxKind::HouseQuestion:
         return true; // only its own House Options step asks this of a computer seat
@@ -330,8 +332,8 @@ std::optional<Action> ComputerPlayer::nextAction(const Game& game) {
     if (game.state.playerCount == 0) return std::nullopt; // the seats are still being chosen
     if (const Box* question = game.openQuestion()) {
         // A question waiting in the game is answered as it would be asked: an offer's money comes from
-        // the Finalize offer on its way. Amount questions are passed.
-        if (isAmountQuestion(*question)) return Action::answerAmount(0);
+        // the Finalize offer on its way; an amount question is a bid.
+        if (isAmountQuestion(*question)) return Action::answerAmount(bid(game.state, *question));
         OfferedMoney offered{};
         const ActionInProgress* running = game.inProgress();
         if (running != nullptr && running->action.kind == ActionKind::FinalizeOffer)
@@ -443,7 +445,7 @@ bool ComputerPlayer::planBuilding(const GameState& state, int seat) {
         if (!buildable(state, *group, seat) || money - group->housePrice < keep) continue;
         for (const i16 square : squaresOf(*group)) {
             const int houses = state.houses[square];
-            if (houses >= cap) continue;
+            if (houses >= cap || !rulesAllowBuilding(state, square)) continue;
             const int gain =
                 squareInfo(square).houseRents[static_cast<std::size_t>(houses)] - rentOf(state, square);
             if (best < 0 || houses < bestHouses || (houses == bestHouses && gain > bestGain)) {
@@ -609,6 +611,68 @@ void ComputerPlayer::noteOfferTo(const GameState& state, int rival, int wanted, 
     std::vector<OfferToPerson>& offers = personOffers_[rival];
     std::erase_if(offers, [&](const OfferToPerson& o) { return o.wanted == wanted && o.given == given; });
     offers.push_back({wanted, given, positionPrint(state)});
+}
+
+// --- The house rules ---------------------------------------------------------------------------
+
+double ComputerPlayer::squareValue(const GameState& state, int square, int seat) const {
+    Holdings with = state;
+    with.owners[square] = static_cast<i16>(seat);
+    double value = worth(with, seat) - worth(state, seat);
+    // Keeping a rival from a whole group is worth part of what the rival would gain by it.
+    if (blocksGroup(state, square, seat)) {
+        const ColourGroup& group = *colourGroupOf(square);
+        const int rival =
+            ownerOf(state.owners[group.squares[0] == square ? group.squares[1] : group.squares[0]]);
+        Holdings theirs = state;
+        theirs.owners[square] = static_cast<i16>(rival);
+        value += weights_->rivalGainWeight * (worth(theirs, rival) - worth(state, rival));
+    }
+    return value;
+}
+
+int ComputerPlayer::bid(const GameState& state, const Box& question) const {
+    const int seat = question.seat;
+    if (question.kind != BoxKind::AuctionBid || !isPlayer(seat) || !isOwnable(question.square)) return 0;
+    useWeightsOf(seat);
+    const int square = question.square;
+    // The same cash is kept back as for a purchase at the bank's price.
+    const bool key = completesGroup(state, square, seat) || blocksGroup(state, square, seat);
+    const double share = key ? weights_->keyPurchaseReserveShare : 1.0;
+    const double keep = std::max<double>(weights_->cashFloor, share * reserve(state, seat));
+    const double limit = std::min(
+        {squareValue(state, square, seat), state.money[seat] - keep, static_cast<double>(question.maximum)});
+    if (limit < question.minimum) return 0;
+    return std::min(static_cast<int>(limit), question.minimum + weights_->bidStep - 1);
+}
+
+bool ComputerPlayer::rulesAllowBuilding(const GameState& state, int square) const {
+    const int houses = state.houses[square];
+    if (state.rules.has(HouseRule::LimitedHouses)) {
+        const bool hotelNext = houses == kHousesPerHotel;
+        if ((hotelNext ? state.hotelsInBank : state.housesInBank) < 1) return false;
+    }
+    if (state.rules.has(HouseRule::EvenBuilding)) {
+        for (const i16 other : squaresOf(*colourGroupOf(square)))
+            if (state.houses[other] < houses) return false;
+    }
+    return true;
+}
+
+bool ComputerPlayer::rulesAllowMortgage(const GameState& state, int square) const {
+    if (!state.rules.has(HouseRule::EvenBuilding)) return true;
+    const ColourGroup* group = colourGroupOf(square);
+    if (group == nullptr) return true;
+    return std::none_of(squaresOf(*group).begin(), squaresOf(*group).end(),
+                        [&](i16 other) { return state.houses[other] != 0; });
+}
+
+double ComputerPlayer::rulesReserveFactor(const GameState& state) const {
+    return state.rules.has(HouseRule::CreditorBankruptcy) ? weights_->creditorReserveFactor : 1.0;
+}
+
+bool ComputerPlayer::potCallsFromJail(const GameState& state) const {
+    return state.rules.has(HouseRule::FreeParkingPot) && state.pot >= weights_->potWorthLeavingJail;
 }
 
 } // namespace dealbrix

@@ -38,6 +38,23 @@ bool GameLog::ask(const Box& question) {
     return yes;
 }
 
+std::string GameLog::lineForAmount(const Box& question, int amount) {
+    return lineFor(question) + (amount == 0 ? " - passes" : " - bids $" + num(amount));
+}
+
+int GameLog::askAmount(const Box& question) {
+    const int amount = inner_.askAmount(question);
+    // An amount outside the question's bounds is taken as a pass by the rules, and logged as one.
+    const bool fits = amount >= question.minimum && amount <= question.maximum;
+    add(lineForAmount(question, fits ? amount : 0));
+    return amount;
+}
+
+void GameLog::note(const Box& line) {
+    add(lineFor(line));
+    inner_.note(line);
+}
+
 void GameLog::endProgram() {
     inner_.endProgram();
 }

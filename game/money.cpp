@@ -6,6 +6,7 @@ namespace dealbrix {
 void Game::refreshMoney() {
     for (int seat = 1; seat <= kPlayerCount; ++seat) {
         setMoneyLabel(seat);
+        if (state.money[seat] >= 0) state.creditor[seat] = 0; // the debt is paid
         if (state.money[seat] < 0) holdDebtor(seat);
         if (state.debtor > 0 && state.money[state.debtor] > 0) {
             state.board.endTurnEnabled = true;
@@ -49,11 +50,15 @@ void Game::declareBankruptcy() {
     state.seatOut[d] = kTrue;
     state.board.endTurnEnabled = true;
     state.debtor = 0;
-    // Unmortgaged squares go back to the bank with their houses; mortgaged ones keep their code.
-    for (int square = 0; square < kSquareCount; ++square) {
-        if (state.owners[square] == d) {
-            state.owners[square] = kBank;
-            state.grid.ticked[d][square] = false;
+    if (state.rules.has(HouseRule::CreditorBankruptcy)) {
+        settleEstate(d);
+    } else {
+        // Unmortgaged squares go back to the bank with their houses; mortgaged ones keep their code.
+        for (int square = 0; square < kSquareCount; ++square) {
+            if (state.owners[square] == d) {
+                state.owners[square] = kBank;
+                state.grid.ticked[d][square] = false;
+            }
         }
     }
     state.money[d] = 0;

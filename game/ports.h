@@ -33,6 +33,15 @@ enum class BoxKind {
     TradeHelp,        // the list of square numbers
     TradeRefused,     // an offer that cannot be carried out
     TradeQuestion,    // "Player N, do you accept this offer?"
+    // The house rules' boxes, shown only while their rule is on.
+    RulesChosen,      // the log's line of the rules chosen, at Start (a note, not a box)
+    AuctionBid,       // an amount question: the bid of `seat` for `square`, high bid `amount`
+    AuctionCannotBid, // a seat without the cash to beat the high bid drops out (a note)
+    AuctionWon,       // "<name> goes to Player N for $M"
+    AuctionUnsold,    // nobody bid: the square stays with the bank
+    PotCollected,     // "Player N collects the Free Parking pot of $M"
+    NoRentInJail,     // the landlord is in jail
+    EstateHandedOver, // a bankrupt's estate goes to the creditor or to the bank
     TradeAnswer,      // a computer seat's answer to a person's offer
 };
 
@@ -65,6 +74,9 @@ class Ui {
         (void)question;
         return 0;
     }
+    /// Records a line that no box shows (the rules chosen, a bidder dropping out): the game log keeps
+    /// it, a screen may ignore it.
+    virtual void note(const Box& line) { (void)line; }
     /// Ends the program at once, without close handlers. A test's Ui may return; the rules then stop.
     virtual void endProgram() = 0;
 };

@@ -48,6 +48,17 @@ bool SeatRouter::ask(const Box& question) {
     return yes;
 }
 
+int SeatRouter::askAmount(const Box& question) {
+    if (game_ == nullptr || !isComputer(question.seat)) return inner_.askAmount(question);
+    const int amount = computer_.bid(game_->state, question);
+    if (computerBid_) computerBid_(question, amount);
+    return amount;
+}
+
+void SeatRouter::note(const Box& line) {
+    inner_.note(line);
+}
+
 void SeatRouter::endProgram() {
     inner_.endProgram();
 }

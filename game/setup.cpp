@@ -14,6 +14,7 @@ Game::Game(Ui& ui, RandomSource& random) : ui_(ui), random_(random) {
 }
 
 void Game::startGame() {
+    const bool first = state.playerCount == 0;
     state.board.rollEnabled = true;
     state.playerCount = static_cast<i16>(state.board.checkedPlayers);
     // Seats beyond the count are out for good: a later Start with more players does not bring them back.
@@ -22,6 +23,7 @@ void Game::startGame() {
     for (int seat = 1; seat <= state.playerCount; ++seat)
         state.board.tokens[seat].visible = true;
     passTurnFromSeatOut();
+    if (first && !state.rules.plain()) noteRules();
 }
 
 void Game::passTurnFromSeatOut() {
@@ -64,7 +66,11 @@ int Game::askAmount(Box box) {
 
 int Game::nextAnswer(Box box) {
     box.turn = state.turn;
-    if (!inProgress_) return isAmountQuestion(box) ? ui_.askAmount(box) : (ui_.ask(box) ? 1 : 0);
+    if (!inProgress_) {
+        if (!isAmountQuestion(box)) return ui_.ask(box) ? 1 : 0;
+        const int amount = ui_.askAmount(box);
+        return answerFits(box, amount) ? amount : 0; // an amount out of range passes
+    }
     const std::size_t index = answersUsed_++;
     if (index < inProgress_->answers.size()) {
         const int answer = inProgress_->answers[index];

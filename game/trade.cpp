@@ -188,7 +188,10 @@ void Game::putOffer(std::string_view money0, std::string_view money1) {
     if (ask({.kind = BoxKind::TradeQuestion,
              .seat = o,
              .text = "Player " + num(o) + ", do you accept this offer?"})) {
+        const PlayerArray<i16> before = state.money;
         state.money = money;
+        owe(t, kBank, before[t]);
+        owe(o, kBank, before[o]);
         for (std::size_t k = 0; k < kOfferedSquaresPerSide; ++k) {
             const OfferedSquare& given = state.trade.squaresOffered[0][k];
             if (!given.text.empty()) giveSquare(offeredSquare(given), o);

@@ -3,6 +3,7 @@
 // output is one JSON object with the results.
 //
 //   dealbrix-tournament --games 300 --seats hard,normal,normal,normal --seed 1 [--jobs 2] [--check]
+//                       [--rules LIST] [--starting-money N] [--min-finished PERCENT]
 
 #include "computer_player.h"
 #include "invariants.h"
@@ -50,6 +51,8 @@ struct Options {
     int jobs = 1;
     bool check = false;
     LookaheadBudget budget{};
+    HouseRules rules;
+    long long minFinishedPercent = 0; // with --check, fewer finished games fail the run
 };
 
 struct Totals {
@@ -117,6 +120,7 @@ class Match final : public Ui {
         if (box.kind == BoxKind::Winner) winner_ = box.seat;
     }
     bool ask(const Box& question) override;
+    int askAmount(const Box& question) override;
     void endProgram() override {}
 
     /// Plays the game to its end or the round limit; records the result in the totals.
@@ -169,6 +173,20 @@ bool Match::ask(const Box& question) {
         if (yes) ++totals_.exploitAccepted;
     }
     return yes;
+}
+
+int Match::askAmount(const Box& question) {
+    const auto start = Clock::now();
+    int amount = 0;
+    const SeatKind kind = kindOf(question.seat);
+    if (isComputer(kind))
+        amount = computer_.bid(game_.state, question);
+    else if (kind == SeatKind::Random)
+        amount = testing::randomAmount(question, rng_);
+    else if (isSquare(question.square) && question.minimum <= squareInfo(question.square).price)
+        amount = question.minimum; // a buyer goes up to the bank's price, as it would have paid
+    totals_.decisionMicros[question.seat].push_back(microsSince(start));
+    return amount;
 }
 
 bool Match::buyerAccepts(const GameState& s, int seat, const OfferedMoney& offered) const {
@@ -359,6 +377,7 @@ Action Match::nextAction() {
 }
 
 void Match::play() {
+    game_.apply(Action::chooseRules(options_.rules));
     game_.apply(Action::choosePlayers(static_cast<int>(options_.seats.size())));
     game_.apply(Action::start());
     long rounds = 0;
@@ -439,12 +458,30 @@ std::optional<Options> readOptions(int argc, char* argv[]) {
             ++i;
         } else if (arg == "--seats" && hasValue) {
             seats = argv[++i];
+        } else if (arg == "--rules" && hasValue) {
+            const std::string wrong = readHouseRuleNames(argv[++i], options.rules);
+            if (!wrong.empty()) {
+                std::cerr << "dealbrix-tournament: '" << wrong
+                          << "' is not a house rule; the rules are: " << houseRuleNames() << '\n';
+                return std::nullopt;
+            }
+        } else if (arg == "--starting-money" && hasValue &&
+                   readCount(argv[i + 1], kMinStartingMoney, kMaxStartingMoney, value) &&
+                   validStartingMoney(value)) {
+            options.rules.startingMoney = static_cast<i16>(value);
+            ++i;
+        } else if (arg == "--min-finished" && hasValue && readCount(argv[i + 1], 0, 100, value)) {
+            options.minFinishedPercent = value;
+            ++i;
         } else {
             std::cerr
                 << "dealbrix-tournament: bad argument '" << arg << "'\n"
                 << "usage: dealbrix-tournament [--games N] [--seats KIND,KIND[,KIND[,KIND]]] [--seed S] "
-                   "[--jobs N] [--playouts N] [--rounds N] [--check]\n  KIND is easy, normal (or computer), "
-                   "hard, exploiter, random or buyer\n";
+                   "[--jobs N] [--playouts N] [--rounds N] [--check]\n"
+                   "       [--rules LIST] [--starting-money N] [--min-finished PERCENT]\n"
+                   "  KIND is easy, normal (or computer), hard, exploiter, random or buyer; the rules are "
+                << houseRuleNames() << "\n  the starting money is " << kMinStartingMoney << " to "
+                << kMaxStartingMoney << " in steps of " << kStartingMoneyStep << '\n';
             return std::nullopt;
         }
     }
@@ -500,7 +537,8 @@ int main(int argc, char* argv[]) {
     for (const Totals& part : parts)
         totals.add(part);
     std::ostringstream json;
-    json << "{\"seats\":[";
+    json << "{\"rules\":\"" << houseRuleList(options->rules)
+         << "\",\"starting_money\":" << options->rules.startingMoney << ",\"seats\":[";
     for (std::size_t k = 0; k < options->seatNames.size(); ++k)
         json << (k ? "," : "") << '"' << options->seatNames[k] << '"';
     json << "],\"games\":" << options->games << ",\"wins\":[";
@@ -530,6 +568,7 @@ int main(int argc, char* argv[]) {
          << "],\"exploiter_offers\":" << totals.exploitOffers
          << ",\"exploiter_offers_accepted\":" << totals.exploitAccepted << '}';
     std::cout << json.str() << std::endl;
-    if (options->check && (totals.refused != 0 || totals.invariantFailures != 0)) return 1;
+    const bool fewFinished = totals.finished * 100 < options->minFinishedPercent * options->games;
+    if (options->check && (totals.refused != 0 || totals.invariantFailures != 0 || fewFinished)) return 1;
     return 0;
 }

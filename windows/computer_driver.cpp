@@ -35,6 +35,9 @@ ComputerDriver::ComputerDriver(BoardWindow& board, QtUi& ui, SeatRouter& seats, 
         schedule();
     });
     setDelay(delayMs_);
+    // A computer's bid shows in the Auction window for the usual delay, as its boxes do.
+    seats_.setComputerBidShown(
+        [this](const Box& question, int amount) { board_.showComputerBid(question, amount, delayMs_); });
     log_.setListener([this](const std::string& line) {
         if (logWindow_) logWindow_->append(line);
     });

@@ -69,7 +69,9 @@ void GameFiles::setCompanions(Collector collect, Restorer restore) {
 void GameFiles::newGame() {
     // A new Game object deals fresh decks exactly as the program's own start does. The autosave of
     // the old game stays until the new game's first action replaces it, so Resume can bring it back.
-    const Game fresh(ui_, random_);
+    Game fresh(ui_, random_);
+    // The table keeps its house rules for the next game; the Rules window can change them before Start.
+    fresh.chooseRules(board_.game().state.rules);
     board_.game().restore(fresh.state);
     actions_ = 0;
     board_.syncAll();

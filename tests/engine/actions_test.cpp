@@ -90,9 +90,11 @@ TEST(Availability, TheFastListHoldsExactlyTheAvailableActionsInTheUsualOrder) {
             for (int kind = 0; kind < kActionKindCount; ++kind) {
                 for (int number = -1; number <= kSquareCount; ++number) {
                     const Action a{static_cast<ActionKind>(kind), number, {}, {}};
-                    // Kinds without a number take any; the list names them once, as 0.
+                    // Kinds without a number take any, and the Rules window's starting money is typed:
+                    // the list names them once, as 0.
+                    const bool typed = a.kind == ActionKind::ChooseRules;
                     if (game.isAvailable(a) &&
-                        (number == 0 || Action{a.kind, 0, {}, {}}.describe() != a.describe()))
+                        (number == 0 || (!typed && Action{a.kind, 0, {}, {}}.describe() != a.describe())))
                         expected.insert(a.describe());
                 }
             }
@@ -103,7 +105,11 @@ TEST(Availability, TheFastListHoldsExactlyTheAvailableActionsInTheUsualOrder) {
             ASSERT_EQ(std::set<std::string>(names.begin(), names.end()), expected)
                 << "game " << g << " step " << step;
             ASSERT_EQ(names.size(), expected.size()) << "each action once";
-            ASSERT_EQ(listed, game.availableActions());
+            // availableActions lists the Rules window's choice as the rules now chosen.
+            std::vector<Action> full = game.availableActions();
+            for (Action& a : full)
+                if (a.kind == ActionKind::ChooseRules) a = {a.kind, 0, {}, {}};
+            ASSERT_EQ(listed, full);
             const Action next = randomAvailableAction(game, rng);
             if (next.kind == ActionKind::Exit) continue;
             if (game.apply(next) == ActionResult::Ended) break;
