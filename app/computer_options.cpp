@@ -9,11 +9,15 @@ constexpr int kLongestDelayMs = 60000;
 } // namespace
 
 void addComputerOptions(QCommandLineParser& parser) {
-    parser.addOption({kComputer, QStringLiteral("Seats the computer plays, e.g. 2,3,4 (players 1 to 4)."),
-                      QStringLiteral("LIST")});
+    parser.addOption(
+        {kComputer,
+         QStringLiteral("Seats the computer plays (players 1 to 4), each with a level easy, normal "
+                        "or hard after a colon, e.g. 2,3:hard,4:easy (normal when none is named)."),
+         QStringLiteral("LIST")});
     parser.addOption(
         {kDelay,
-         QStringLiteral("Pause before each computer action, in milliseconds (default %1; 0 for none).")
+         QStringLiteral("Pause before each computer action, in milliseconds (default %1; 0 for none; also "
+                        "Computer > Speed).")
              .arg(kDefaultComputerDelayMs),
          QStringLiteral("MS")});
 }
@@ -22,15 +26,28 @@ std::optional<ComputerOptions> readComputerOptions(const QCommandLineParser& par
     ComputerOptions options;
     if (parser.isSet(kComputer)) {
         for (const QString& item : parser.values(kComputer).join(QLatin1Char(',')).split(QLatin1Char(','))) {
+            const qsizetype colon = item.indexOf(QLatin1Char(':'));
             bool ok = false;
-            const int seat = item.trimmed().toInt(&ok);
+            const int seat = item.left(colon).trimmed().toInt(&ok);
             if (!ok || !isPlayer(seat)) {
                 error = QStringLiteral("--computer: '%1' is not a player number 1 to %2")
-                            .arg(item)
+                            .arg(item.left(colon))
                             .arg(kPlayerCount);
                 return std::nullopt;
             }
+            ComputerLevel level = ComputerLevel::Normal;
+            if (colon >= 0) {
+                const QString name = item.mid(colon + 1).trimmed().toLower();
+                const std::optional<ComputerLevel> named = levelNamed(name.toStdString());
+                if (!named) {
+                    error = QStringLiteral("--computer: '%1' is not a level (easy, normal or hard)")
+                                .arg(item.mid(colon + 1));
+                    return std::nullopt;
+                }
+                level = *named;
+            }
             options.seats[seat] = true;
+            options.levels[seat] = level;
         }
     }
     if (parser.isSet(kDelay)) {

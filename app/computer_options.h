@@ -1,5 +1,6 @@
 #pragma once
-// The command line options of the computer seats: --computer LIST and --computer-delay MS.
+// The command line options of the computer seats: --computer LIST (each seat with an optional level,
+// 2,3:hard,4:easy) and --computer-delay MS.
 
 #include "seat_router.h"
 
@@ -10,9 +11,10 @@
 
 namespace dealbrix {
 
-/// The computer seats and the pace the command line asks for.
+/// The computer seats, their levels and the pace the command line asks for.
 struct ComputerOptions {
     ComputerSeats seats{};
+    ComputerLevels levels{}; // Normal for a seat named without a level
     int delayMs = kDefaultComputerDelayMs;
 };
 

@@ -77,22 +77,26 @@ int main(int argc, char* argv[]) {
         [files](const dealbrix::Action&, dealbrix::ActionResult result) { files->afterAction(result); });
     dealbrix::ComputerDriver driver(board, ui, seats, player, log, options.computer.delayMs);
     dealbrix::addRulesItem(board);
-    // A saved game holds its computer seats and its log beside the game itself.
+    // A saved game holds its computer seats, their levels and its log beside the game itself.
     files->setCompanions(
         [&driver, &log](dealbrix::SavedGame& saved) {
             saved.computerSeats = driver.computerSeats();
+            saved.computerLevels = driver.levels();
             saved.log = log.lines();
         },
         [&driver](const dealbrix::SavedGame& saved) {
-            driver.restoreSession(saved.computerSeats, saved.log);
+            driver.restoreSession(saved.computerSeats, saved.computerLevels, saved.log);
         });
     // The Network menu comes after the Computer menu; a game that never uses it is the local one.
     dealbrix::NetworkSession network(board, ui, log, driver, *files, options.computer.delayMs);
     dealbrix::NetworkMenu networkMenu(board, network, ui);
     // A file that cannot be opened gets its box, and the fresh board stays. Seats named on the
-    // command line take the computer's seats over from the file's.
+    // command line take the computer's seats and levels over from the file's.
     if (!options.savedGame.isEmpty()) files->openFile(options.savedGame);
-    if (options.computer.seats != dealbrix::ComputerSeats{}) driver.setComputerSeats(options.computer.seats);
+    if (options.computer.seats != dealbrix::ComputerSeats{}) {
+        driver.setLevels(options.computer.levels);
+        driver.setComputerSeats(options.computer.seats);
+    }
     board.showWithGrid();
     return QApplication::exec();
 }

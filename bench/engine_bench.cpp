@@ -105,6 +105,78 @@ void BM_GamesToWinner(benchmark::State& state) {
 }
 BENCHMARK(BM_GamesToWinner)->Unit(benchmark::kMillisecond);
 
+/// Plays one seeded random game of up to kActionsPerGameCap actions, Exit left out, and returns its
+/// actions and the position before each.
+struct RecordedGame {
+    std::vector<Action> actions;
+    std::vector<dealbrix::GameState> positions;
+};
+
+/// The dice and the answers draw from their own generators, apart from the choices, so a replay from
+/// the same seeds goes exactly as the recording did.
+RecordedGame recordGame(std::uint64_t seed) {
+    std::mt19937_64 rng(seed);
+    std::mt19937_64 answers(seed + 1);
+    std::mt19937_64 dice(seed + 2);
+    SilentUi ui(answers);
+    dealbrix::testing::SeededRandom random(dice);
+    Game game(ui, random);
+    RecordedGame recorded;
+    while (static_cast<long>(recorded.actions.size()) < kActionsPerGameCap) {
+        const Action action = dealbrix::testing::randomAvailableAction(game, rng);
+        if (action.kind == ActionKind::Exit) continue;
+        recorded.positions.push_back(game.state);
+        recorded.actions.push_back(action);
+        if (game.apply(action) == ActionResult::Ended) break;
+    }
+    return recorded;
+}
+
+/// (c) Listing the available actions alone, over the positions of a recorded random game. Items are
+/// listings.
+void BM_ListAvailable(benchmark::State& state) {
+    const RecordedGame recorded = recordGame(kFirstSeed);
+    std::mt19937_64 rng(kFirstSeed);
+    SilentUi ui(rng);
+    dealbrix::testing::SeededRandom random(rng);
+    std::vector<Game> games;
+    games.reserve(recorded.positions.size());
+    for (const dealbrix::GameState& position : recorded.positions) {
+        games.emplace_back(ui, random);
+        games.back().restore(position);
+    }
+    long listings = 0;
+    dealbrix::ActionChoices choices;
+    for (auto _ : state) {
+        for (const Game& game : games) {
+            game.listAvailable(choices);
+            benchmark::DoNotOptimize(choices.count);
+        }
+        listings += static_cast<long>(games.size());
+    }
+    state.SetItemsProcessed(listings);
+}
+BENCHMARK(BM_ListAvailable)->Unit(benchmark::kMicrosecond);
+
+/// (d) `apply` alone: the actions of a recorded random game replayed with the same dice from a new
+/// game. Items are actions.
+void BM_Apply(benchmark::State& state) {
+    const RecordedGame recorded = recordGame(kFirstSeed);
+    long actions = 0;
+    for (auto _ : state) {
+        std::mt19937_64 answers(kFirstSeed + 1);
+        std::mt19937_64 dice(kFirstSeed + 2);
+        SilentUi ui(answers);
+        dealbrix::testing::SeededRandom random(dice);
+        Game game(ui, random);
+        for (const Action& action : recorded.actions)
+            benchmark::DoNotOptimize(game.apply(action));
+        actions += static_cast<long>(recorded.actions.size());
+    }
+    state.SetItemsProcessed(actions);
+}
+BENCHMARK(BM_Apply)->Unit(benchmark::kMicrosecond);
+
 /// The board window's load alone: money, tokens and both decks shuffled.
 void BM_NewGame(benchmark::State& state) {
     std::mt19937_64 rng(kFirstSeed);

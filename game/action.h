@@ -4,6 +4,7 @@
 
 #include "house_rules.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -78,6 +79,72 @@ struct Action {
 
     /// How the action reads in a log or a failure report, e.g. `EnterMoney(1) "250"`.
     std::string describe() const;
+};
+
+/// An action without its texts: a button, square, heading or field a player may choose. Cheap to
+/// list and copy; `action()` makes the full action (text actions with empty texts).
+struct ActionChoice {
+    ActionKind kind = ActionKind::Roll;
+    std::int16_t number = 0; // an amount answered fits: amounts are 16-bit game values
+
+    bool operator==(const ActionChoice&) const = default;
+    Action action() const { return {kind, number, {}, {}}; }
+};
+
+/// Actions of one kind that are available together: the kind and its numbers, in listing order.
+struct ActionRun {
+    ActionKind kind;
+    const std::int16_t* numbers;
+    int count;
+};
+
+/// The most runs of actions that can be available at one moment.
+inline constexpr int kMostActionRuns = 24;
+
+/// The actions available at one moment, as runs of one kind each, in a fixed-size list that never
+/// allocates. Iterating gives each action once, in order. The answers of an amount question live in
+/// the list itself, so a list is filled in place and never copied.
+struct ActionChoices {
+    std::array<ActionRun, kMostActionRuns> runs; // only the first runCount are set
+    int runCount = 0;
+    int count = 0;                         // actions in all runs
+    std::array<std::int16_t, 3> amounts{}; // passing, the smallest and the largest amount
+
+    ActionChoices() = default;
+    ActionChoices(const ActionChoices&) = delete;
+    ActionChoices& operator=(const ActionChoices&) = delete;
+
+    class Iterator {
+      public:
+        Iterator(const ActionRun* run, int offset) : run_(run), offset_(offset) {}
+        ActionChoice operator*() const { return {run_->kind, run_->numbers[offset_]}; }
+        Iterator& operator++() {
+            if (++offset_ == run_->count) {
+                ++run_;
+                offset_ = 0;
+            }
+            return *this;
+        }
+        bool operator==(const Iterator&) const = default;
+
+      private:
+        const ActionRun* run_;
+        int offset_;
+    };
+
+    Iterator begin() const { return {runs.data(), 0}; }
+    Iterator end() const { return {runs.data() + runCount, 0}; }
+    bool empty() const { return count == 0; }
+    int size() const { return count; }
+    /// The k-th action, 0 <= k < size().
+    ActionChoice operator[](int k) const {
+        const ActionRun* run = runs.data();
+        while (k >= run->count) {
+            k -= run->count;
+            ++run;
+        }
+        return {run->kind, run->numbers[k]};
+    }
 };
 
 /// The kind's name as it reads in a saved game, a log or a network message: "Roll", "EndTurn", ...

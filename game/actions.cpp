@@ -7,49 +7,141 @@
 
 namespace dealbrix {
 
+namespace {
+
+/// True when `number` names something an action of `kind` can be about: a player count, an
+/// ownable square, a player, a trade side. Kinds without a number take any.
+bool validNumber(ActionKind kind, int number) {
+    switch (kind) {
+    case ActionKind::ChoosePlayers:
+        return number >= 2 && number <= kPlayerCount;
+    case ActionKind::OpenHouseOptions:
+        return isOwnable(number);
+    case ActionKind::ChooseTradePartner:
+        return isPlayer(number);
+    case ActionKind::EnterMoney:
+    case ActionKind::EnterSquare:
+        return number == 0 || number == 1;
+    default:
+        return true;
+    }
+}
+
+constexpr std::uint32_t bit(ActionKind kind) {
+    return std::uint32_t{1} << static_cast<int>(kind);
+}
+
+/// The kinds whose button, window or field takes a click now (for any valid number), one bit each.
+std::uint32_t openKinds(const GameState& state) {
+    std::uint32_t open = bit(ActionKind::ChoosePlayers) | bit(ActionKind::Start) | bit(ActionKind::Exit) |
+                         bit(ActionKind::OpenHouseOptions) | bit(ActionKind::ChooseTradePartner);
+    if (state.board.rollEnabled) open |= bit(ActionKind::Roll);
+    if (state.board.endTurnEnabled) open |= bit(ActionKind::EndTurn);
+    if (state.board.giveUpEnabled) open |= bit(ActionKind::GiveUp);
+    const HouseOptionsView& house = state.houseOptions;
+    if (house.open) {
+        open |= bit(ActionKind::CloseHouseOptions);
+        if (house.buyEnabled) open |= bit(ActionKind::BuyHouse);
+        if (house.sellEnabled) open |= bit(ActionKind::SellHouse);
+        if (house.mortgageEnabled) open |= bit(ActionKind::ToggleMortgage);
+    }
+    if (state.playerCount == 0) open |= bit(ActionKind::ChooseRules); // the rules are fixed at Start
+    if (state.trade.open) {
+        open |= bit(ActionKind::EnterMoney) | bit(ActionKind::EnterSquare) | bit(ActionKind::TradeHelp) |
+                bit(ActionKind::CloseTrade);
+        if (isPlayer(state.tradePartner)) open |= bit(ActionKind::FinalizeOffer);
+    }
+    return open;
+}
+
+/// A run of listed actions of one kind: its numbers are a slice of kNumbers.
+struct CandidateRun {
+    ActionKind kind;
+    std::uint8_t first; // index into kNumbers
+    std::uint8_t count;
+};
+
+// The numbers the runs list: none (0), the player counts, the ownable squares, the players, the sides.
+// Yes then No, as the answers of a Yes/No question are listed.
+constexpr std::array<std::int16_t, 2> kYesNo{1, 0};
+
+constexpr std::array<std::int16_t, 1 + 3 + 28 + 4 + 2> kNumbers{
+    0,  2,  3,  4,  1,  3,  5,  6,  8,  9,  11, 12, 13, 14, 15, 16, 18, 19, 21,
+    23, 24, 25, 26, 27, 28, 29, 31, 32, 34, 35, 37, 39, 1,  2,  3,  4,  0,  1};
+constexpr std::uint8_t kNone = 0;
+constexpr std::uint8_t kCounts = 1;
+constexpr std::uint8_t kSquares = 4;
+constexpr std::uint8_t kPlayers = 32;
+constexpr std::uint8_t kSide0 = 36;
+constexpr std::uint8_t kSide1 = 37;
+
+// Every candidate action, in the order availableActions has always listed them: the buttons and
+// windows, the player counts, the squares, the headings, then the fields of side 0 and side 1. A new
+// kind of action adds its run here and its case to openKinds and validNumber. Answers are listed
+// apart: while a question is open they are all there is.
+constexpr std::array<CandidateRun, 20> kRuns{{
+    {ActionKind::Start, kNone, 1},
+    {ActionKind::Exit, kNone, 1},
+    {ActionKind::Roll, kNone, 1},
+    {ActionKind::EndTurn, kNone, 1},
+    {ActionKind::GiveUp, kNone, 1},
+    {ActionKind::BuyHouse, kNone, 1},
+    {ActionKind::SellHouse, kNone, 1},
+    {ActionKind::ToggleMortgage, kNone, 1},
+    {ActionKind::CloseHouseOptions, kNone, 1},
+    {ActionKind::TradeHelp, kNone, 1},
+    {ActionKind::FinalizeOffer, kNone, 1},
+    {ActionKind::CloseTrade, kNone, 1},
+    {ActionKind::ChooseRules, kNone, 1},
+    {ActionKind::ChoosePlayers, kCounts, 3},
+    {ActionKind::OpenHouseOptions, kSquares, 28},
+    {ActionKind::ChooseTradePartner, kPlayers, kPlayerCount},
+    {ActionKind::EnterMoney, kSide0, 1},
+    {ActionKind::EnterSquare, kSide0, 1},
+    {ActionKind::EnterMoney, kSide1, 1},
+    {ActionKind::EnterSquare, kSide1, 1},
+}};
+
+} // namespace
+
+static_assert(kRuns.size() <= static_cast<std::size_t>(kMostActionRuns));
+
 bool Game::isAvailable(const Action& action) const {
     // While a question waits for its answer, the answer is the only thing that can happen.
     if (const Box* question = openQuestion())
         return action.kind == ActionKind::Answer && answerFits(*question, action.number);
-    const bool tradeSide = action.number == 0 || action.number == 1;
-    switch (action.kind) {
-    case ActionKind::ChoosePlayers:
-        return action.number >= 2 && action.number <= kPlayerCount;
-    case ActionKind::Start:
-    case ActionKind::Exit:
-        return true;
-    case ActionKind::Roll:
-        return state.board.rollEnabled;
-    case ActionKind::EndTurn:
-        return state.board.endTurnEnabled;
-    case ActionKind::GiveUp:
-        return state.board.giveUpEnabled;
-    case ActionKind::OpenHouseOptions:
-        return isOwnable(action.number);
-    case ActionKind::BuyHouse:
-        return state.houseOptions.open && state.houseOptions.buyEnabled;
-    case ActionKind::SellHouse:
-        return state.houseOptions.open && state.houseOptions.sellEnabled;
-    case ActionKind::ToggleMortgage:
-        return state.houseOptions.open && state.houseOptions.mortgageEnabled;
-    case ActionKind::CloseHouseOptions:
-        return state.houseOptions.open;
-    case ActionKind::ChooseTradePartner:
-        return isPlayer(action.number);
-    case ActionKind::EnterMoney:
-    case ActionKind::EnterSquare:
-        return state.trade.open && tradeSide;
-    case ActionKind::TradeHelp:
-    case ActionKind::CloseTrade:
-        return state.trade.open;
-    case ActionKind::FinalizeOffer:
-        return state.trade.open && isPlayer(state.tradePartner);
-    case ActionKind::Answer:
-        return false; // no question is open
-    case ActionKind::ChooseRules:
-        return state.playerCount == 0; // the rules are fixed at Start
+    return validNumber(action.kind, action.number) && (openKinds(state) & bit(action.kind)) != 0;
+}
+
+void Game::listAvailable(ActionChoices& out) const {
+    if (const Box* question = openQuestion()) {
+        // Yes and No, or passing and the whole range of amounts: the smallest and the largest bid stand
+        // for the rest.
+        out.runCount = 1;
+        if (!isAmountQuestion(*question)) {
+            out.runs[0] = {ActionKind::Answer, kYesNo.data(), 2};
+            out.count = 2;
+            return;
+        }
+        out.amounts = {0, static_cast<std::int16_t>(question->minimum),
+                       static_cast<std::int16_t>(question->maximum)};
+        out.count = question->maximum != question->minimum ? 3 : 2;
+        out.runs[0] = {ActionKind::Answer, out.amounts.data(), out.count};
+        return;
     }
-    return false;
+    const std::uint32_t open = openKinds(state);
+    // Every run is written and only the open ones kept: no branch to mispredict. The counts stay in
+    // locals so the stores into the list cannot hold them up.
+    int runs = 0;
+    int count = 0;
+    for (const CandidateRun& run : kRuns) {
+        const int isOpen = static_cast<int>((open >> static_cast<int>(run.kind)) & 1);
+        out.runs[static_cast<std::size_t>(runs)] = {run.kind, kNumbers.data() + run.first, run.count};
+        runs += isOpen;
+        count += isOpen * run.count;
+    }
+    out.runCount = runs;
+    out.count = count;
 }
 
 bool Game::answerFits(const Box& question, int answer) const {
@@ -63,41 +155,14 @@ const Box* Game::openQuestion() const {
 }
 
 std::vector<Action> Game::availableActions() const {
-    if (const Box* question = openQuestion()) {
-        // Yes and No, or passing and the whole range of amounts: the smallest and the largest bid stand
-        // for the rest.
-        if (!isAmountQuestion(*question)) return {Action::answer(true), Action::answer(false)};
-        std::vector<Action> answers{Action::answerAmount(0), Action::answerAmount(question->minimum)};
-        if (question->maximum != question->minimum)
-            answers.push_back(Action::answerAmount(question->maximum));
-        return answers;
-    }
-    std::vector<Action> candidates{Action::start(),
-                                   Action::exit(),
-                                   Action::roll(),
-                                   Action::endTurn(),
-                                   Action::giveUp(),
-                                   Action::buyHouse(),
-                                   Action::sellHouse(),
-                                   Action::toggleMortgage(),
-                                   Action::closeHouseOptions(),
-                                   Action::tradeHelp(),
-                                   Action::finalizeOffer({}, {}),
-                                   Action::closeTrade(),
-                                   Action::chooseRules(state.rules)};
-    for (int players = 2; players <= kPlayerCount; ++players)
-        candidates.push_back(Action::choosePlayers(players));
-    for (const i16 square : ownableSquares())
-        candidates.push_back(Action::openHouseOptions(square));
-    for (int player = 1; player <= kPlayerCount; ++player)
-        candidates.push_back(Action::chooseTradePartner(player));
-    for (int side = 0; side < 2; ++side) {
-        candidates.push_back(Action::enterMoney(side, {}));
-        candidates.push_back(Action::enterSquare(side, {}));
-    }
+    ActionChoices choices;
+    listAvailable(choices);
     std::vector<Action> available;
-    for (Action& action : candidates)
-        if (isAvailable(action)) available.push_back(std::move(action));
+    available.reserve(static_cast<std::size_t>(choices.size()));
+    // The Rules window's choice is listed as the rules now chosen.
+    for (const ActionChoice& choice : choices)
+        available.push_back(choice.kind == ActionKind::ChooseRules ? Action::chooseRules(state.rules)
+                                                                   : choice.action());
     return available;
 }
 

@@ -25,9 +25,13 @@ const std::vector<const ColourGroup*>& allGroups() {
     return groups;
 }
 
+} // namespace
+
 std::span<const i16> squaresOf(const ColourGroup& group) {
     return {group.squares.data(), static_cast<std::size_t>(group.size)};
 }
+
+namespace {
 
 int priceOf(int square) {
     return squareInfo(square).price;
@@ -48,12 +52,15 @@ int heldInGroup(const Holdings& h, const ColourGroup& group, int seat) {
     return held;
 }
 
-/// True when every square of `group` carries `seat`'s own code: houses may go up there.
+} // namespace
+
 bool buildable(const Holdings& h, const ColourGroup& group, int seat) {
     for (const i16 square : squaresOf(group))
         if (h.owners[square] != seat) return false;
     return true;
 }
+
+namespace {
 
 /// What a mortgage of `square` pays, and what redeeming it costs.
 int mortgageValue(const Holdings& h, int square) {
@@ -65,27 +72,8 @@ int mortgageValue(const Holdings& h, int square) {
 int rentOf(const Holdings& h, int square) {
     const int code = h.owners[square];
     if (code == kBank || isMortgaged(code)) return 0;
-    const SquareInfo& info = squareInfo(square);
     constexpr int kHighestRoll = 12;
-    switch (info.kind) {
-    case SquareKind::Street: {
-        const ColourGroup& group = *colourGroupOf(square);
-        const int houses = h.houses[square];
-        if (houses >= 1 && houses <= 5) return info.houseRents[static_cast<std::size_t>(houses - 1)];
-        const bool whole = buildable(h, group, code);
-        if (!whole) return info.baseRent;
-        return group.size == 2 ? info.groupRent : 2 * info.baseRent;
-    }
-    case SquareKind::Railroad: {
-        const auto count =
-            std::count_if(kRailroads.begin(), kRailroads.end(), [&](i16 r) { return h.owners[r] == code; });
-        return railroadRent(static_cast<int>(count));
-    }
-    case SquareKind::Utility:
-        return kHighestRoll * utilityMultiplier(h.owners[kUtilities[0]] == h.owners[kUtilities[1]]);
-    default:
-        return 0;
-    }
+    return rentFor(h, square, kHighestRoll);
 }
 
 /// True when `seat` would hold every square of `square`'s group once it holds `square` too.
@@ -114,11 +102,12 @@ bool blocksGroup(const Holdings& h, int square, int seat) {
 constexpr int kMoneySteps = 4;          // tries at the money of an offer
 constexpr long long kSmallestStep = 25; // dollars added to an offer the rival would refuse
 
+} // namespace
+
 bool inPlay(const GameState& s, int seat) {
     return isPlayer(seat) && seat <= s.playerCount && s.seatOut[seat] != kTrue;
 }
 
-/// Carries a trade out on a copy of the holdings, as the game would once the partner says Yes.
 Holdings afterTrade(const GameState& s, const OfferedMoney& offered) {
     Holdings h = s;
     const int trader = s.turn;
@@ -138,30 +127,100 @@ Holdings afterTrade(const GameState& s, const OfferedMoney& offered) {
     return h;
 }
 
-} // namespace
+std::string_view levelName(ComputerLevel level) {
+    switch (level) {
+    case ComputerLevel::Easy:
+        return "easy";
+    case ComputerLevel::Normal:
+        return "normal";
+    case ComputerLevel::Hard:
+        return "hard";
+    }
+    return "normal";
+}
 
-ComputerPlayer::ComputerPlayer(ComputerWeights weights, std::uint64_t seed)
-    : weights_(weights), seed_(seed) {}
+std::string_view levelTitle(ComputerLevel level) {
+    switch (level) {
+    case ComputerLevel::Easy:
+        return "Easy";
+    case ComputerLevel::Normal:
+        return "Normal";
+    case ComputerLevel::Hard:
+        return "Hard";
+    }
+    return "Normal";
+}
+
+std::optional<ComputerLevel> levelNamed(std::string_view name) {
+    for (const ComputerLevel level : kComputerLevels)
+        if (name == levelName(level)) return level;
+    return std::nullopt;
+}
+
+ComputerWeights ComputerWeights::easy() {
+    ComputerWeights w;
+    w.reserveBase = 30;              // buys readily, keeps little back
+    w.reserveRentShare = 0.1;        // and hardly minds the rents ahead
+    w.keyPurchaseReserveShare = 1.0; // sees no square as more important than another
+    w.wholeGroupShare = 0.9;         // values its own groups a little low
+    w.nearGroupShare = 0.05;
+    w.rivalGainWeight = 0.35; // sees what a square does for its rival, if not all of it
+    w.tradeMargin = -15;      // a fair offer is good enough
+    w.offersPerSquare = 6;    // gives up on a square soon
+    w.raisePerRefusal = 0.1;
+    w.turnsBetweenOffers = 2; // proposes seldom
+    w.firstHouses = 1;        // builds thinly
+    w.mostHouses = 3;
+    w.buildMargin = 500; // and only with plenty in hand
+    w.redeemMargin = 400;
+    w.leaveJailWhileUnowned = 0; // always uses the card: it wants to be moving
+    return w;
+}
+
+ComputerPlayer::ComputerPlayer(ComputerWeights weights, std::uint64_t seed, LookaheadBudget budget)
+    : normal_(weights), easy_(ComputerWeights::easy()), weights_(&normal_), seed_(seed), budget_(budget) {
+    levels_.fill(ComputerLevel::Normal);
+}
+
+void ComputerPlayer::setLevel(int seat, ComputerLevel level) {
+    if (!isPlayer(seat)) return;
+    if (levels_[seat] != level && planSeat_ == seat) plan_.clear();
+    levels_[seat] = level;
+    memory_[seat].choresDecidedAt = -1;
+}
+
+ComputerLevel ComputerPlayer::level(int seat) const {
+    return isPlayer(seat) ? levels_[seat] : ComputerLevel::Normal;
+}
+
+void ComputerPlayer::setPerson(int seat, bool person) {
+    if (isPlayer(seat)) people_[seat] = person;
+}
+
+const ComputerWeights& ComputerPlayer::weightsOf(ComputerLevel level) const {
+    return level == ComputerLevel::Easy ? easy_ : normal_;
+}
 
 double ComputerPlayer::cashValue(int money) const {
-    return money < weights_.plentifulCash ? 1.0 : weights_.plentifulCashShare;
+    return money < weights_->plentifulCash ? 1.0 : weights_->plentifulCashShare;
 }
 
 int ComputerPlayer::reserve(const GameState& state, int seat) const {
+    const ComputerWeights& w = weightsOf(level(seat));
     int worstRent = 0;
     for (const i16 square : ownableSquares()) {
         const int owner = ownerOf(state.owners[square]);
         if (owner != kBank && owner != seat) worstRent = std::max(worstRent, rentOf(state, square));
     }
-    return weights_.reserveBase +
-           static_cast<int>(weights_.reserveRentShare * rulesReserveFactor(state) * worstRent);
+    return w.reserveBase + static_cast<int>(w.reserveRentShare * rulesReserveFactor(state) * worstRent);
 }
 
 double ComputerPlayer::worth(const Holdings& h, int seat) const {
     const int cash = h.money[seat];
-    double total = cash <= weights_.plentifulCash ? cash
-                                                  : weights_.plentifulCash + (cash - weights_.plentifulCash) *
-                                                                                 weights_.plentifulCashShare;
+    double total =
+        cash <= weights_->plentifulCash
+            ? cash
+            : weights_->plentifulCash + (cash - weights_->plentifulCash) * weights_->plentifulCashShare;
     for (const i16 square : ownableSquares()) {
         if (ownerOf(h.owners[square]) != seat) continue;
         total += isMortgaged(h.owners[square]) ? priceOf(square) / 2.0 : priceOf(square);
@@ -171,41 +230,47 @@ double ComputerPlayer::worth(const Holdings& h, int seat) const {
     for (const ColourGroup* group : allGroups()) {
         const int held = heldInGroup(h, *group, seat);
         if (held == group->size) {
-            total += weights_.wholeGroupShare * groupPrice(*group);
+            total += weights_->wholeGroupShare * groupPrice(*group);
         } else if (group->size == 3 && held == 2) {
             // A third square mortgaged by another seat may never be had: no hope counted for it.
             const bool toBeHad =
                 std::none_of(squaresOf(*group).begin(), squaresOf(*group).end(), [&](i16 square) {
                     return ownerOf(h.owners[square]) != seat && isMortgaged(h.owners[square]);
                 });
-            if (toBeHad) total += weights_.nearGroupShare * groupPrice(*group);
+            if (toBeHad) total += weights_->nearGroupShare * groupPrice(*group);
         }
     }
     const auto railroads = std::count_if(kRailroads.begin(), kRailroads.end(),
                                          [&](i16 r) { return ownerOf(h.owners[r]) == seat; });
-    if (railroads > 1) total += static_cast<double>(railroads - 1) * weights_.railroadBonus;
+    if (railroads > 1) total += static_cast<double>(railroads - 1) * weights_->railroadBonus;
     if (ownerOf(h.owners[kUtilities[0]]) == seat && ownerOf(h.owners[kUtilities[1]]) == seat)
-        total += weights_.utilityBonus;
+        total += weights_->utilityBonus;
     return total;
 }
 
 int ComputerPlayer::squareToMortgage(const GameState& state, int seat) const {
+    const std::vector<int> order = mortgageOrder(state, seat);
+    return order.empty() ? -1 : order.front();
+}
+
+std::vector<int> ComputerPlayer::mortgageOrder(const GameState& state, int seat) const {
     // The least useful square earns least now and does least for a group: its rent, plus half the
     // price of each other square of its group the seat holds.
-    int best = -1;
-    double bestUse = 0;
+    std::vector<std::pair<double, int>> uses;
     for (const i16 square : ownableSquares()) {
         if (state.owners[square] != seat || state.houses[square] != 0) continue;
         if (!rulesAllowMortgage(state, square)) continue;
         double use = rentOf(state, square);
         if (const ColourGroup* group = colourGroupOf(square))
             use += (heldInGroup(state, *group, seat) - 1) * priceOf(square) / 2.0;
-        if (best < 0 || use < bestUse) {
-            best = square;
-            bestUse = use;
-        }
+        uses.emplace_back(use, square);
     }
-    return best;
+    std::stable_sort(uses.begin(), uses.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<int> order;
+    for (const auto& [use, square] : uses)
+        order.push_back(square);
+    return order;
 }
 
 bool ComputerPlayer::canRaiseEnough(const GameState& state, int seat) const {
@@ -222,32 +287,41 @@ double ComputerPlayer::tradeGain(const GameState& state, int seat, const Offered
     const Holdings after = afterTrade(state, offered);
     const double mine = worth(after, seat) - worth(state, seat);
     const double theirs = worth(after, rival) - worth(state, rival);
-    return mine - weights_.rivalGainWeight * theirs;
+    return mine - weights_->rivalGainWeight * theirs;
 }
 
 bool ComputerPlayer::answer(const GameState& state, const Box& question, const OfferedMoney& offered) const {
     const int seat = question.seat;
     if (!isPlayer(seat)) return false;
+    useWeightsOf(seat);
+    if (level(seat) == ComputerLevel::Hard && question.kind != BoxKind::HouseQuestion)
+        return hardAnswer(state, question, offered);
+    return normalAnswer(state, question, offered);
+}
+
+bool ComputerPlayer::normalAnswer(const GameState& state, const Box& question,
+                                  const OfferedMoney& offered) const {
+    const int seat = question.seat;
     switch (question.kind) {
     case BoxKind::PurchaseOffer: {
         const int left = state.money[seat] - question.amount;
         const bool key =
             completesGroup(state, question.square, seat) || blocksGroup(state, question.square, seat);
-        const double share = key ? weights_.keyPurchaseReserveShare : 1.0;
-        return left >= weights_.cashFloor && left >= share * reserve(state, seat);
+        const double share = key ? weights_->keyPurchaseReserveShare : 1.0;
+        return left >= weights_->cashFloor && left >= share * reserve(state, seat);
     }
     case BoxKind::JailCardQuestion: {
         const auto unowned = std::count_if(ownableSquares().begin(), ownableSquares().end(),
                                            [&](i16 square) { return state.owners[square] == kBank; });
-        return unowned >= weights_.leaveJailWhileUnowned || potCallsFromJail(state);
+        return unowned >= weights_->leaveJailWhileUnowned || potCallsFromJail(state);
     }
     case BoxKind::HouseQuestion:
         return true; // only its own House Options step asks this of a computer seat
     case BoxKind::TradeQuestion: {
         if (!std::isfinite(offered.fromTrader) || !std::isfinite(offered.fromPartner)) return false;
         const Holdings after = afterTrade(state, offered);
-        if (after.money[seat] < weights_.cashFloor) return false;
-        return tradeGain(state, seat, offered) >= weights_.tradeMargin;
+        if (after.money[seat] < weights_->cashFloor) return false;
+        return tradeGain(state, seat, offered) >= weights_->tradeMargin;
     }
     default:
         return false;
@@ -256,6 +330,16 @@ bool ComputerPlayer::answer(const GameState& state, const Box& question, const O
 
 std::optional<Action> ComputerPlayer::nextAction(const Game& game) {
     if (game.state.playerCount == 0) return std::nullopt; // the seats are still being chosen
+    if (const Box* question = game.openQuestion()) {
+        // A question waiting in the game is answered as it would be asked: an offer's money comes from
+        // the Finalize offer on its way; an amount question is a bid.
+        if (isAmountQuestion(*question)) return Action::answerAmount(bid(game.state, *question));
+        OfferedMoney offered{};
+        const ActionInProgress* running = game.inProgress();
+        if (running != nullptr && running->action.kind == ActionKind::FinalizeOffer)
+            offered = {Game::readNumber(running->action.text), Game::readNumber(running->action.otherText)};
+        return Action::answer(answer(game.state, *question, offered));
+    }
     std::optional<Action> action = choose(game);
     if (action && game.isAvailable(*action)) return action;
     // A plan that no longer fits the position is dropped; the turn goes on with what is there.
@@ -274,6 +358,7 @@ std::optional<Action> ComputerPlayer::choose(const Game& game) {
     const int seat = s.turn;
     if (s.playerCount == 0 || !isPlayer(seat)) return std::nullopt;
     if (planSeat_ != seat) plan_.clear();
+    useWeightsOf(seat);
     while (!plan_.empty()) {
         Action step = std::move(plan_.front());
         plan_.pop_front();
@@ -284,9 +369,27 @@ std::optional<Action> ComputerPlayer::choose(const Game& game) {
     if (s.houseOptions.open) return Action::closeHouseOptions();
     if (s.trade.open) return Action::closeTrade();
     planSeat_ = seat;
-    if (s.board.giveUpEnabled && s.debtor == seat) return raiseMoney(s, seat);
+    if (s.board.giveUpEnabled && s.debtor == seat) {
+        if (level(seat) == ComputerLevel::Hard && canRaiseEnough(s, seat)) {
+            const int square = hardSquareToMortgage(game, seat);
+            if (square >= 0) {
+                planHouseWork(square, Action::toggleMortgage());
+                Action first = std::move(plan_.front());
+                plan_.pop_front();
+                return first;
+            }
+        }
+        return raiseMoney(s, seat);
+    }
     if (s.seatOut[seat] == kTrue) return endOfTurn(seat, Action::endTurn());
-    if ((s.board.rollEnabled || s.board.endTurnEnabled) && planChores(s, seat)) {
+    if (level(seat) == ComputerLevel::Hard && (s.board.rollEnabled || s.board.endTurnEnabled) &&
+        hardChooseChores(game, seat)) {
+        Action first = std::move(plan_.front());
+        plan_.pop_front();
+        return first;
+    }
+    const bool skip = level(seat) == ComputerLevel::Hard && memory_[seat].skipChores;
+    if ((s.board.rollEnabled || s.board.endTurnEnabled) && !skip && planChores(s, seat)) {
         ++memory_[seat].chores;
         Action first = std::move(plan_.front());
         plan_.pop_front();
@@ -300,6 +403,8 @@ std::optional<Action> ComputerPlayer::choose(const Game& game) {
 Action ComputerPlayer::endOfTurn(int seat, Action action) {
     memory_[seat].chores = 0;
     memory_[seat].offers = 0;
+    ++memory_[seat].turns;
+    ++turnsEnded_;
     return action;
 }
 
@@ -318,19 +423,20 @@ void ComputerPlayer::planHouseWork(int square, Action work) {
 }
 
 bool ComputerPlayer::planChores(const GameState& state, int seat) {
-    if (memory_[seat].chores >= weights_.choresPerTurn) return false;
-    return planRedeeming(state, seat) || planBuilding(state, seat) || planTrade(state, seat);
+    if (memory_[seat].chores >= weights_->choresPerTurn) return false;
+    const bool trading = level(seat) != ComputerLevel::Hard || memory_[seat].tradeInChores;
+    return planRedeeming(state, seat) || planBuilding(state, seat) || (trading && planTrade(state, seat));
 }
 
 bool ComputerPlayer::planBuilding(const GameState& state, int seat) {
     const int money = state.money[seat];
-    const int keep = reserve(state, seat);
+    const int keep = reserve(state, seat) + weights_->buildMargin;
     // Three houses on every whole group first, where rents jump; then on towards hotels.
-    int cap = 5;
+    int cap = weights_->mostHouses;
     for (const ColourGroup* group : allGroups()) {
         if (!buildable(state, *group, seat)) continue;
         for (const i16 square : squaresOf(*group))
-            if (state.houses[square] < weights_.firstHouses) cap = weights_.firstHouses;
+            if (state.houses[square] < weights_->firstHouses) cap = std::min(cap, weights_->firstHouses);
     }
     int best = -1;
     int bestHouses = 0;
@@ -361,7 +467,7 @@ bool ComputerPlayer::planRedeeming(const GameState& state, int seat) {
         if (state.owners[square] != mortgagedCode(seat)) continue;
         const int cost = mortgageValue(state, square);
         const bool makesGroup = completesGroup(state, square, seat);
-        if (money - cost >= keep + (makesGroup ? 0 : weights_.redeemMargin)) {
+        if (money - cost >= keep + (makesGroup ? 0 : weights_->redeemMargin)) {
             planHouseWork(square, Action::toggleMortgage());
             return true;
         }
@@ -371,7 +477,8 @@ bool ComputerPlayer::planRedeeming(const GameState& state, int seat) {
 
 bool ComputerPlayer::planTrade(const GameState& state, int seat) {
     SeatMemory& memory = memory_[seat];
-    if (memory.offers >= weights_.offersPerTurn) return false;
+    if (memory.offers >= weights_->offersPerTurn) return false;
+    if (weights_->turnsBetweenOffers > 1 && memory.turns % weights_->turnsBetweenOffers != 0) return false;
     struct Offer {
         int rival = 0;
         int wanted = -1;
@@ -383,16 +490,24 @@ bool ComputerPlayer::planTrade(const GameState& state, int seat) {
     GameState trial = state; // the trade window as the offer would fill it
     trial.trade = TradeView{};
     const int players = state.playerCount;
+    int computers = 0;
+    for (int other = 1; other <= players; ++other)
+        if (inPlay(state, other) && !people_[other]) ++computers;
     for (int step = 0; step < players; ++step) {
         const int rival = 1 + static_cast<int>((seed_ + static_cast<std::uint64_t>(step)) % players);
         if (rival == seat || !inPlay(state, rival)) continue;
+        // A person is asked at most once a round: a round has passed once every computer seat in
+        // play has ended a turn since.
+        if (people_[rival] && offeredPersonAt_[rival] != 0 &&
+            turnsEnded_ + 1 < offeredPersonAt_[rival] + computers)
+            continue;
         trial.tradePartner = static_cast<i16>(rival);
         for (const ColourGroup* group : allGroups()) {
             // A square the rival holds outright in a group the seat has a foot in; a swap is looked
             // for only where the square makes the group whole.
             if (heldInGroup(state, *group, seat) == 0) continue;
             for (const i16 wanted : squaresOf(*group)) {
-                if (state.owners[wanted] != rival || memory.offersFor[wanted] >= weights_.offersPerSquare)
+                if (state.owners[wanted] != rival || memory.offersFor[wanted] >= weights_->offersPerSquare)
                     continue;
                 const int lastGiven = completesGroup(state, wanted, seat) ? kSquareCount : 0;
                 for (int given = -1; given < lastGiven; ++given) {
@@ -416,7 +531,7 @@ bool ComputerPlayer::planTrade(const GameState& state, int seat) {
                     const double ourDollar = cashValue(state.money[seat]);
                     const double theirDollar = cashValue(state.money[rival]);
                     const double raise =
-                        weights_.raisePerRefusal * memory.offersFor[wanted] * priceOf(wanted);
+                        weights_->raisePerRefusal * memory.offersFor[wanted] * priceOf(wanted);
                     auto money = static_cast<long long>(
                         std::llround((mine - theirs) / (ourDollar + theirDollar) + raise));
                     // The estimate is checked as each side will judge it, cash counted as it stands
@@ -428,14 +543,15 @@ bool ComputerPlayer::planTrade(const GameState& state, int seat) {
                                                    money < 0 ? static_cast<double>(-money) : 0.0};
                         myGain = tradeGain(trial, seat, offered);
                         theirGain = tradeGain(trial, rival, offered);
-                        if (theirGain >= weights_.tradeMargin || myGain < weights_.tradeMargin) break;
+                        if (theirGain >= weights_->tradeMargin || myGain < weights_->tradeMargin) break;
                         money += std::max<long long>(kSmallestStep, std::llabs(money) / kMoneySteps);
                     }
-                    if (myGain < weights_.tradeMargin || theirGain < weights_.tradeMargin) continue;
+                    if (myGain < weights_->tradeMargin || theirGain < weights_->tradeMargin) continue;
                     if (money > 0 && state.money[seat] - money < reserve(state, seat)) continue;
-                    if (money < 0 && state.money[rival] + money < weights_.cashFloor) continue;
+                    if (money < 0 && state.money[rival] + money < weights_->cashFloor) continue;
                     // The bank counts to 32767: an offer that would take a balance beyond is refused.
                     if (state.money[rival] + money > kMax16 || state.money[seat] - money > kMax16) continue;
+                    if (people_[rival] && !mayOfferTo(state, rival, wanted, given)) continue;
                     if (!best || myGain > best->gain) best = Offer{rival, wanted, given, money, myGain};
                 }
             }
@@ -444,15 +560,57 @@ bool ComputerPlayer::planTrade(const GameState& state, int seat) {
     if (!best) return false;
     ++memory.offers;
     ++memory.offersFor[best->wanted];
-    const std::string ours = best->money > 0 ? num(best->money) : "0";
-    const std::string theirs = best->money < 0 ? num(-best->money) : "0";
-    plan_ = {Action::chooseTradePartner(best->rival), Action::enterSquare(1, num(best->wanted))};
-    if (best->given >= 0) plan_.push_back(Action::enterSquare(0, num(best->given)));
-    if (best->money > 0) plan_.push_back(Action::enterMoney(0, ours));
-    if (best->money < 0) plan_.push_back(Action::enterMoney(1, theirs));
+    if (people_[best->rival]) noteOfferTo(state, best->rival, best->wanted, best->given);
+    planOffer(best->rival, best->wanted, best->given, best->money);
+    return true;
+}
+
+void ComputerPlayer::planOffer(int rival, int wanted, int given, long long money) {
+    const std::string ours = money > 0 ? num(money) : "0";
+    const std::string theirs = money < 0 ? num(-money) : "0";
+    plan_ = {Action::chooseTradePartner(rival)};
+    if (wanted >= 0) plan_.push_back(Action::enterSquare(1, num(wanted)));
+    if (given >= 0) plan_.push_back(Action::enterSquare(0, num(given)));
+    if (money > 0) plan_.push_back(Action::enterMoney(0, ours));
+    if (money < 0) plan_.push_back(Action::enterMoney(1, theirs));
     plan_.push_back(Action::finalizeOffer(ours, theirs));
     plan_.push_back(Action::closeTrade());
-    return true;
+}
+
+namespace {
+
+/// A fingerprint of what an offer is judged on: the money, the owners and the houses.
+std::uint64_t positionPrint(const Holdings& h) {
+    std::uint64_t print = 1469598103934665603ULL;
+    const auto mix = [&](i16 value) {
+        print ^= static_cast<std::uint16_t>(value);
+        print *= 1099511628211ULL;
+    };
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        mix(h.money[seat]);
+    for (int square = 0; square < kSquareCount; ++square) {
+        mix(h.owners[square]);
+        mix(h.houses[square]);
+    }
+    return print;
+}
+
+} // namespace
+
+bool ComputerPlayer::mayOfferTo(const GameState& state, int rival, int wanted, int given) const {
+    const std::uint64_t print = positionPrint(state);
+    return std::none_of(personOffers_[rival].begin(), personOffers_[rival].end(),
+                        [&](const OfferToPerson& o) {
+                            return o.wanted == wanted && o.given == given && o.position == print;
+                        });
+}
+
+void ComputerPlayer::noteOfferTo(const GameState& state, int rival, int wanted, int given) {
+    // turnsEnded_ + 1 keeps 0 free for "never asked".
+    offeredPersonAt_[rival] = turnsEnded_ + 1;
+    std::vector<OfferToPerson>& offers = personOffers_[rival];
+    std::erase_if(offers, [&](const OfferToPerson& o) { return o.wanted == wanted && o.given == given; });
+    offers.push_back({wanted, given, positionPrint(state)});
 }
 
 // --- The house rules ---------------------------------------------------------------------------
@@ -468,7 +626,7 @@ double ComputerPlayer::squareValue(const GameState& state, int square, int seat)
             ownerOf(state.owners[group.squares[0] == square ? group.squares[1] : group.squares[0]]);
         Holdings theirs = state;
         theirs.owners[square] = static_cast<i16>(rival);
-        value += weights_.rivalGainWeight * (worth(theirs, rival) - worth(state, rival));
+        value += weights_->rivalGainWeight * (worth(theirs, rival) - worth(state, rival));
     }
     return value;
 }
@@ -476,15 +634,16 @@ double ComputerPlayer::squareValue(const GameState& state, int square, int seat)
 int ComputerPlayer::bid(const GameState& state, const Box& question) const {
     const int seat = question.seat;
     if (question.kind != BoxKind::AuctionBid || !isPlayer(seat) || !isOwnable(question.square)) return 0;
+    useWeightsOf(seat);
     const int square = question.square;
     // The same cash is kept back as for a purchase at the bank's price.
     const bool key = completesGroup(state, square, seat) || blocksGroup(state, square, seat);
-    const double share = key ? weights_.keyPurchaseReserveShare : 1.0;
-    const double keep = std::max<double>(weights_.cashFloor, share * reserve(state, seat));
+    const double share = key ? weights_->keyPurchaseReserveShare : 1.0;
+    const double keep = std::max<double>(weights_->cashFloor, share * reserve(state, seat));
     const double limit = std::min(
         {squareValue(state, square, seat), state.money[seat] - keep, static_cast<double>(question.maximum)});
     if (limit < question.minimum) return 0;
-    return std::min(static_cast<int>(limit), question.minimum + weights_.bidStep - 1);
+    return std::min(static_cast<int>(limit), question.minimum + weights_->bidStep - 1);
 }
 
 bool ComputerPlayer::rulesAllowBuilding(const GameState& state, int square) const {
@@ -509,11 +668,11 @@ bool ComputerPlayer::rulesAllowMortgage(const GameState& state, int square) cons
 }
 
 double ComputerPlayer::rulesReserveFactor(const GameState& state) const {
-    return state.rules.has(HouseRule::CreditorBankruptcy) ? weights_.creditorReserveFactor : 1.0;
+    return state.rules.has(HouseRule::CreditorBankruptcy) ? weights_->creditorReserveFactor : 1.0;
 }
 
 bool ComputerPlayer::potCallsFromJail(const GameState& state) const {
-    return state.rules.has(HouseRule::FreeParkingPot) && state.pot >= weights_.potWorthLeavingJail;
+    return state.rules.has(HouseRule::FreeParkingPot) && state.pot >= weights_->potWorthLeavingJail;
 }
 
 } // namespace dealbrix

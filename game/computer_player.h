@@ -1,14 +1,40 @@
 #pragma once
 // A computer seat: it plays through the same actions and answers a person has, chosen from the
-// position by a few named weights. No Qt here.
+// position by a few named weights, at one of three levels. No Qt here.
 
 #include "game.h"
 
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
 
 namespace dealbrix {
+
+/// How strongly a computer seat plays. Normal decides by the weights; Easy by gentler weights, as a
+/// beginner would; Hard looks ahead from each choice that matters by playing the game on.
+/// Normal is the zero value, so levels not set (old saved games, a seat never chosen) play Normal.
+enum class ComputerLevel : std::uint8_t { Normal, Easy, Hard };
+
+/// The levels in the order menus list them, gentlest first.
+inline constexpr std::array<ComputerLevel, 3> kComputerLevels{ComputerLevel::Easy, ComputerLevel::Normal,
+                                                              ComputerLevel::Hard};
+
+/// "easy", "normal" or "hard": the level's name on the command line, in saved games and tools.
+std::string_view levelName(ComputerLevel level);
+/// "Easy", "Normal" or "Hard": the level as menus and the game log write it.
+std::string_view levelTitle(ComputerLevel level);
+/// The level named `name` (case as levelName writes it), or nothing.
+std::optional<ComputerLevel> levelNamed(std::string_view name);
+
+/// How far the Hard level looks ahead: from each candidate choice it plays `playouts` games on, each
+/// for `rounds` rounds, with the same dice for every candidate.
+struct LookaheadBudget {
+    int playouts = 10;
+    int rounds = 10;
+};
 
 /// The weights a computer seat decides by. Money is in dollars, shares are fractions.
 struct ComputerWeights {
@@ -53,6 +79,18 @@ struct ComputerWeights {
     int leaveJailWhileUnowned = 6;
     /// Steps of house work and trading in one turn before the computer just plays on.
     int choresPerTurn = 60;
+    /// Cash above the reserve needed before a house goes up.
+    int buildMargin = 0;
+    /// Houses it puts on one square at most (5 is a hotel).
+    int mostHouses = 5;
+    /// Turns of its own between two turns in which the computer proposes trades (1: every turn).
+    int turnsBetweenOffers = 1;
+
+    /// The weights of the Easy level: a beginner's habits, not random ones. It buys readily and keeps
+    /// little back for rent, builds late and only a house or two, proposes trades seldom and gives up
+    /// on a square soon, and accepts a fair offer though it gains little; it still sees what a group is
+    /// worth to its rival.
+    static ComputerWeights easy();
 
     // The house rules.
     /// Dollars each bid of an auction adds to the high bid, while the square is still worth more.
@@ -72,15 +110,37 @@ struct OfferedMoney {
     double fromPartner = 0;
 };
 
-/// Plays any seat the program is asked to play. One player may serve several seats; what it
-/// remembers (offers made, steps in a turn) is kept per seat. Deterministic for a given seed and history.
+/// The squares of `group`, two or three.
+std::span<const i16> squaresOf(const ColourGroup& group);
+/// True when every square of `group` carries `seat`'s own code: houses may go up there.
+bool buildable(const Holdings& holdings, const ColourGroup& group, int seat);
+/// True when `seat` is a player seated in this game and not out.
+bool inPlay(const GameState& state, int seat);
+/// Carries the trade offered now out on a copy of the holdings, as the game would once the partner
+/// says Yes.
+Holdings afterTrade(const GameState& state, const OfferedMoney& offered);
+
+/// Plays any seat the program is asked to play, each at its level (Normal unless set). One player may
+/// serve several seats; what it remembers (offers made, steps in a turn) is kept per seat.
+/// Deterministic for a given seed and history.
 class ComputerPlayer {
   public:
-    /// A player deciding by `weights`; `seed` varies the order in which rivals are approached.
-    explicit ComputerPlayer(ComputerWeights weights = {}, std::uint64_t seed = 0);
+    /// A player deciding by `weights` at Normal and Hard (Easy has its own); `seed` varies the order in
+    /// which rivals are approached and the dice of Hard's look-ahead.
+    explicit ComputerPlayer(ComputerWeights weights = {}, std::uint64_t seed = 0,
+                            LookaheadBudget budget = {});
+
+    /// Sets the level `seat` (1..4) plays at; other numbers are ignored.
+    void setLevel(int seat, ComputerLevel level);
+    /// The level `seat` plays at.
+    ComputerLevel level(int seat) const;
+    /// Marks `seat` as a person's (true) or a computer's: people are offered few trades, at most one a
+    /// round, and never the same one again while the position stands.
+    void setPerson(int seat, bool person);
 
     /// The next action for the seat holding the turn, always one `game` has available; nothing when
-    /// the game has not started or nothing can be done.
+    /// the game has not started or nothing can be done. While a question waits in the game, its
+    /// answer for the seat asked.
     std::optional<Action> nextAction(const Game& game);
     /// The answer of `question.seat` to a Yes/No question; `offered` is the money of an offer asked about.
     bool answer(const GameState& state, const Box& question, const OfferedMoney& offered = {}) const;
@@ -95,6 +155,8 @@ class ComputerPlayer {
     double worth(const Holdings& holdings, int seat) const;
     /// The square `seat` should mortgage next to raise money (the least useful), or -1 when none.
     int squareToMortgage(const GameState& state, int seat) const;
+    /// The squares `seat` may mortgage now, least useful first.
+    std::vector<int> mortgageOrder(const GameState& state, int seat) const;
     /// True when mortgaging everything `seat` may still mortgage would lift its money above zero.
     bool canRaiseEnough(const GameState& state, int seat) const;
     /// What `seat` gains from the trade offered now, its rival's gain counted against it.
@@ -104,16 +166,39 @@ class ComputerPlayer {
     /// position may have moved on while a person held it.
     void dropPlan() { plan_.clear(); }
 
-    const ComputerWeights& weights() const { return weights_; }
+    /// The weights the seat deciding now plays by.
+    const ComputerWeights& weights() const { return *weights_; }
+    /// The weights of `level`.
+    const ComputerWeights& weightsOf(ComputerLevel level) const;
+
+    /// How Hard judges a position for `seat`: the share of `budget` play-outs from `start` that `seat`
+    /// wins, a game still going at the horizon counting `seat`'s share of the worth in play. Every
+    /// seat plays Normal in the play-outs; `seed` picks their dice.
+    double lookahead(const GameState& start, int seat, std::uint64_t seed) const;
+    /// Index of the position Hard prefers for `seat` among `candidates` (the first is Normal's own
+    /// choice and is kept unless another does clearly better), each judged with the same dice.
+    std::size_t bestCandidate(const std::vector<GameState>& candidates, int seat,
+                              bool choresDone = false) const;
 
   private:
     struct SeatMemory {
-        int chores = 0; // house and trade steps this turn
-        int offers = 0; // offers put this turn
+        int chores = 0;            // house and trade steps this turn
+        int offers = 0;            // offers put this turn
+        int turns = 0;             // turns ended
+        int choresDecidedAt = -1;  // the phase Hard last chose its chores in
+        bool skipChores = false;   // Hard chose to do no chores in that phase
+        bool tradeInChores = true; // Hard's chores of that phase include trading
         SquareArray<int> offersFor{};
+    };
+    /// An offer put to a person: the squares and the position it was made in.
+    struct OfferToPerson {
+        int wanted = -1;
+        int given = -1;
+        std::uint64_t position = 0;
     };
 
     double cashValue(int money) const;
+    bool normalAnswer(const GameState& state, const Box& question, const OfferedMoney& offered) const;
     bool rulesAllowBuilding(const GameState& state, int square) const;
     bool rulesAllowMortgage(const GameState& state, int square) const;
     double rulesReserveFactor(const GameState& state) const;
@@ -125,13 +210,43 @@ class ComputerPlayer {
     bool planRedeeming(const GameState& state, int seat);
     bool planTrade(const GameState& state, int seat);
     void planHouseWork(int square, Action work);
+    /// Plans the trade window's steps of an offer to `rival`: `wanted` of theirs, `given` of ours (-1
+    /// none), `money` from us (negative when they pay).
+    void planOffer(int rival, int wanted, int given, long long money);
     Action endOfTurn(int seat, Action action);
+    bool mayOfferTo(const GameState& state, int rival, int wanted, int given) const;
+    void noteOfferTo(const GameState& state, int rival, int wanted, int given);
+    void useWeightsOf(int seat) const { weights_ = &weightsOf(level(seat)); }
 
-    ComputerWeights weights_;
+    // Hard's look-ahead (lookahead.cpp).
+    bool hardAnswer(const GameState& state, const Box& question, const OfferedMoney& offered) const;
+    bool hardChooseChores(const Game& game, int seat);
+    struct HardOffer {
+        int rival = 0;
+        int wanted = -1;
+        int given = -1;
+        long long money = 0;
+        double gain = 0;
+    };
+    std::vector<HardOffer> hardOffers(const GameState& state, int seat) const;
+    double lookahead(const GameState& start, int seat, std::uint64_t seed, bool choresDone) const;
+    int hardSquareToMortgage(const Game& game, int seat);
+    std::uint64_t nextSearchSeed() const;
+
+    ComputerWeights normal_;
+    ComputerWeights easy_;
+    mutable const ComputerWeights* weights_; // the weights of the seat deciding now
     std::uint64_t seed_;
+    LookaheadBudget budget_;
+    PlayerArray<ComputerLevel> levels_{};
+    PlayerArray<bool> people_{};
     std::deque<Action> plan_; // the steps still to take for planSeat_
     int planSeat_ = 0;
     PlayerArray<SeatMemory> memory_{};
+    PlayerArray<long> offeredPersonAt_{}; // turnsEnded_ when each person was last offered a trade
+    PlayerArray<std::vector<OfferToPerson>> personOffers_{}; // offers each person has been put
+    long turnsEnded_ = 0;                                    // turns the computer's seats have ended
+    mutable std::uint64_t searches_ = 0;                     // look-ahead searches made, for their dice
 };
 
 } // namespace dealbrix

@@ -25,6 +25,11 @@ struct Holdings {
     bool operator==(const Holdings&) const = default;
 };
 
+/// The rent a landing on `square` charges under `holdings` with the dice showing `diceSum`, as the
+/// rules charge it: whoever owns the square, the bank and mortgages aside (those charge nothing, which
+/// the landing decides before asking this).
+i16 rentFor(const Holdings& holdings, int square, int diceSum);
+
 /// A player's token: the square it stands on and how many tokens it was set beside there. A token
 /// that has never moved stands in its own starting place on Go.
 struct TokenView {
@@ -193,6 +198,9 @@ class Game {
     /// Every action available now, one for each button, square and heading; the text actions come
     /// with empty texts.
     std::vector<Action> availableActions() const;
+    /// The same actions as `availableActions`, in the same order, into a fixed-size list: the fast
+    /// way for players that choose among them many times a second.
+    void listAvailable(ActionChoices& out) const;
 
     // --- The user's actions, each through `apply` --------------------------------------------
     /// Roll: two dice, then jail or a move.
@@ -287,7 +295,6 @@ class Game {
     void startGame();
     void passTurnFromSeatOut();
     [[noreturn]] void quit();
-    void applyHouseRent(const std::array<i16, 5>& rents);
     void settleOwnedSquare(int square, std::string_view name, i16 price);
     void offerPurchase(int square, std::string_view name, i16 price);
     void playCard(int deck, int card);

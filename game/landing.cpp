@@ -35,49 +35,48 @@ void Game::landOn(int square) {
     case SquareKind::GoToJail:
         sendToJail();
         break;
+    case SquareKind::Street:
+    case SquareKind::Railroad:
+    case SquareKind::Utility:
+        state.rent = rentFor(state, square, state.diceRoll[2]);
+        settleOwnedSquare(square, info.purchaseName, info.price);
+        break;
+    }
+}
+
+i16 rentFor(const Holdings& h, int square, int diceSum) {
+    const SquareInfo& info = squareInfo(square);
+    const auto sameOwner = [&](i16 other) { return h.owners[other] == h.owners[square]; };
+    switch (info.kind) {
     case SquareKind::Street: {
-        state.rent = info.baseRent;
         const ColourGroup& group = *colourGroupOf(square);
+        const bool whole = std::all_of(group.squares.begin(), group.squares.begin() + group.size, sameOwner);
+        const int houses = h.houses[square];
+        const bool houseRent = houses >= 1 && houses <= 5;
         if (group.size == 2) {
             // The two-square groups have their own rent: the group rent, and house rents, only while
             // both match.
-            if (ownsWholeGroup(group)) {
-                state.rent = info.groupRent;
-                applyHouseRent(info.houseRents);
-            }
-        } else {
-            // The three-square groups double the base rent while all three match; house rents apply
-            // whoever owns the rest.
-            if (ownsWholeGroup(group)) state.rent = clampedAdd(state.rent, state.rent);
-            applyHouseRent(info.houseRents);
+            if (!whole) return info.baseRent;
+            return houseRent ? info.houseRents[static_cast<std::size_t>(houses - 1)] : info.groupRent;
         }
-        settleOwnedSquare(square, info.purchaseName, info.price);
-        break;
+        // The three-square groups double the base rent while all three match; house rents apply
+        // whoever owns the rest.
+        if (houseRent) return info.houseRents[static_cast<std::size_t>(houses - 1)];
+        return whole ? clampedAdd(info.baseRent, info.baseRent) : info.baseRent;
     }
-    case SquareKind::Railroad: {
-        const auto count = std::count_if(kRailroads.begin(), kRailroads.end(),
-                                         [&](i16 r) { return state.owners[r] == state.owners[square]; });
-        state.rent = railroadRent(static_cast<int>(count));
-        settleOwnedSquare(square, info.purchaseName, info.price);
-        break;
-    }
-    case SquareKind::Utility: {
-        const bool same = state.owners[kUtilities[0]] == state.owners[kUtilities[1]];
-        state.rent = clampedAdd(0, static_cast<long long>(state.diceRoll[2]) * utilityMultiplier(same));
-        settleOwnedSquare(square, info.purchaseName, info.price);
-        break;
-    }
+    case SquareKind::Railroad:
+        return railroadRent(static_cast<int>(std::count_if(kRailroads.begin(), kRailroads.end(), sameOwner)));
+    case SquareKind::Utility:
+        return clampedAdd(0, static_cast<long long>(diceSum) *
+                                 utilityMultiplier(h.owners[kUtilities[0]] == h.owners[kUtilities[1]]));
+    default:
+        return 0;
     }
 }
 
 void Game::sendToJail() {
     state.jailTurns[state.turn] = 1;
     moveToken(kJailSquare);
-}
-
-void Game::applyHouseRent(const std::array<i16, 5>& rents) {
-    const int houses = state.houses[state.positions[state.turn]];
-    if (houses >= 1 && houses <= 5) state.rent = rents[static_cast<std::size_t>(houses - 1)];
 }
 
 bool Game::ownsWholeGroup(const ColourGroup& group) const {

@@ -42,6 +42,7 @@ enum class BoxKind {
     PotCollected,     // "Player N collects the Free Parking pot of $M"
     NoRentInJail,     // the landlord is in jail
     EstateHandedOver, // a bankrupt's estate goes to the creditor or to the bank
+    TradeAnswer,      // a computer seat's answer to a person's offer
 };
 
 /// One box the rules show: an OK box, a Yes/No question, or a question whose answer is an amount.

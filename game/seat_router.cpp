@@ -2,10 +2,26 @@
 
 namespace dealbrix {
 
-SeatRouter::SeatRouter(Ui& inner, ComputerPlayer& computer) : inner_(inner), computer_(computer) {}
+SeatRouter::SeatRouter(Ui& inner, ComputerPlayer& computer) : inner_(inner), computer_(computer) {
+    setComputerSeats({});
+}
+
+void SeatRouter::setComputerSeats(const ComputerSeats& seats) {
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        setComputer(seat, seats[seat]);
+}
 
 void SeatRouter::setComputer(int seat, bool computer) {
-    if (isPlayer(seat)) seats_[seat] = computer;
+    if (!isPlayer(seat)) return;
+    seats_[seat] = computer;
+    computer_.setPerson(seat, !computer);
+}
+
+ComputerLevels SeatRouter::levels() const {
+    ComputerLevels levels{};
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        levels[seat] = computer_.level(seat);
+    return levels;
 }
 
 void SeatRouter::noteAction(const Action& action) {
@@ -19,7 +35,17 @@ void SeatRouter::tell(const Box& box) {
 
 bool SeatRouter::ask(const Box& question) {
     if (game_ == nullptr || !isComputer(question.seat)) return inner_.ask(question);
-    return computer_.answer(game_->state, question, offered_);
+    const bool yes = computer_.answer(game_->state, question, offered_);
+    const int trader = game_->state.turn;
+    if (question.kind == BoxKind::TradeQuestion && isPlayer(trader) && !isComputer(trader)) {
+        inner_.tell(
+            {.kind = BoxKind::TradeAnswer,
+             .seat = trader,
+             .turn = question.turn,
+             .title = "Trade",
+             .text = "Player " + num(question.seat) + (yes ? " accepts" : " declines") + " the offer."});
+    }
+    return yes;
 }
 
 int SeatRouter::askAmount(const Box& question) {

@@ -9,13 +9,16 @@ namespace dealbrix {
 
 /// Which seats the program plays: seat n is played by the computer when `[n]` is true.
 using ComputerSeats = PlayerArray<bool>;
+/// The level each seat plays at while the computer plays it (Normal unless chosen).
+using ComputerLevels = PlayerArray<ComputerLevel>;
 
 /// The default pause before each computer action and before a box of a computer's turn closes, so
 /// people can follow its play.
 inline constexpr int kDefaultComputerDelayMs = 600;
 
 /// A Ui that answers the questions of computer seats itself (no box is shown) and passes every
-/// other box, and every question for a person, on to the screen it wraps.
+/// other box, and every question for a person, on to the screen it wraps. A computer's answer to a
+/// person's offer is told to that person in a box.
 class SeatRouter final : public Ui {
   public:
     /// Routes between `inner` (the screen) and `computer`.
@@ -24,7 +27,11 @@ class SeatRouter final : public Ui {
     /// The game whose position the computer reads to answer; set once the game exists.
     void attach(const Game& game) { game_ = &game; }
     /// Hands seats to the computer or back to people, at any time.
-    void setComputerSeats(const ComputerSeats& seats) { seats_ = seats; }
+    void setComputerSeats(const ComputerSeats& seats);
+    /// Sets the level the computer plays `seat` (1..4) at; other numbers are ignored.
+    void setLevel(int seat, ComputerLevel level) { computer_.setLevel(seat, level); }
+    /// The level of every seat (also of seats people play: the level they get when handed over).
+    ComputerLevels levels() const;
     const ComputerSeats& computerSeats() const { return seats_; }
     /// True when `seat` (1..4) is played by the computer.
     bool isComputer(int seat) const { return isPlayer(seat) && seats_[seat]; }

@@ -353,6 +353,13 @@ void readComputerSeats(const QJsonObject& top, SavedGame& game) {
         // Files from before computer players simply have none.
         if (o.contains(QLatin1String("computer")))
             game.computerSeats[p] = flagOf(o.value(QLatin1String("computer")), ofPlayer("computer seat", p));
+        // Files from before the levels play every seat at Normal.
+        if (o.contains(QLatin1String("level"))) {
+            const std::string name = textOf(o.value(QLatin1String("level")), ofPlayer("computer level", p));
+            const std::optional<ComputerLevel> level = levelNamed(name);
+            if (!level) damaged(ofPlayer("computer level", p) + QStringLiteral(" (easy, normal or hard)"));
+            game.computerLevels[p] = *level;
+        }
     }
 }
 
@@ -531,6 +538,9 @@ QJsonObject savedGameObject(const SavedGame& game) {
     for (int p = 1; p <= kPlayerCount; ++p) {
         QJsonObject player = players[p - 1].toObject();
         player.insert(QLatin1String("computer"), game.computerSeats[p]);
+        const std::string_view level = levelName(game.computerLevels[p]);
+        player.insert(QLatin1String("level"),
+                      QString::fromLatin1(level.data(), static_cast<qsizetype>(level.size())));
         players[p - 1] = player;
     }
     top.insert(QLatin1String("players"), players);

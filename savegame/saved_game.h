@@ -2,6 +2,7 @@
 // A game as a file: everything that makes up the running game, as JSON, and the loader that refuses
 // anything the game could not hold or play could never reach.
 
+#include "computer_player.h"
 #include "game.h"
 
 #include <QByteArray>
@@ -27,9 +28,10 @@ inline constexpr qint64 kMaxSavedGameBytes = 1024 * 1024;
 /// Everything a saved game holds.
 struct SavedGame {
     GameState state;
-    PlayerArray<bool> computerSeats{}; // seats played by the computer
-    std::vector<std::string> log;      // the game log, oldest line first
-    std::int64_t actions = 0;          // actions completed since the program started the game
+    PlayerArray<bool> computerSeats{};           // seats played by the computer
+    PlayerArray<ComputerLevel> computerLevels{}; // the level of each seat (Normal unless chosen)
+    std::vector<std::string> log;                // the game log, oldest line first
+    std::int64_t actions = 0;                    // actions completed since the program started the game
     /// The action that was on its way when the game was saved (a box or a question open), to be
     /// played on from its start with the same draws and answers. The file then holds the game as
     /// the action found it (`inProgress->before`), and that is the `state` read back.

@@ -1,22 +1,27 @@
-// dealbrix-tournament: whole games between computer, random and buyer seats through the engine, with
-// seeded dice and no windows. The last line of the output is one JSON object with the results.
+// dealbrix-tournament: whole games between the computer's levels, an exploiter of its trading, and
+// random and buyer seats, through the engine with seeded dice and no windows. The last line of the
+// output is one JSON object with the results.
 //
-//   dealbrix-tournament --games 300 --seats computer,random,random,random --seed 1 [--check]
+//   dealbrix-tournament --games 300 --seats hard,normal,normal,normal --seed 1 [--jobs 2] [--check]
 //                       [--rules LIST] [--starting-money N] [--min-finished PERCENT]
 
 #include "computer_player.h"
 #include "invariants.h"
 #include "random_player.h"
 
+#include <deque>
+
 #include <algorithm>
-#include <chrono>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <iostream>
 #include <random>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace dealbrix {
@@ -30,14 +35,22 @@ constexpr int kRandomMoneyTyped = 300;       // random seats type amounts below 
 constexpr int kExitUsage = 2;
 constexpr std::uint64_t kGameSeedStride = 1000003; // games of different seeds never share dice
 
-enum class SeatKind { Computer, Random, Buyer };
+constexpr int kExploitMoneySteps = 16;   // amounts the exploiter tries in an offer
+constexpr int kExploitMoneyStride = 40;  // dollars between them
+constexpr int kExploitCheapProbes = 400; // rivals' answers it may ask for in one turn (Normal, Easy, buyer)
+constexpr int kExploitHardProbes = 6;    // the same against Hard, whose every answer is a look-ahead
+constexpr double kExploitMargin = 10;    // what an offer must gain the exploiter, by its own judgement
+
+enum class SeatKind { Easy, Normal, Hard, Exploiter, Random, Buyer };
 
 struct Options {
     long games = 300;
     std::vector<SeatKind> seats;
     std::vector<std::string> seatNames;
     std::uint64_t seed = 1;
+    int jobs = 1;
     bool check = false;
+    LookaheadBudget budget{};
     HouseRules rules;
     long long minFinishedPercent = 0; // with --check, fewer finished games fail the run
 };
@@ -48,21 +61,60 @@ struct Totals {
     std::vector<long> rounds; // of the finished games
     long refused = 0;
     long invariantFailures = 0;
-    std::vector<double> decisionMicros;
+    PlayerArray<std::vector<double>> decisionMicros{};
+    long exploitOffers = 0;
+    long exploitAccepted = 0;
+
+    void add(const Totals& other) {
+        for (int seat = 1; seat <= kPlayerCount; ++seat) {
+            wins[seat] += other.wins[seat];
+            decisionMicros[seat].insert(decisionMicros[seat].end(), other.decisionMicros[seat].begin(),
+                                        other.decisionMicros[seat].end());
+        }
+        finished += other.finished;
+        rounds.insert(rounds.end(), other.rounds.begin(), other.rounds.end());
+        refused += other.refused;
+        invariantFailures += other.invariantFailures;
+        exploitOffers += other.exploitOffers;
+        exploitAccepted += other.exploitAccepted;
+    }
 };
 
-using Clock = std::chrono::steady_clock;
+bool isComputer(SeatKind kind) {
+    return kind == SeatKind::Easy || kind == SeatKind::Normal || kind == SeatKind::Hard ||
+           kind == SeatKind::Exploiter;
+}
 
-double microsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+ComputerLevel levelOf(SeatKind kind) {
+    if (kind == SeatKind::Easy) return ComputerLevel::Easy;
+    if (kind == SeatKind::Hard) return ComputerLevel::Hard;
+    return ComputerLevel::Normal;
+}
+
+/// The time this thread has run, so a decision is not charged for the moments another process held
+/// the core.
+struct Clock {
+    using time_point = double;
+    static double now() {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
+    }
+};
+
+double microsSince(double start) {
+    return Clock::now() - start;
 }
 
 /// One game: the seats' kinds, the engine, and the screen that answers for every seat.
 class Match final : public Ui {
   public:
     Match(const Options& options, std::uint64_t seed, Totals& totals)
-        : options_(options), totals_(totals), rng_(seed), dice_(rng_), computer_({}, seed),
-          game_(*this, dice_) {}
+        : options_(options), totals_(totals), rng_(seed), dice_(rng_), computer_({}, seed, options.budget),
+          game_(*this, dice_) {
+        for (int seat = 1; seat <= static_cast<int>(options_.seats.size()); ++seat)
+            computer_.setLevel(seat, levelOf(kindOf(seat)));
+    }
 
     void tell(const Box& box) override {
         if (box.kind == BoxKind::Winner) winner_ = box.seat;
@@ -79,7 +131,11 @@ class Match final : public Ui {
     Action nextAction();
     Action randomAction();
     Action buyerAction();
-    bool buyerAccepts(int seat) const;
+    bool buyerAccepts(const GameState& s, int seat, const OfferedMoney& offered) const;
+    /// Would `rival` say Yes to the offer `trial` holds? Asks its own answer, as the question would.
+    bool wouldAccept(const GameState& trial, int rival, const OfferedMoney& offered);
+    /// The exploiter's offers of this turn: to each rival, the best for itself that the rival accepts.
+    void planExploits();
 
     const Options& options_;
     Totals& totals_;
@@ -89,52 +145,55 @@ class Match final : public Ui {
     Game game_;
     OfferedMoney offered_{};
     int winner_ = 0;
+    std::deque<Action> exploits_;         // the exploiter's offer steps still to take
+    long exploitedTurn_ = -1;             // the hand-over count of the exploiter's turn now
+    PlayerArray<bool> exploitedRivals_{}; // rivals it has searched an offer for in that turn
+    long handOvers_ = 0;
+    bool exploitPending_ = false; // an exploiter offer has been put and not yet answered
 };
 
 bool Match::ask(const Box& question) {
     const GameState& s = game_.state;
-    switch (kindOf(question.seat)) {
-    case SeatKind::Computer: {
-        const auto start = Clock::now();
-        const bool yes = computer_.answer(s, question, offered_);
-        totals_.decisionMicros.push_back(microsSince(start));
-        return yes;
+    const auto start = Clock::now();
+    bool yes = false;
+    const SeatKind kind = kindOf(question.seat);
+    if (isComputer(kind))
+        yes = computer_.answer(s, question, offered_);
+    else if (kind == SeatKind::Random)
+        yes = (rng_() & 1) != 0;
+    else if (question.kind == BoxKind::PurchaseOffer)
+        yes = s.money[question.seat] >= question.amount;
+    else if (question.kind == BoxKind::TradeQuestion)
+        yes = buyerAccepts(s, question.seat, offered_);
+    else
+        yes = true; // the jail card; a buyer never asks for a house
+    totals_.decisionMicros[question.seat].push_back(microsSince(start));
+    if (question.kind == BoxKind::TradeQuestion && exploitPending_) {
+        exploitPending_ = false;
+        if (yes) ++totals_.exploitAccepted;
     }
-    case SeatKind::Random:
-        return (rng_() & 1) != 0;
-    case SeatKind::Buyer:
-        if (question.kind == BoxKind::PurchaseOffer) return s.money[question.seat] >= question.amount;
-        if (question.kind == BoxKind::TradeQuestion) return buyerAccepts(question.seat);
-        return true; // the jail card; a buyer never asks for a house
-    }
-    return false;
+    return yes;
 }
 
 int Match::askAmount(const Box& question) {
-    switch (kindOf(question.seat)) {
-    case SeatKind::Computer: {
-        const auto start = Clock::now();
-        const int amount = computer_.bid(game_.state, question);
-        totals_.decisionMicros.push_back(microsSince(start));
-        return amount;
-    }
-    case SeatKind::Random:
-        return testing::randomAmount(question, rng_);
-    case SeatKind::Buyer:
-        // Up to the bank's price, as it would have paid at the purchase question.
-        return isSquare(question.square) && question.minimum <= squareInfo(question.square).price
-                   ? question.minimum
-                   : 0;
-    }
-    return 0;
+    const auto start = Clock::now();
+    int amount = 0;
+    const SeatKind kind = kindOf(question.seat);
+    if (isComputer(kind))
+        amount = computer_.bid(game_.state, question);
+    else if (kind == SeatKind::Random)
+        amount = testing::randomAmount(question, rng_);
+    else if (isSquare(question.square) && question.minimum <= squareInfo(question.square).price)
+        amount = question.minimum; // a buyer goes up to the bank's price, as it would have paid
+    totals_.decisionMicros[question.seat].push_back(microsSince(start));
+    return amount;
 }
 
-bool Match::buyerAccepts(int seat) const {
+bool Match::buyerAccepts(const GameState& s, int seat, const OfferedMoney& offered) const {
     // What it gets and what it gives: money, and squares at their price.
-    const GameState& s = game_.state;
     const bool trader = seat == s.turn;
-    double gets = trader ? offered_.fromPartner : offered_.fromTrader;
-    double gives = trader ? offered_.fromTrader : offered_.fromPartner;
+    double gets = trader ? offered.fromPartner : offered.fromTrader;
+    double gives = trader ? offered.fromTrader : offered.fromPartner;
     for (int side = 0; side < 2; ++side) {
         for (const OfferedSquare& label : s.trade.squaresOffered[static_cast<std::size_t>(side)]) {
             if (label.text.empty()) continue;
@@ -145,6 +204,90 @@ bool Match::buyerAccepts(int seat) const {
         }
     }
     return gets >= kBuyerTradeRatio * gives;
+}
+
+bool Match::wouldAccept(const GameState& trial, int rival, const OfferedMoney& offered) {
+    const Box question{.kind = BoxKind::TradeQuestion, .seat = rival, .turn = trial.turn};
+    const SeatKind kind = kindOf(rival);
+    if (isComputer(kind)) return computer_.answer(trial, question, offered);
+    if (kind == SeatKind::Buyer) return buyerAccepts(trial, rival, offered);
+    return false; // a random seat's answer cannot be known
+}
+
+void Match::planExploits() {
+    const GameState& s = game_.state;
+    const int seat = s.turn;
+    struct Candidate {
+        int rival;
+        int wanted; // -1 none
+        int given;  // -1 none
+        int money;  // from the exploiter; negative when the rival pays
+        double gain;
+    };
+    const auto outright = [&](int square, int owner) {
+        if (s.owners[square] != owner) return false;
+        // A square whose group has houses is out of any trade the exploiter makes.
+        if (const ColourGroup* group = colourGroupOf(square))
+            for (int k = 0; k < group->size; ++k)
+                if (s.houses[group->squares[static_cast<std::size_t>(k)]] != 0) return false;
+        return true;
+    };
+    const auto trialOf = [&](const Candidate& c) {
+        GameState trial = s;
+        trial.trade = TradeView{};
+        trial.tradePartner = static_cast<i16>(c.rival);
+        if (c.wanted >= 0)
+            trial.trade.squaresOffered[1][0] = {std::string(squareTitle(c.wanted)),
+                                                static_cast<double>(c.wanted)};
+        if (c.given >= 0)
+            trial.trade.squaresOffered[0][0] = {std::string(squareTitle(c.given)),
+                                                static_cast<double>(c.given)};
+        return trial;
+    };
+    const auto moneyOf = [](const Candidate& c) {
+        return OfferedMoney{c.money > 0 ? static_cast<double>(c.money) : 0.0,
+                            c.money < 0 ? static_cast<double>(-c.money) : 0.0};
+    };
+    for (int rival = 1; rival <= s.playerCount; ++rival) {
+        if (rival == seat || !inPlay(s, rival) || kindOf(rival) == SeatKind::Random) continue;
+        if (exploitedRivals_[rival]) continue;
+        exploitedRivals_[rival] = true;
+        std::vector<Candidate> candidates;
+        for (int wanted = -1; wanted < kSquareCount; ++wanted) {
+            if (wanted >= 0 && (!isOwnable(wanted) || !outright(wanted, rival))) continue;
+            for (int given = -1; given < kSquareCount; ++given) {
+                if (given >= 0 && (!isOwnable(given) || !outright(given, seat))) continue;
+                if (wanted < 0 && given < 0) continue;
+                for (int step = -kExploitMoneySteps; step <= kExploitMoneySteps; ++step) {
+                    const int money = step * kExploitMoneyStride;
+                    if (money > 0 && s.money[seat] - money < computer_.weights().cashFloor) continue;
+                    if (money < 0 && s.money[rival] + money < 0) continue;
+                    if (s.money[rival] + money > kMax16 || s.money[seat] - money > kMax16) continue;
+                    Candidate c{rival, wanted, given, money, 0};
+                    c.gain = computer_.tradeGain(trialOf(c), seat, moneyOf(c));
+                    if (c.gain >= kExploitMargin) candidates.push_back(c);
+                }
+            }
+        }
+        std::stable_sort(candidates.begin(), candidates.end(),
+                         [](const Candidate& a, const Candidate& b) { return a.gain > b.gain; });
+        const int probes = kindOf(rival) == SeatKind::Hard ? kExploitHardProbes : kExploitCheapProbes;
+        for (int k = 0; k < static_cast<int>(candidates.size()) && k < probes; ++k) {
+            const Candidate& c = candidates[static_cast<std::size_t>(k)];
+            if (!wouldAccept(trialOf(c), rival, moneyOf(c))) continue;
+            const std::string ours = c.money > 0 ? num(c.money) : "0";
+            const std::string theirs = c.money < 0 ? num(-c.money) : "0";
+            exploits_.push_back(Action::chooseTradePartner(rival));
+            if (c.wanted >= 0) exploits_.push_back(Action::enterSquare(1, num(c.wanted)));
+            if (c.given >= 0) exploits_.push_back(Action::enterSquare(0, num(c.given)));
+            if (c.money > 0) exploits_.push_back(Action::enterMoney(0, ours));
+            if (c.money < 0) exploits_.push_back(Action::enterMoney(1, theirs));
+            exploits_.push_back(Action::finalizeOffer(ours, theirs));
+            exploits_.push_back(Action::closeTrade());
+            break; // one offer to each rival; the next rival is judged after it, as things then stand
+        }
+        if (!exploits_.empty()) return;
+    }
 }
 
 Action Match::randomAction() {
@@ -192,19 +335,45 @@ Action Match::buyerAction() {
 }
 
 Action Match::nextAction() {
-    switch (kindOf(game_.state.turn)) {
-    case SeatKind::Computer: {
-        const auto start = Clock::now();
-        const std::optional<Action> action = computer_.nextAction(game_);
-        totals_.decisionMicros.push_back(microsSince(start));
-        return action.value_or(Action::endTurn());
+    const int seat = game_.state.turn;
+    const auto start = Clock::now();
+    Action action = Action::endTurn();
+    switch (kindOf(seat)) {
+    case SeatKind::Exploiter: {
+        const GameState& s = game_.state;
+        // Once a turn, before the roll, with no window open and no debt: an offer to each rival in turn.
+        const bool calm = s.board.rollEnabled && !s.trade.open && !s.houseOptions.open && s.debtor == 0;
+        if (exploitedTurn_ != handOvers_) {
+            exploitedTurn_ = handOvers_;
+            exploitedRivals_ = {};
+        }
+        if (exploits_.empty() && calm) planExploits();
+        if (!exploits_.empty() && game_.isAvailable(exploits_.front())) {
+            action = exploits_.front();
+            exploits_.pop_front();
+            if (action.kind == ActionKind::FinalizeOffer) {
+                ++totals_.exploitOffers;
+                exploitPending_ = true;
+            }
+            break;
+        }
+        exploits_.clear();
+        [[fallthrough]];
     }
+    case SeatKind::Easy:
+    case SeatKind::Normal:
+    case SeatKind::Hard:
+        action = computer_.nextAction(game_).value_or(Action::endTurn());
+        break;
     case SeatKind::Random:
-        return randomAction();
+        action = randomAction();
+        break;
     case SeatKind::Buyer:
-        return buyerAction();
+        action = buyerAction();
+        break;
     }
-    return Action::endTurn();
+    totals_.decisionMicros[seat].push_back(microsSince(start));
+    return action;
 }
 
 void Match::play() {
@@ -219,6 +388,7 @@ void Match::play() {
         const int before = game_.state.turn;
         const bool handsOver = action.kind == ActionKind::EndTurn && game_.state.board.endTurnEnabled;
         const ActionResult result = game_.apply(action);
+        exploitPending_ = false; // an offer refused before its question was asked
         if (result == ActionResult::Refused) {
             ++totals_.refused;
             std::cerr << "refused: seat " << before << ' ' << action.describe() << '\n';
@@ -234,12 +404,18 @@ void Match::play() {
             ++totals_.invariantFailures;
             std::cerr << "invariant broken after " << action.describe() << ": " << broken.front() << '\n';
         }
-        if (handsOver && result == ActionResult::Done && game_.state.turn < before) ++rounds;
+        if (handsOver && result == ActionResult::Done) {
+            ++handOvers_;
+            if (game_.state.turn < before) ++rounds;
+        }
     }
 }
 
 std::optional<SeatKind> seatKind(std::string_view name) {
-    if (name == "computer") return SeatKind::Computer;
+    if (name == "easy") return SeatKind::Easy;
+    if (name == "normal" || name == "computer") return SeatKind::Normal;
+    if (name == "hard") return SeatKind::Hard;
+    if (name == "exploiter") return SeatKind::Exploiter;
     if (name == "random") return SeatKind::Random;
     if (name == "buyer") return SeatKind::Buyer;
     return std::nullopt;
@@ -257,6 +433,8 @@ std::optional<Options> readOptions(int argc, char* argv[]) {
     Options options;
     std::string seats = "computer,random,random,random";
     constexpr long long kMaxGames = 100000000;
+    constexpr long long kMaxJobs = 64;
+    constexpr long long kMaxBudget = 1000;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -268,6 +446,15 @@ std::optional<Options> readOptions(int argc, char* argv[]) {
             ++i;
         } else if (arg == "--seed" && hasValue && readCount(argv[i + 1], 0, INT64_MAX, value)) {
             options.seed = static_cast<std::uint64_t>(value);
+            ++i;
+        } else if (arg == "--jobs" && hasValue && readCount(argv[i + 1], 1, kMaxJobs, value)) {
+            options.jobs = static_cast<int>(value);
+            ++i;
+        } else if (arg == "--playouts" && hasValue && readCount(argv[i + 1], 1, kMaxBudget, value)) {
+            options.budget.playouts = static_cast<int>(value);
+            ++i;
+        } else if (arg == "--rounds" && hasValue && readCount(argv[i + 1], 1, kMaxBudget, value)) {
+            options.budget.rounds = static_cast<int>(value);
             ++i;
         } else if (arg == "--seats" && hasValue) {
             seats = argv[++i];
@@ -290,9 +477,9 @@ std::optional<Options> readOptions(int argc, char* argv[]) {
             std::cerr
                 << "dealbrix-tournament: bad argument '" << arg << "'\n"
                 << "usage: dealbrix-tournament [--games N] [--seats KIND,KIND[,KIND[,KIND]]] [--seed S] "
-                   "[--check]\n"
+                   "[--jobs N] [--playouts N] [--rounds N] [--check]\n"
                    "       [--rules LIST] [--starting-money N] [--min-finished PERCENT]\n"
-                   "  KIND is computer, random or buyer; the rules are "
+                   "  KIND is easy, normal (or computer), hard, exploiter, random or buyer; the rules are "
                 << houseRuleNames() << "\n  the starting money is " << kMinStartingMoney << " to "
                 << kMaxStartingMoney << " in steps of " << kStartingMoneyStep << '\n';
             return std::nullopt;
@@ -303,7 +490,7 @@ std::optional<Options> readOptions(int argc, char* argv[]) {
         const std::optional<SeatKind> kind = seatKind(name);
         if (!kind) {
             std::cerr << "dealbrix-tournament: unknown seat kind '" << name
-                      << "' (computer, random or buyer)\n";
+                      << "' (easy, normal, computer, hard, exploiter, random or buyer)\n";
             return std::nullopt;
         }
         options.seats.push_back(*kind);
@@ -331,11 +518,24 @@ int main(int argc, char* argv[]) {
     using namespace dealbrix;
     const std::optional<Options> options = readOptions(argc, argv);
     if (!options) return kExitUsage;
+    // Each game has its own seed, so the results are the same whatever the number of jobs.
+    std::vector<Totals> parts(static_cast<std::size_t>(options->jobs));
+    std::atomic<long> nextGame{0};
+    auto work = [&](Totals& totals) {
+        for (long g = nextGame++; g < options->games; g = nextGame++) {
+            Match match(*options, options->seed * kGameSeedStride + static_cast<std::uint64_t>(g), totals);
+            match.play();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t k = 1; k < parts.size(); ++k)
+        workers.emplace_back(work, std::ref(parts[k]));
+    work(parts[0]);
+    for (std::thread& worker : workers)
+        worker.join();
     Totals totals;
-    for (long g = 0; g < options->games; ++g) {
-        Match match(*options, options->seed * kGameSeedStride + static_cast<std::uint64_t>(g), totals);
-        match.play();
-    }
+    for (const Totals& part : parts)
+        totals.add(part);
     std::ostringstream json;
     json << "{\"rules\":\"" << houseRuleList(options->rules)
          << "\",\"starting_money\":" << options->rules.startingMoney << ",\"seats\":[";
@@ -344,12 +544,29 @@ int main(int argc, char* argv[]) {
     json << "],\"games\":" << options->games << ",\"wins\":[";
     for (std::size_t k = 0; k < options->seats.size(); ++k)
         json << (k ? "," : "") << totals.wins[static_cast<int>(k) + 1];
-    char decision[32];
-    std::snprintf(decision, sizeof decision, "%.1f", median(totals.decisionMicros));
+    const auto micros = [](double value) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f", value);
+        return std::string(text);
+    };
+    std::vector<double> computerDecisions;
+    std::string medians;
+    std::string slowest;
+    for (std::size_t k = 0; k < options->seats.size(); ++k) {
+        const std::vector<double>& times = totals.decisionMicros[static_cast<int>(k) + 1];
+        if (isComputer(options->seats[k]))
+            computerDecisions.insert(computerDecisions.end(), times.begin(), times.end());
+        medians += (k ? "," : "") + micros(median(times));
+        slowest +=
+            (k ? "," : "") + micros(times.empty() ? 0.0 : *std::max_element(times.begin(), times.end()));
+    }
     json << "],\"finished\":" << totals.finished << ",\"median_rounds\":" << median(totals.rounds)
          << ",\"refused_actions\":" << totals.refused
-         << ",\"invariant_failures\":" << totals.invariantFailures << ",\"decision_us_median\":" << decision
-         << '}';
+         << ",\"invariant_failures\":" << totals.invariantFailures
+         << ",\"decision_us_median\":" << micros(median(computerDecisions))
+         << ",\"seat_decision_us_median\":[" << medians << "],\"seat_decision_us_max\":[" << slowest
+         << "],\"exploiter_offers\":" << totals.exploitOffers
+         << ",\"exploiter_offers_accepted\":" << totals.exploitAccepted << '}';
     std::cout << json.str() << std::endl;
     const bool fewFinished = totals.finished * 100 < options->minFinishedPercent * options->games;
     if (options->check && (totals.refused != 0 || totals.invariantFailures != 0 || fewFinished)) return 1;

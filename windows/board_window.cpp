@@ -448,9 +448,10 @@ void BoardWindow::placeBesideBoard(QWidget* window) {
 }
 
 void BoardWindow::placeBox(QMessageBox& box, const Box& about) {
-    // The acceptance question stands clear of the offer it asks about: over the trade window's
-    // lower part, or beside it.
-    if (about.kind != BoxKind::TradeQuestion || !trade_ || !trade_->isVisible()) return;
+    // The acceptance question, and a computer's answer, stand clear of the offer they are about: over
+    // the trade window's lower part, or beside it.
+    const bool aboutTrade = about.kind == BoxKind::TradeQuestion || about.kind == BoxKind::TradeAnswer;
+    if (!aboutTrade || !trade_ || !trade_->isVisible()) return;
     box.adjustSize();
     const QRect screenArea = screen()->availableGeometry();
     box.move(placeBeside(trade_->offerArea(), {}, frameSizeOf(&box), screenArea));

@@ -42,6 +42,25 @@ TEST(CommandLine, HelpListsTheOptionsAndSucceeds) {
     }
 }
 
+TEST(CommandLine, HelpDescribesTheLevelsAndTheSpeed) {
+    const QString help = parse({QStringLiteral("--help")}).output.simplified();
+    EXPECT_TRUE(help.contains(QStringLiteral("easy, normal or hard"))) << help.toStdString();
+    EXPECT_TRUE(help.contains(QStringLiteral("2,3:hard,4:easy"))) << help.toStdString();
+    EXPECT_TRUE(help.contains(QStringLiteral("Computer > Speed"))) << help.toStdString();
+}
+
+TEST(CommandLine, ALevelReachesTheProgramsOptions) {
+    const Options options = parse({QStringLiteral("--computer"), QStringLiteral("2:hard,3")});
+    EXPECT_FALSE(options.quit) << options.error.toStdString();
+    EXPECT_TRUE(options.computer.seats[2]);
+    EXPECT_EQ(options.computer.levels[2], ComputerLevel::Hard);
+    EXPECT_EQ(options.computer.levels[3], ComputerLevel::Normal);
+    const Options wrong = parse({QStringLiteral("--computer"), QStringLiteral("2:grandmaster")});
+    EXPECT_TRUE(wrong.quit);
+    EXPECT_NE(wrong.exitCode, 0);
+    EXPECT_TRUE(wrong.error.contains(QStringLiteral("grandmaster"))) << wrong.error.toStdString();
+}
+
 TEST(CommandLine, HelpWinsOverVersion) {
     const Options options = parse({QStringLiteral("--version"), QStringLiteral("--help")});
     EXPECT_TRUE(options.output.startsWith(QStringLiteral("Usage: ")));

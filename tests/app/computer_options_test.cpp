@@ -38,12 +38,26 @@ TEST(ComputerOptions, AListTicksThoseSeats) {
     EXPECT_TRUE(parse({"--computer=1", "--computer", "3"})->seats[3]) << "the option may be repeated";
 }
 
+TEST(ComputerOptions, ASeatMayNameItsLevelAndOneWithoutPlaysNormal) {
+    const std::optional<ComputerOptions> options = parse({"--computer", "2,3:hard,4:Easy"});
+    ASSERT_TRUE(options);
+    EXPECT_FALSE(options->seats[1]);
+    EXPECT_TRUE(options->seats[2] && options->seats[3] && options->seats[4]);
+    EXPECT_EQ(options->levels[2], ComputerLevel::Normal);
+    EXPECT_EQ(options->levels[3], ComputerLevel::Hard);
+    EXPECT_EQ(options->levels[4], ComputerLevel::Easy) << "the level's case does not matter";
+    EXPECT_EQ(parse({"--computer", "1:normal", "--computer", "1:hard"})->levels[1], ComputerLevel::Hard)
+        << "the last mention of a seat wins";
+}
+
 TEST(ComputerOptions, WrongValuesAreRefusedWithAMessage) {
     for (const QStringList& wrong :
          {QStringList{"--computer", "5"}, QStringList{"--computer", "0"}, QStringList{"--computer", "2,,3"},
           QStringList{"--computer", "two"}, QStringList{"--computer", ""},
           QStringList{"--computer-delay", "-1"}, QStringList{"--computer-delay", "fast"},
-          QStringList{"--computer-delay", "99999999999"}}) {
+          QStringList{"--computer-delay", "99999999999"}, QStringList{"--computer", "2:expert"},
+          QStringList{"--computer", "2:"}, QStringList{"--computer", ":hard"},
+          QStringList{"--computer", "2:hard:easy"}}) {
         QString error;
         EXPECT_FALSE(parse(wrong, &error)) << wrong.join(' ').toStdString();
         EXPECT_FALSE(error.isEmpty()) << wrong.join(' ').toStdString();

@@ -802,9 +802,10 @@ def press_and_settle(app, board, caption):
 
 
 def computer_game(app, board, grid):
-    seats = [has_state(board.menu_item("Computer", f"Player {p}"), pyatspi.STATE_CHECKED) for p in range(1, 5)]
-    check(seats == [False, True, False, False], f"Computer menu ticks {seats}, expected only Player 2")
-    log("Computer > Player 2 is ticked")
+    seats = [not has_state(board.menu_item("Computer", f"Player {p}", "Person"), pyatspi.STATE_CHECKED)
+             for p in range(1, 5)]
+    check(seats == [False, True, False, False], f"Computer menu gives {seats} to the computer, expected only Player 2")
+    log("Computer > Player 2 is the computer's")
     choose_two_players_and_start(board)
     check_started(app, board)
     view = open_game_log(app, board)

@@ -1,14 +1,33 @@
 // The action vocabulary: what is available when, what a refused action does, and the typed boxes.
+#include "random_player.h"
 #include "scripted.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
+#include <set>
+#include <string>
 
 using namespace dealbrix;
 using namespace dealbrix::testing;
 
 namespace {
+
+std::vector<std::string> describeAll(const std::vector<Action>& actions) {
+    std::vector<std::string> out;
+    for (const Action& a : actions)
+        out.push_back(a.describe());
+    return out;
+}
+
+/// Says Yes to every question and shows nothing.
+class YesUi final : public Ui {
+  public:
+    void tell(const Box&) override {}
+    bool ask(const Box&) override { return true; }
+    void endProgram() override {}
+};
 
 bool listed(const Game& game, const Action& action) {
     const std::vector<Action> available = game.availableActions();
@@ -54,6 +73,48 @@ TEST(Availability, ADebtHoldLeavesGiveUpButNeitherRollNorEndTurn) {
     EXPECT_TRUE(listed(t.game, Action::giveUp()));
     EXPECT_FALSE(listed(t.game, Action::roll()));
     EXPECT_FALSE(listed(t.game, Action::endTurn()));
+}
+
+TEST(Availability, TheFastListHoldsExactlyTheAvailableActionsInTheUsualOrder) {
+    // Every kind under every number in range and a little beyond, against the list, over the
+    // positions random games pass through.
+    std::mt19937_64 rng(11);
+    SeededRandom dice(rng);
+    YesUi ui;
+    for (int g = 0; g < 20; ++g) {
+        Game game(ui, dice);
+        for (int step = 0; step < 300; ++step) {
+            ActionChoices fast;
+            game.listAvailable(fast);
+            std::set<std::string> expected;
+            for (int kind = 0; kind < kActionKindCount; ++kind) {
+                for (int number = -1; number <= kSquareCount; ++number) {
+                    const Action a{static_cast<ActionKind>(kind), number, {}, {}};
+                    // Kinds without a number take any, and the Rules window's starting money is typed:
+                    // the list names them once, as 0.
+                    const bool typed = a.kind == ActionKind::ChooseRules;
+                    if (game.isAvailable(a) &&
+                        (number == 0 || (!typed && Action{a.kind, 0, {}, {}}.describe() != a.describe())))
+                        expected.insert(a.describe());
+                }
+            }
+            std::vector<Action> listed;
+            for (const ActionChoice& choice : fast)
+                listed.push_back(choice.action());
+            const std::vector<std::string> names = describeAll(listed);
+            ASSERT_EQ(std::set<std::string>(names.begin(), names.end()), expected)
+                << "game " << g << " step " << step;
+            ASSERT_EQ(names.size(), expected.size()) << "each action once";
+            // availableActions lists the Rules window's choice as the rules now chosen.
+            std::vector<Action> full = game.availableActions();
+            for (Action& a : full)
+                if (a.kind == ActionKind::ChooseRules) a = {a.kind, 0, {}, {}};
+            ASSERT_EQ(listed, full);
+            const Action next = randomAvailableAction(game, rng);
+            if (next.kind == ActionKind::Exit) continue;
+            if (game.apply(next) == ActionResult::Ended) break;
+        }
+    }
 }
 
 TEST(RefusedAction, ChangesNothingAndSaysSo) {

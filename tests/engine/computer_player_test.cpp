@@ -227,8 +227,11 @@ TEST(ComputerTrades, AcceptsAClearlyFavourableOffer) {
     EXPECT_EQ(t.s().owners[kBoardwalk], 2);
     EXPECT_EQ(t.s().owners[kMediterranean], 1);
     EXPECT_EQ(t.s().money[2], 1600);
-    EXPECT_TRUE(t.screen.shown().empty() || t.screen.shown().back().find("accept") == std::string::npos)
+    const std::vector<std::string>& shown = t.screen.shown();
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), "Player 2, do you accept this offer?"), 0)
         << "a computer's question shows no box";
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back(), "Player 2 accepts the offer.") << "the person who offered hears the answer";
     EXPECT_EQ(t.log.lines().back(), "Player 1: Player 2, do you accept this offer? - Yes");
 }
 

@@ -113,7 +113,8 @@ TEST(SavedGameRoundTrip, EveryStateOfRandomPlayReadsBackIdenticalAndSound) {
         ui.ended = false;
         // The state before Start is one the loader must take too.
         for (int n = 0; n < 1500 && states < kStates; ++n, ++states) {
-            const SavedGame saved{.state = game.state, .computerSeats = {}, .log = {}, .actions = n, .inProgress = {}};
+            const SavedGame saved{
+                .state = game.state, .computerSeats = {}, .log = {}, .actions = n, .inProgress = {}};
             ASSERT_EQ(roundTrip(saved), saved) << "state " << states;
             if (game.apply(randomAvailableAction(game, rng)) == ActionResult::Ended) break;
         }
@@ -138,6 +139,33 @@ TEST(SavedGameRoundTrip, ComputerSeatsAndLogComeBackAndOlderFilesWithoutThemRead
     EXPECT_TRUE(loaded.game->computerSeats[4]);
 }
 
+TEST(SavedGameRoundTrip, LevelsComeBackAndFilesWithoutThemPlayNormal) {
+    SavedGame saved = freshGame();
+    saved.computerSeats[2] = saved.computerSeats[3] = true;
+    saved.computerLevels[2] = ComputerLevel::Hard;
+    saved.computerLevels[3] = ComputerLevel::Easy;
+    saved.computerLevels[4] = ComputerLevel::Hard; // a person's seat keeps the level it would get
+    EXPECT_EQ(roundTrip(saved), saved);
+
+    QJsonObject top = QJsonDocument::fromJson(writeSavedGame(saved)).object();
+    for (int p = 0; p < kPlayerCount; ++p)
+        top = edited(top, {"players", p, "level"}, kRemoved).toObject();
+    const LoadResult old = readSavedGame(QJsonDocument(top).toJson());
+    ASSERT_TRUE(old.game) << old.error.toStdString();
+    EXPECT_TRUE(old.game->computerSeats[2]);
+    EXPECT_EQ(old.game->computerLevels, (PlayerArray<ComputerLevel>{})) << "every seat Normal";
+    EXPECT_EQ(old.game->computerLevels[2], ComputerLevel::Normal);
+
+    for (const QJsonValue wrong : {QJsonValue(QStringLiteral("expert")), QJsonValue(QStringLiteral("Hard")),
+                                   QJsonValue(2), QJsonValue(QJsonValue::Null)}) {
+        const QJsonObject bad = edited(top, {"players", 1, "level"}, wrong).toObject();
+        const LoadResult refused = readSavedGame(QJsonDocument(bad).toJson());
+        EXPECT_FALSE(refused.game);
+        EXPECT_TRUE(refused.error.contains(QStringLiteral("computer level of player 2")))
+            << refused.error.toStdString();
+    }
+}
+
 TEST(SavedGameRoundTrip, OpenedGameGoesOnBoxForBoxAsTheSavedOneWouldHave) {
     std::mt19937_64 choices(3);
     std::mt19937_64 diceA(99);
@@ -152,7 +180,8 @@ TEST(SavedGameRoundTrip, OpenedGameGoesOnBoxForBoxAsTheSavedOneWouldHave) {
     SeededRandom randomB(diceB);
     RecordingUi uiB(1);
     Game continued(uiB, randomB); // deals its own decks, which the file replaces
-    continued.restore(roundTrip({.state = a.state, .computerSeats = {}, .log = {}, .actions = 0, .inProgress = {}}).state);
+    continued.restore(
+        roundTrip({.state = a.state, .computerSeats = {}, .log = {}, .actions = 0, .inProgress = {}}).state);
     // From here both games get the same dice and the same answers.
     diceB = diceA;
     uiB.answers = uiA.answers;

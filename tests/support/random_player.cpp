@@ -148,20 +148,24 @@ Action actionFrom(std::uint64_t draw, std::uint64_t detail) {
 }
 
 Action randomAvailableAction(const Game& game, std::mt19937_64& rng, bool chooseRules) {
-    std::vector<Action> available = game.availableActions();
-    if (!chooseRules)
-        std::erase_if(available, [](const Action& a) { return a.kind == ActionKind::ChooseRules; });
+    ActionChoices available;
+    game.listAvailable(available);
+    // Weighed run by run: every action of a run has its kind's weight; the rules only when asked for.
+    std::array<int, kMostActionRuns> runWeight;
     int total = 0;
-    for (const Action& a : available)
-        total += weightOf(a.kind);
+    for (int r = 0; r < available.runCount; ++r) {
+        const ActionRun& run = available.runs[static_cast<std::size_t>(r)];
+        const bool skipped = !chooseRules && run.kind == ActionKind::ChooseRules;
+        runWeight[static_cast<std::size_t>(r)] = skipped ? 0 : weightOf(run.kind) * run.count;
+        total += runWeight[static_cast<std::size_t>(r)];
+    }
     // Exit and Start are always available, so the list is never empty.
     int x = static_cast<int>(rng() % static_cast<std::uint64_t>(total));
-    std::size_t chosen = 0;
-    while (x >= weightOf(available[chosen].kind)) {
-        x -= weightOf(available[chosen].kind);
-        ++chosen;
-    }
-    Action action = std::move(available[chosen]);
+    std::size_t r = 0;
+    while (x >= runWeight[r])
+        x -= runWeight[r++];
+    const ActionRun& run = available.runs[r];
+    Action action = ActionChoice{run.kind, run.numbers[x / weightOf(run.kind)]}.action();
     fillTexts(action, [&rng](std::uint64_t n) { return static_cast<int>(rng() % n); });
     return action;
 }

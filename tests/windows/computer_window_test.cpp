@@ -3,9 +3,11 @@
 #include "boxes.h"
 #include "computer_driver.h"
 #include "game_log_window.h"
+#include "trade_window.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -15,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 using namespace dealbrix;
 using namespace dealbrix::testing;
@@ -23,6 +26,20 @@ namespace {
 
 constexpr int kBaltic = 3;
 constexpr int kOriental = 6;
+constexpr int kParkPlace = 37;
+constexpr int kBoardwalk = 39;
+
+/// Gives `square` to `player` as a purchase from the bank would, without the boxes.
+void give(GameState& s, int square, int player) {
+    s.owners[square] = static_cast<i16>(player);
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        s.grid.ticked[seat][square] = seat == player;
+    s.pricePaid[square] = squareInfo(square).price;
+}
+
+bool logHas(const GameLog& log, const std::string& line) {
+    return std::find(log.lines().begin(), log.lines().end(), line) != log.lines().end();
+}
 constexpr int kWaitMs = 5000;
 
 /// The board as the program builds it: boxes through the seat router and the log, the driver with
@@ -31,7 +48,12 @@ struct ComputerWindows {
     ScriptedRandom random = ScriptedRandom::withDecksInOrder();
     ScriptedBoxes boxes;
     bool programEnded = false;
-    QtUi ui{[this] { programEnded = true; }, boxes.runner()};
+    std::function<void(QMessageBox&)> onBox; // looks at the windows while a box is up
+    QtUi ui{[this] { programEnded = true; },
+            [this](QMessageBox& box) {
+                if (onBox) onBox(box);
+                return boxes.runner()(box);
+            }};
     ComputerPlayer player;
     SeatRouter seats{ui, player};
     GameLog log{seats};
@@ -105,10 +127,10 @@ TEST(ComputerSeatWindows, ASeatTakenBackIsAPersonsAtOnce) {
     EXPECT_TRUE(w.s().board.rollEnabled);
     w.random.dice(2, 4);
     w.boxes.expect({landing(2, kOriental), msg("Oriental Avenue Bought by player 2")});
-    w.menu("mnuComputerPlayer2");
+    w.menu("mnuComputerPlayer2Normal");
     EXPECT_TRUE(w.seats.isComputer(2));
     ASSERT_TRUE(w.backToSeatOne());
-    w.menu("mnuComputerPlayer2");
+    w.menu("mnuComputerPlayer2Person");
     EXPECT_FALSE(w.seats.isComputer(2));
     w.personTurn(2, 4, kBaltic + 6);
     QTest::qWait(50);
@@ -129,11 +151,136 @@ TEST(ComputerSeatWindows, MenusKeepFileFirstAndAddComputerAfterIt) {
     EXPECT_EQ(w.driver.logItem()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
     QStringList seats;
     for (QAction* item : bar[1]->menu()->actions()) {
-        EXPECT_TRUE(item->isCheckable());
-        EXPECT_FALSE(item->isChecked());
+        if (item->isSeparator()) {
+            seats << QStringLiteral("-");
+            continue;
+        }
+        ASSERT_NE(item->menu(), nullptr) << "each entry is a submenu";
         seats << item->text();
     }
-    EXPECT_EQ(seats, (QStringList{"Player 1", "Player 2", "Player 3", "Player 4"}));
+    EXPECT_EQ(seats, (QStringList{"Player 1", "Player 2", "Player 3", "Player 4", "-", "&Speed"}));
+    for (int seat = 1; seat <= kPlayerCount; ++seat) {
+        QStringList items;
+        for (QAction* item : w.driver.seatMenu(seat)->actions()) {
+            EXPECT_TRUE(item->isCheckable());
+            items << item->text();
+        }
+        EXPECT_EQ(items, (QStringList{"&Person", "&Easy", "&Normal", "&Hard"}));
+        EXPECT_TRUE(w.driver.personItem(seat)->isChecked()) << "every seat starts as a person's";
+    }
+}
+
+TEST(ComputerSeatWindows, ALevelItemHandsTheSeatOverAtThatLevelAndTheLogSaysWhoPlays) {
+    ComputerWindows w;
+    w.menu("mnuComputerPlayer2Hard");
+    EXPECT_TRUE(w.seats.isComputer(2));
+    EXPECT_EQ(w.player.level(2), ComputerLevel::Hard);
+    EXPECT_TRUE(w.driver.levelItem(2, ComputerLevel::Hard)->isChecked());
+    EXPECT_FALSE(w.driver.personItem(2)->isChecked());
+    EXPECT_TRUE(w.driver.personItem(1)->isChecked());
+    EXPECT_TRUE(w.log.lines().empty()) << "nothing is logged before the game starts";
+    w.start(2);
+    EXPECT_TRUE(logHas(w.log, "Player 2 is played by the computer (Hard)"));
+    EXPECT_FALSE(logHas(w.log, "Player 1 is played by a person")) << "people are not announced";
+    // Changed mid-game: at once, and in the log.
+    w.menu("mnuComputerPlayer2Easy");
+    EXPECT_EQ(w.player.level(2), ComputerLevel::Easy);
+    EXPECT_TRUE(w.seats.isComputer(2));
+    EXPECT_EQ(w.log.lines().back(), "Player 2 is played by the computer (Easy)");
+    w.menu("mnuComputerPlayer2Person");
+    EXPECT_FALSE(w.seats.isComputer(2));
+    EXPECT_EQ(w.log.lines().back(), "Player 2 is played by a person");
+    EXPECT_EQ(w.player.level(2), ComputerLevel::Easy) << "the level stays for the next hand-over";
+    w.driver.setLevels([] {
+        ComputerLevels levels{};
+        levels[3] = ComputerLevel::Hard;
+        return levels;
+    }());
+    EXPECT_TRUE(w.driver.personItem(3)->isChecked()) << "a level alone hands nothing over";
+    w.driver.setComputerSeats([] {
+        ComputerSeats seats{};
+        seats[3] = true;
+        return seats;
+    }());
+    EXPECT_TRUE(w.driver.levelItem(3, ComputerLevel::Hard)->isChecked());
+}
+
+TEST(ComputerSeatWindows, SpeedSetsThePauseOfTheComputersActions) {
+    ComputerWindows w; // built with no pause: Instant
+    QStringList speeds;
+    for (QAction* item : w.board.findChild<QMenu*>(QStringLiteral("mnuComputerSpeed"))->actions())
+        speeds << item->text();
+    EXPECT_EQ(speeds, (QStringList{"&Slow", "&Normal", "&Fast", "&Instant"}));
+    EXPECT_TRUE(w.driver.speedItem(3)->isChecked());
+    w.menu("mnuComputerSpeedFast");
+    EXPECT_EQ(w.driver.delayMs(), 200);
+    EXPECT_TRUE(w.driver.speedItem(2)->isChecked());
+    EXPECT_FALSE(w.driver.speedItem(3)->isChecked());
+    w.menu("mnuComputerSpeedNormal");
+    EXPECT_EQ(w.driver.delayMs(), kDefaultComputerDelayMs);
+    w.driver.setDelay(123); // --computer-delay 123
+    for (std::size_t k = 0; k < kComputerSpeeds.size(); ++k)
+        EXPECT_FALSE(w.driver.speedItem(k)->isChecked()) << "no pace of the menu is 123 ms";
+}
+
+TEST(ComputerSeatWindows, APersonHearsTheComputersAnswerToTheirOfferAndPeopleOnlyGetNoNewBox) {
+    ComputerWindows w;
+    w.menu("mnuComputerPlayer2Normal");
+    w.start(2);
+    give(w.s(), kParkPlace, 1);
+    give(w.s(), kBoardwalk, 2);
+    auto offerBoardwalk = [&] {
+        w.board.act(Action::chooseTradePartner(2));
+        w.board.act(Action::enterSquare(1, "39"));
+        w.board.act(Action::finalizeOffer("450", "0"));
+        w.board.act(Action::closeTrade());
+    };
+    w.boxes.expect({msg("Player 2 declines the offer.", "Trade")});
+    offerBoardwalk();
+    EXPECT_TRUE(w.boxes.done());
+    EXPECT_TRUE(logHas(w.log, "Player 1: Player 2, do you accept this offer? - No"));
+    // Between people the question is the only box, as always.
+    w.menu("mnuComputerPlayer2Person");
+    w.boxes.expect({ask("Player 2, do you accept this offer?", false)});
+    offerBoardwalk();
+    EXPECT_TRUE(w.boxes.done());
+    const auto& shown = w.boxes.shown();
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), "Player 2 declines the offer."), 1);
+}
+
+TEST(ComputerSeatWindows, TheComputersOfferStandsInTheTradeWindowWhenThePersonIsAsked) {
+    ComputerWindows w;
+    w.driver.setComputerSeats([] {
+        ComputerSeats seats{};
+        seats[2] = true;
+        return seats;
+    }());
+    w.start(2);
+    give(w.s(), kBoardwalk, 1);
+    give(w.s(), kParkPlace, 2);
+    QString money;
+    QString square;
+    bool windowShown = false;
+    w.onBox = [&](QMessageBox& box) {
+        if (box.text() != "Player 1, do you accept this offer?") return;
+        TradeWindow* trade = w.board.tradeWindow();
+        ASSERT_NE(trade, nullptr);
+        windowShown = trade->isVisible();
+        money = trade->findChild<QLineEdit*>(QStringLiteral("txtMoney(0)"))->text();
+        square = trade->findChild<QLineEdit*>(QStringLiteral("txtProperty(1)"))->text();
+    };
+    w.personTurn(1, 2, kBaltic);
+    // Seat 2 asks for Boardwalk, then rolls onto Oriental Avenue and buys it.
+    w.random.dice(2, 4);
+    w.boxes.expect({ask("Player 1, do you accept this offer?", false), landing(2, kOriental),
+                    msg("Oriental Avenue Bought by player 2")});
+    ASSERT_TRUE(w.backToSeatOne());
+    EXPECT_TRUE(w.boxes.done());
+    EXPECT_TRUE(windowShown) << "the offer comes in the trade window, as a person's does";
+    EXPECT_EQ(square, "39") << "Boardwalk, asked of player 1";
+    bool whole = false;
+    EXPECT_GT(money.toInt(&whole), 400);
+    EXPECT_TRUE(whole) << money.toStdString();
 }
 
 TEST(ComputerSeatWindows, TheGameLogWindowShowsTheLogSoFarAndEachNewLine) {
