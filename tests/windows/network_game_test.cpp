@@ -185,10 +185,13 @@ TEST(NetworkGameWindows, TheBoardsFollowEveryActionAndOnlyTheActingSeatPlays) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return a.s().playerCount == 2 && inStep(a, b); }, kWaitMs));
     const std::size_t bLines = b.log.lines().size();
 
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.button("cmdRoll")->isEnabled(); }, kWaitMs));
+    const GameState beforeRoll = a.s();
     QTest::mouseClick(a.button("cmdRoll"), Qt::LeftButton);
-    // The roll moves player 1 on both boards; whatever the dice, the landing is told.
+    // The roll changes the game on both boards (a card may even send the token back to Go); whatever
+    // the dice, the landing is told.
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return a.s().positions[1] != 0 && inStep(a, b) && a.s().board.endTurnEnabled; }, kWaitMs));
+        [&] { return a.s() != beforeRoll && inStep(a, b) && a.s().board.endTurnEnabled; }, kWaitMs));
     EXPECT_TRUE(a.boxes.saw(QStringLiteral("Player 1 lands on"))) << "the acting seat gets its OK boxes";
     EXPECT_EQ(b.boxes.shown.size(), 0U) << "the other seat's program shows no box";
     EXPECT_GT(b.log.lines().size(), bLines);
@@ -367,9 +370,10 @@ TEST(NetworkGameWindows, ADroppedProgramComesBackByItselfAndGetsTheGameAsItStand
     EXPECT_TRUE(b.status().startsWith(QStringLiteral("Connection lost"))) << b.status().toStdString();
     EXPECT_TRUE(b.session.active()) << "a dropped program stays in its game";
     // The game goes on meanwhile; the program that comes back gets it as it stands.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.button("cmdRoll")->isEnabled(); }, kWaitMs));
+    const GameState beforeRoll = a.s();
     QTest::mouseClick(a.button("cmdRoll"), Qt::LeftButton);
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return a.s().positions[1] != 0 && a.session.waitingFor() == 0; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.s() != beforeRoll && a.session.waitingFor() == 0; }, kWaitMs));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !a.board.seatAway(2) && inStep(a, b); }, 3 * kWaitMs));
     EXPECT_GE(relay.connections(), 2);
     EXPECT_TRUE(b.session.seats()[2]) << "the seat came back with its token";
@@ -408,8 +412,10 @@ TEST(NetworkGameWindows, AWatcherFollowsTheGameWithEveryControlDisabled) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return a.s().playerCount == 2 && inStep(a, c); }, kWaitMs));
     EXPECT_TRUE(c.status().contains(QStringLiteral("Player 1"))) << c.status().toStdString();
     EXPECT_FALSE(c.button("cmdRoll")->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.button("cmdRoll")->isEnabled(); }, kWaitMs));
+    const GameState beforeRoll = c.s();
     QTest::mouseClick(a.button("cmdRoll"), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return c.s().positions[1] != 0; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c.s() != beforeRoll && inStep(a, c); }, kWaitMs));
     EXPECT_TRUE(c.boxes.shown.empty()) << "a watcher is shown no box";
 }
 
