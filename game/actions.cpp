@@ -120,6 +120,7 @@ ActionResult Game::runInProgress() {
     drawsUsed_ = 0;
     answersUsed_ = 0;
     boxesTold_ = 0;
+    notesTold_ = 0;
     try {
         carryOut(inProgress_->action);
     } catch (const ProgramEnded&) {

@@ -4,7 +4,9 @@
 
 #include "action.h"
 #include "board.h"
+#include "history.h"
 #include "ports.h"
+#include "seats.h"
 #include "values.h"
 
 #include <array>
@@ -100,6 +102,8 @@ struct GameState : Holdings {
     PlayerArray<i16> seatOut{};                            // 0 in play, kTrue out (bankrupt or not seated)
     i16 debtor = 0;                                        // player held for debt, 0 none
     i16 tradePartner = 0;                                  // the other party of a trade, chosen in the grid
+    PlayerArray<std::string> names{};                      // the seats' own names, empty for "Player N"
+    GameHistory history;                                   // worth by round and landings, for the statistics
 
     BoardView board;
     GridView grid;
@@ -108,6 +112,15 @@ struct GameState : Holdings {
 
     bool operator==(const GameState&) const = default;
 };
+
+/// What `seat` (1..4) is called in `state`: its name, or "Player N".
+inline std::string seatName(const GameState& state, int seat) {
+    return seatName(isPlayer(seat) ? state.names[seat] : std::string(), seat);
+}
+
+/// A seat's worth: its cash, its squares at their price, their houses at their cost and mortgaged
+/// squares at half their price.
+int worthOf(const Holdings& holdings, int seat);
 
 inline constexpr i16 kAnswerYes = 6;
 inline constexpr i16 kAnswerNo = 7;
@@ -122,6 +135,7 @@ struct ActionInProgress {
     std::vector<float> draws;    // random draws in the order the rules made them
     std::vector<int> answers;    // answers given, in order: 1 Yes, 0 No, or an amount
     int boxesShown = 0;          // boxes of this action already shown (and closed) on the screen
+    int notesGiven = 0;          // notes of this action already handed to the screen
     std::optional<Box> question; // the question being asked now, if any
     bool operator==(const ActionInProgress&) const = default;
 };
@@ -269,6 +283,10 @@ class Game {
     void applyHouseRent(const std::array<i16, 5>& rents);
     void settleOwnedSquare(int square, std::string_view name, i16 price);
     void offerPurchase(int square, std::string_view name, i16 price);
+    /// The figures beside the purchase question: the price, the rent once bought, the cash left.
+    MoneyFacts purchaseFacts(int square, i16 price) const;
+    /// The figures beside a house question on `square`: price, houses, rent before and after.
+    MoneyFacts houseFacts(int square, bool buying) const;
     void playCard(int deck, int card);
     void cardMoney(int player, int delta);
     void moveToNearest(std::span<const i16> squares);
@@ -292,6 +310,11 @@ class Game {
     /// Asks for an amount in [box.minimum, box.maximum], or 0 to pass.
     int askAmount(Box box);
     float draw();
+    void note(Note note);
+    /// Adds the worth of every seat to the history: at the start (once), or as a round ends.
+    void recordRound(bool start);
+    /// The squares of `squares` named one after another ("A, B and C").
+    static std::string squareList(const std::vector<int>& squares);
 
     Ui& ui_;
     RandomSource& random_;
@@ -302,6 +325,7 @@ class Game {
     std::size_t drawsUsed_ = 0;
     std::size_t answersUsed_ = 0;
     int boxesTold_ = 0;
+    int notesTold_ = 0;
     bool answersRejected_ = false; // a resumed record held an answer its question does not allow
 };
 

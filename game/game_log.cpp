@@ -1,5 +1,6 @@
 #include "game_log.h"
 
+#include "seats.h"
 #include "values.h"
 
 namespace dealbrix {
@@ -11,7 +12,7 @@ constexpr const char* kLineBreak = " / "; // card texts and the help list come i
 GameLog::GameLog(Ui& inner) : inner_(inner) {}
 
 std::string GameLog::lineFor(const Box& box, const bool* answer) {
-    std::string line = "Player " + num(box.turn) + ": ";
+    std::string line = (box.turnName.empty() ? seatName({}, box.turn) : box.turnName) + ": ";
     const std::string& text = box.text;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r' || text[i] == '\n') {

@@ -20,7 +20,7 @@ void Game::refreshMoney() {
         int winner = 1;
         while (state.seatOut[winner] == kTrue)
             ++winner;
-        tell({.kind = BoxKind::Winner, .seat = winner, .text = "Player " + num(winner) + " WINS!!!"});
+        tell({.kind = BoxKind::Winner, .seat = winner, .text = seatName(state, winner) + " WINS!!!"});
         quit();
     }
     // Fewer players and Start again after bankruptcies can put every seat out; nobody is left to play.
@@ -34,7 +34,7 @@ void Game::holdDebtor(int player) {
     tell({.kind = BoxKind::Debt,
           .seat = player,
           .amount = state.money[player],
-          .text = "Player " + num(player) +
+          .text = seatName(state, player) +
                   " must acheive a positive money balance or declare bankruptcy before continuing"});
     state.board.endTurnEnabled = false;
     state.board.rollEnabled = false;
@@ -50,12 +50,21 @@ void Game::declareBankruptcy() {
     state.board.endTurnEnabled = true;
     state.debtor = 0;
     // Unmortgaged squares go back to the bank with their houses; mortgaged ones keep their code.
+    std::vector<int> returned;
+    std::vector<int> kept;
     for (int square = 0; square < kSquareCount; ++square) {
         if (state.owners[square] == d) {
             state.owners[square] = kBank;
             state.grid.ticked[d][square] = false;
+            returned.push_back(square);
+        } else if (state.owners[square] == mortgagedCode(d)) {
+            kept.push_back(square);
         }
     }
+    std::string text = seatName(state, d) + " gave up";
+    if (!returned.empty()) text += "; back to the bank: " + squareList(returned);
+    if (!kept.empty()) text += "; still mortgaged in the same name: " + squareList(kept);
+    note({.kind = NoteKind::GaveUp, .seat = d, .text = text + "."});
     state.money[d] = 0;
     state.board.tokens[d].visible = false;
     state.turn = state.turnAfterDebt;
@@ -67,8 +76,9 @@ bool Game::changeMoneyByChoice(int player, long long delta) {
     if (!result) {
         tell({.kind = BoxKind::MoneyOutOfRange,
               .seat = player,
-              .text = "That would take Player " + num(player) + "'s money beyond what the bank can count (" +
-                      num(kMin16) + " to " + num(kMax16) + "), so nothing was changed."});
+              .text = "That would take " + seatName(state, player) +
+                      "'s money beyond what the bank can count (" + num(kMin16) + " to " + num(kMax16) +
+                      "), so nothing was changed."});
         return false;
     }
     state.money[player] = *result;

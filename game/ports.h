@@ -2,7 +2,9 @@
 // The two collaborators the rules are given: the screen (typed boxes and questions, and the end of
 // the program) and the random source. Real ones live with the windows and in random.h.
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace dealbrix {
 
@@ -35,6 +37,16 @@ enum class BoxKind {
     TradeQuestion,    // "Player N, do you accept this offer?"
 };
 
+/// Money facts that come with a question, for the player to weigh; fields that do not apply are 0.
+struct MoneyFacts {
+    int price = 0;     // the square's or the house's price
+    int rentNow = 0;   // the rent as things stand (before buying a house, or the square's rent once bought)
+    int rentAfter = 0; // the rent once the house is bought or sold
+    int houses = 0;    // houses on the square now
+    int cashAfter = 0; // the player's cash once the price is paid
+    bool operator==(const MoneyFacts&) const = default;
+};
+
 /// One box the rules show: an OK box, a Yes/No question, or a question whose answer is an amount.
 struct Box {
     BoxKind kind = BoxKind::Landing;
@@ -46,8 +58,30 @@ struct Box {
     int maximum = 0;     // an amount question's largest answer; 0 for a Yes/No question
     std::string title{}; // empty for the program's own caption
     std::string text{};
+    std::string turnName{};            // what the seat of `turn` is called ("Player N" or its name)
+    std::optional<MoneyFacts> facts{}; // the figures behind a money question
 
     bool operator==(const Box&) const = default;
+};
+
+/// What happened without a box of its own, for the game log.
+enum class NoteKind {
+    GaveUp,     // a seat gave up: its squares went back to the bank or stay mortgaged
+    Mortgaged,  // a square was mortgaged
+    Redeemed,   // a mortgaged square was paid off
+    Traded,     // an accepted offer moved squares and money
+    ToComputer, // the computer took a seat over
+    ToPerson,   // a person took a seat back from the computer
+};
+
+/// One event without a box: what it is, whose it is, and the sentence the log writes.
+struct Note {
+    NoteKind kind = NoteKind::GaveUp;
+    int seat = 0;
+    int turn = 0;
+    std::string turnName{};
+    std::string text{};
+    bool operator==(const Note&) const = default;
 };
 
 /// How the rules speak to the players. Every call is modal: it returns once the box is closed.
@@ -64,6 +98,8 @@ class Ui {
         (void)question;
         return 0;
     }
+    /// Hears of an event without a box (the log writes it down); the screen shows nothing.
+    virtual void note(const Note& note) { (void)note; }
     /// Ends the program at once, without close handlers. A test's Ui may return; the rules then stop.
     virtual void endProgram() = 0;
 };

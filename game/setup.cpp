@@ -22,6 +22,7 @@ void Game::startGame() {
     for (int seat = 1; seat <= state.playerCount; ++seat)
         state.board.tokens[seat].visible = true;
     passTurnFromSeatOut();
+    recordRound(true);
 }
 
 void Game::passTurnFromSeatOut() {
@@ -30,7 +31,7 @@ void Game::passTurnFromSeatOut() {
     // No seat is in play: there is no one to hand the turn to, so it stays where it is.
     if (state.seatOut[next] == kTrue) return;
     state.turn = static_cast<i16>(next);
-    state.board.turnLabel = "Player " + num(next) + "'s turn";
+    state.board.turnLabel = seatName(state, next) + "'s turn";
 }
 
 void Game::quit() {
@@ -44,6 +45,7 @@ void Game::setMoneyLabel(int player) {
 
 void Game::tell(Box box) {
     box.turn = state.turn;
+    box.turnName = seatName(state, state.turn);
     if (!inProgress_) {
         ui_.tell(box);
         return;
@@ -64,6 +66,7 @@ int Game::askAmount(Box box) {
 
 int Game::nextAnswer(Box box) {
     box.turn = state.turn;
+    box.turnName = seatName(state, state.turn);
     if (!inProgress_) return isAmountQuestion(box) ? ui_.askAmount(box) : (ui_.ask(box) ? 1 : 0);
     const std::size_t index = answersUsed_++;
     if (index < inProgress_->answers.size()) {
@@ -82,6 +85,28 @@ int Game::nextAnswer(Box box) {
     inProgress_->question.reset();
     inProgress_->answers.push_back(answer);
     return answer;
+}
+
+void Game::note(Note note) {
+    note.turn = state.turn;
+    note.turnName = seatName(state, state.turn);
+    if (!inProgress_) {
+        ui_.note(note);
+        return;
+    }
+    // Like the boxes, a replayed action gives only the notes its earlier runs had not given.
+    if (++notesTold_ <= inProgress_->notesGiven) return;
+    ui_.note(note);
+    inProgress_->notesGiven = notesTold_;
+}
+
+std::string Game::squareList(const std::vector<int>& squares) {
+    std::string list;
+    for (std::size_t k = 0; k < squares.size(); ++k) {
+        if (k > 0) list += k + 1 == squares.size() ? " and " : ", ";
+        list += squareTitle(squares[k]);
+    }
+    return list;
 }
 
 float Game::draw() {
