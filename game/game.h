@@ -157,6 +157,13 @@ class Game {
         inProgress_.reset();
     }
 
+    /// Gives the seats their names (already judged by checkNames) before the start; the turn label
+    /// follows.
+    void nameSeats(const PlayerArray<std::string>& names) {
+        state.names = names;
+        state.board.turnLabel = seatName(state, state.turn) + "'s turn";
+    }
+
     /// Keeps a record of each action while it runs (`inProgress`), so that a copy of the game taken
     /// while a box is open can resume that action with the same draws. Off, actions run as fast as
     /// they can (the computer's play-outs).

@@ -29,8 +29,34 @@ std::string GameLog::lineFor(const Box& box, const bool* answer) {
 
 void GameLog::tell(const Box& box) {
     // Written before the box shows, so the log is whole even if the program ends at this box.
-    add(lineFor(box));
+    const std::string line = lineFor(box);
+    if (!countRepeat(box)) {
+        add(line);
+        if (box.kind == BoxKind::Debt) {
+            repeated_ = box.text;
+            repeatedAmount_ = box.amount;
+            repeats_ = 1;
+        }
+    }
     inner_.tell(box);
+}
+
+bool GameLog::countRepeat(const Box& box) {
+    // Every money refresh repeats the debt hold's box while the balance stays below zero; the log
+    // keeps the hold's first line and counts. A balance that has moved is news.
+    if (box.kind != BoxKind::Debt || repeated_.empty() || box.text != repeated_ ||
+        box.amount != repeatedAmount_ || lines_.empty())
+        return false;
+    if (repeats_ == 1) firstLine_ = lines_.back();
+    ++repeats_;
+    lines_.back() = firstLine_ + " (" + num(repeats_) + " times)";
+    if (rewriteListener_) rewriteListener_(lines_.back());
+    return true;
+}
+
+void GameLog::note(const Note& note) {
+    add((note.turnName.empty() ? seatName({}, note.turn) : note.turnName) + ": " + note.text);
+    inner_.note(note);
 }
 
 bool GameLog::ask(const Box& question) {
@@ -44,6 +70,7 @@ void GameLog::endProgram() {
 }
 
 void GameLog::add(std::string line) {
+    repeated_.clear();
     lines_.push_back(std::move(line));
     if (listener_) listener_(lines_.back());
 }

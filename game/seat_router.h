@@ -35,6 +35,7 @@ class SeatRouter final : public Ui {
     void noteAction(const Action& action);
 
     void tell(const Box& box) override;
+    void note(const Note& note) override { inner_.note(note); }
     bool ask(const Box& question) override;
     void endProgram() override;
 
