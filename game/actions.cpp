@@ -162,7 +162,7 @@ ActionResult Game::resume(const ActionInProgress& record) {
     // was not made by this game.
     const ActionResult result = runInProgress();
     const bool consistent = answersUsed_ >= record.answers.size() && drawsUsed_ >= record.draws.size() &&
-                            boxesTold_ >= record.boxesShown;
+                            boxesTold_ >= record.boxesShown && notesTold_ >= record.notesGiven;
     recording_ = recording || questionsWait_;
     if (!consistent || answersRejected_) {
         answersRejected_ = false;
