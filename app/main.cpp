@@ -7,8 +7,10 @@
 #include "computer_driver.h"
 #include "game_files.h"
 #include "game_log.h"
+#include "game_menus.h"
 #include "qt_ui.h"
 #include "random.h"
+#include "remembered.h"
 #include "seat_router.h"
 
 #include <QApplication>
@@ -50,10 +52,16 @@ int main(int argc, char* argv[]) {
     const auto seed = static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
     dealbrix::ClockRandom random(seed);
     dealbrix::GameFiles* files = nullptr;
+    dealbrix::Remembered remembered;
     // The winner's message and Exit end the program at once, without close handlers. A finished game
-    // leaves no autosave; after Exit the autosave stays, so the game can be resumed.
-    dealbrix::QtUi ui([&files] {
-        if (files != nullptr && files->gameFinished()) files->removeAutosave();
+    // leaves no autosave but a line in the past games; after Exit the autosave stays, so the game can
+    // be resumed. What is remembered is written first.
+    dealbrix::QtUi ui([&files, &remembered] {
+        remembered.flush();
+        if (files != nullptr && files->gameFinished()) {
+            files->recordFinishedGame();
+            files->removeAutosave();
+        }
         std::fflush(nullptr);
         std::_Exit(EXIT_SUCCESS);
     });
@@ -67,10 +75,21 @@ int main(int argc, char* argv[]) {
     dealbrix::BoardWindow board(game, ui);
     files = new dealbrix::GameFiles(board, ui, random, dealbrix::GameFiles::defaultAutosavePath());
     files->buildGameFileMenu(board.fileMenu());
+    files->setPastGamesPath(dealbrix::defaultPastGamesPath());
+    files->setOfferedTable(remembered.lastTable());
+    files->setTableRemembered(
+        [&remembered](const dealbrix::TableChoice& table) { remembered.setLastTable(table); });
     board.setBeforeBox([files] { files->autosaveInProgress(); });
     board.setAfterAction(
         [files](const dealbrix::Action&, dealbrix::ActionResult result) { files->afterAction(result); });
     dealbrix::ComputerDriver driver(board, ui, seats, player, log, options.computer.delayMs);
+    files->setSeatSetter(
+        [&driver](const dealbrix::TableChoice& table) { driver.setComputerSeats(table.computer); });
+    dealbrix::GameMenus menus(board, ui, dealbrix::defaultPastGamesPath(),
+                              QString::fromLatin1(dealbrix::kApplicationVersion), &remembered);
+    // Windows open where they were last time, when that place is still on a screen.
+    board.setRemembered(&remembered);
+    remembered.restorePlace(&board);
     // A saved game holds its computer seats and its log beside the game itself.
     files->setCompanions(
         [&driver, &log](dealbrix::SavedGame& saved) {

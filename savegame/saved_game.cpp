@@ -476,6 +476,13 @@ SavedGame readGame(const QJsonObject& top) {
     if (!(actions >= 0 && actions < kMaxActions) || actions != std::floor(actions))
         damaged(QStringLiteral("the action count is not a whole number of actions"));
     game.actions = static_cast<std::int64_t>(actions);
+    // Files from before the playing time was kept have none.
+    if (top.contains(QLatin1String("playSeconds"))) {
+        const double seconds = top.value(QLatin1String("playSeconds")).toDouble(-1);
+        if (!(seconds >= 0 && seconds < kMaxActions) || seconds != std::floor(seconds))
+            damaged(QStringLiteral("the playing time is not a whole number of seconds"));
+        game.playSeconds = static_cast<std::int64_t>(seconds);
+    }
     readStateFields(top, game.state, true);
     readComputerSeats(top, game);
     readLog(top, game);
@@ -549,6 +556,7 @@ QByteArray writeSavedGame(const SavedGame& game) {
     top.insert(QLatin1String("format"), QLatin1String(kSavedGameFormat));
     top.insert(QLatin1String("version"), kSavedGameVersion);
     top.insert(QLatin1String("actions"), static_cast<double>(game.actions));
+    top.insert(QLatin1String("playSeconds"), static_cast<double>(game.playSeconds));
     QJsonArray players = top.value(QLatin1String("players")).toArray();
     for (int p = 1; p <= kPlayerCount; ++p) {
         QJsonObject player = players[p - 1].toObject();

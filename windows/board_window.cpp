@@ -4,6 +4,7 @@
 #include "ownership.h"
 #include "placement.h"
 #include "qt_ui.h"
+#include "remembered.h"
 
 #include "house_options_window.h"
 #include "ownership_grid.h"
@@ -38,7 +39,8 @@ constexpr int kButtonWidth = 3855;
 constexpr int kButtonHeight = 615;
 constexpr int kSwatchSize = 210; // the token colour square left of a money line
 constexpr int kSwatchGap = 90;
-const QColor kFelt(214, 232, 208); // the middle of the board
+constexpr int kGridSettleMs = 3000; // how long the grid follows the board's first moves
+const QColor kFelt(214, 232, 208);  // the middle of the board
 
 QString squarePicture(int square) {
     return QStringLiteral(":/squares/square%1.jpg").arg(square, 2, 10, QChar('0'));
@@ -208,9 +210,34 @@ void BoardWindow::buildMenu() {
 
 void BoardWindow::showWithGrid() {
     show();
-    // The grid opens beside the board.
-    grid_->move(frameGeometry().right() + 1, frameGeometry().top());
+    const bool remembered = remembered_ != nullptr && remembered_->restorePlace(grid_);
+    if (!remembered) {
+        placeGrid();
+        // A window manager puts the board where it likes once it is mapped (centred, say) and gives it
+        // a frame; the grid follows the board's moves for a while, so it ends beside the board as it
+        // stands rather than beside where it was before the window manager saw it.
+        gridSettling_ = true;
+        QTimer::singleShot(kGridSettleMs, this, [this] { gridSettling_ = false; });
+    }
     grid_->show();
+}
+
+void BoardWindow::placeGrid() {
+    const QRect board = frameGeometry();
+    const QRect screenArea = screen()->availableGeometry();
+    const QSize size = frameSizeOf(grid_);
+    // Right of the board where it fits, as the grid always opened; anywhere clear of it otherwise.
+    const QRect right(QPoint(board.right() + 1, board.top()), size);
+    grid_->move(screenArea.contains(right) ? right.topLeft() : placeBeside(board, {}, size, screenArea));
+}
+
+void BoardWindow::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (gridSettling_) placeGrid();
+}
+
+void BoardWindow::setRemembered(Remembered* remembered) {
+    remembered_ = remembered;
 }
 
 ActionResult BoardWindow::act(const Action& action) {
@@ -255,13 +282,18 @@ void BoardWindow::drawBoard() {
     setAnnounced(turnLabel_, toQString(view.turnLabel), toQString(view.turnLabel));
     for (int p = 1; p <= kPlayerCount; ++p) {
         const QString money = toQString(view.moneyLabels[p]);
+        const QString called = toQString(seatName(game_.state, p));
         setAnnounced(moneyLabels_[static_cast<std::size_t>(p)], money,
-                     QStringLiteral("Player %1: %2").arg(p).arg(money));
+                     QStringLiteral("%1: %2").arg(called, money));
         const TokenView& t = view.tokens[p];
         QLabel* token = tokens_[static_cast<std::size_t>(p)];
         const Rect place = tokenPlace(p, t);
         token->move(toPixels(place.left), toPixels(place.top));
         token->setVisible(t.visible);
+        if (token->accessibleName() != called + QStringLiteral(" token")) {
+            token->setAccessibleName(called + QStringLiteral(" token"));
+            swatches_[static_cast<std::size_t>(p)]->setAccessibleName(called + QStringLiteral(" colour"));
+        }
         token->setAccessibleDescription(
             QStringLiteral("On %1").arg(toQString(squareInfo(game_.state.positions[p]).landingText)));
     }
@@ -339,20 +371,41 @@ QSize BoardWindow::frameSizeOf(const QWidget* window) const {
 }
 
 void BoardWindow::placeBesideBoard(QWidget* window) {
-    std::vector<QRect> others{grid_->isVisible() ? grid_->frameGeometry() : QRect()};
-    for (QWidget* open : {static_cast<QWidget*>(houseOptions_), static_cast<QWidget*>(trade_)})
-        if (open != nullptr && open != window && open->isVisible()) others.push_back(open->frameGeometry());
     const QRect screenArea = screen()->availableGeometry();
-    window->move(placeBeside(frameGeometry(), others, frameSizeOf(window), screenArea));
+    window->move(placeBeside(frameGeometry(), openWindows(window), frameSizeOf(window), screenArea));
 }
 
 void BoardWindow::placeBox(QMessageBox& box, const Box& about) {
-    // The acceptance question stands clear of the offer it asks about: over the trade window's
-    // lower part, or beside it.
-    if (about.kind != BoxKind::TradeQuestion || !trade_ || !trade_->isVisible()) return;
     box.adjustSize();
     const QRect screenArea = screen()->availableGeometry();
-    box.move(placeBeside(trade_->offerArea(), {}, frameSizeOf(&box), screenArea));
+    // The acceptance question stands clear of the offer it asks about: over the trade window's
+    // lower part, or beside it.
+    if (about.kind == BoxKind::TradeQuestion && trade_ && trade_->isVisible()) {
+        box.move(placeBeside(trade_->offerArea(), {}, frameSizeOf(&box), screenArea));
+        return;
+    }
+    // Every other box stays clear of the dice, the money lines and the token that has just moved, so
+    // the player sees what the box is about.
+    std::vector<QRect> keepClear;
+    auto onScreen = [](const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
+    for (int k = 1; k <= 2; ++k)
+        keepClear.push_back(onScreen(diceShown_[static_cast<std::size_t>(k)]));
+    for (int p = 1; p <= kPlayerCount; ++p) {
+        keepClear.push_back(onScreen(moneyLabels_[static_cast<std::size_t>(p)]));
+        keepClear.push_back(onScreen(swatches_[static_cast<std::size_t>(p)]));
+    }
+    const int mover = about.turn;
+    if (isPlayer(mover) && tokens_[static_cast<std::size_t>(mover)]->isVisible())
+        keepClear.push_back(onScreen(tokens_[static_cast<std::size_t>(mover)]));
+    box.move(placeBoxClear(frameGeometry(), keepClear, openWindows(nullptr), frameSizeOf(&box), screenArea));
+}
+
+std::vector<QRect> BoardWindow::openWindows(const QWidget* except) const {
+    std::vector<QRect> open;
+    for (const QWidget* w : {static_cast<const QWidget*>(grid_), static_cast<const QWidget*>(houseOptions_),
+                             static_cast<const QWidget*>(trade_)})
+        if (w != nullptr && w != except && w->isVisible()) open.push_back(w->frameGeometry());
+    return open;
 }
 
 void BoardWindow::raiseWindow(QWidget* window) {

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 namespace dealbrix {
 
@@ -21,6 +22,7 @@ class OwnershipGrid;
 class HouseOptionsWindow;
 class TradeWindow;
 class QtUi;
+class Remembered;
 
 /// The main window. It passes every click to the game and redraws all four windows afterwards.
 class BoardWindow final : public QMainWindow {
@@ -69,6 +71,9 @@ class BoardWindow final : public QMainWindow {
     /// The square picture of square 0..39.
     SquareView* squareView(int square) const { return squares_.at(static_cast<std::size_t>(square)); }
 
+    /// Where windows were last time: the grid opens there when the place is on a screen.
+    void setRemembered(Remembered* remembered);
+
   signals:
     /// An action is about to be handed to the game (whoever chose it).
     void acting(const dealbrix::Action& action);
@@ -77,17 +82,21 @@ class BoardWindow final : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
   private:
     ActionResult afterActing(const Action& action, ActionResult result);
     void buildBoard(QWidget* board);
     void buildMenu();
+    void placeGrid();
     void buildMoneySwatches(QWidget* board);
     void drawBoard();
     void drawHoldings();
     void drawSeats();
     void placeBox(QMessageBox& box, const Box& about);
     QSize frameSizeOf(const QWidget* window) const;
+    /// The frames of the grid, House Options and trade windows that are open, but `except`.
+    std::vector<QRect> openWindows(const QWidget* except) const;
     void syncSecondaryWindows();
     void raiseWindow(QWidget* window);
     void stepAroundBoard(int from, Qt::Key key);
@@ -111,6 +120,8 @@ class BoardWindow final : public QMainWindow {
     QPointer<HouseOptionsWindow> houseOptions_;
     QPointer<TradeWindow> trade_;
     QMenu* fileMenu_ = nullptr;
+    Remembered* remembered_ = nullptr;
+    bool gridSettling_ = false; // the grid follows the board while the window manager places it
     std::function<void(const Action&, ActionResult)> afterAction_;
     std::function<void()> beforeBox_;
 };

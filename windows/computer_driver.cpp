@@ -36,6 +36,9 @@ ComputerDriver::ComputerDriver(BoardWindow& board, QtUi& ui, SeatRouter& seats, 
     log_.setListener([this](const std::string& line) {
         if (logWindow_) logWindow_->append(line);
     });
+    log_.setRewriteListener([this](const std::string& line) {
+        if (logWindow_) logWindow_->replaceLast(line);
+    });
     addMenus();
     board_.installEventFilter(this);
 }
@@ -64,6 +67,7 @@ void ComputerDriver::addMenus() {
         item->setCheckable(true);
         item->setChecked(seats_.isComputer(seat));
         connect(item, &QAction::toggled, this, [this, seat](bool ticked) {
+            if (seats_.isComputer(seat) != ticked && !settingSeats_) noteHandOver(seat, ticked);
             seats_.setComputer(seat, ticked);
             player_.dropPlan();
             schedule();
@@ -72,9 +76,26 @@ void ComputerDriver::addMenus() {
     }
 }
 
+void ComputerDriver::noteHandOver(int seat, bool toComputer) {
+    // Only a seat handed over during a game is news; the table's seating before Start is not.
+    const GameState& s = board_.game().state;
+    if (s.playerCount == 0 || seat > s.playerCount || s.seatOut[seat] == kTrue) return;
+    const std::string who = seatName(s, seat);
+    log_.note(
+        {.kind = toComputer ? NoteKind::ToComputer : NoteKind::ToPerson,
+         .seat = seat,
+         .turn = s.turn,
+         .turnName = seatName(s, s.turn),
+         .text = toComputer ? "The computer now plays " + who + "." : "A person now plays " + who + "."});
+}
+
 void ComputerDriver::setComputerSeats(const ComputerSeats& seats) {
+    // Seats set as a whole (a saved game, the command line, the New Game dialog) are a seating, not a
+    // hand-over.
+    settingSeats_ = true;
     for (int seat = 1; seat <= kPlayerCount; ++seat)
         seatItem(seat)->setChecked(seats[seat]); // toggled hands the seat over
+    settingSeats_ = false;
     seats_.setComputerSeats(seats);
     schedule();
 }

@@ -48,6 +48,7 @@ class ComputerDriver final : public QObject {
 
   private:
     void addMenus();
+    void noteHandOver(int seat, bool toComputer);
     void schedule();
     void step();
 
@@ -60,6 +61,7 @@ class ComputerDriver final : public QObject {
     int acting_ = 0; // actions being carried out now; the computer waits until none is
     std::array<QAction*, kPlayerCount + 1> seatItems_{}; // 1..4
     QAction* logItem_ = nullptr;
+    bool settingSeats_ = false;
     QPointer<GameLogWindow> logWindow_;
 };
 

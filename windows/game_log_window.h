@@ -20,6 +20,8 @@ class GameLogWindow final : public QWidget {
     void setLines(const std::vector<std::string>& lines);
     /// Adds one line at the end and announces it to assistive technology.
     void append(const std::string& line);
+    /// Writes the last line anew (a repeated debt hold's count).
+    void replaceLast(const std::string& line);
     /// The text view (for tests).
     QPlainTextEdit* view() const { return view_; }
 
