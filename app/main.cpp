@@ -89,6 +89,7 @@ int main(int argc, char* argv[]) {
                               QString::fromLatin1(dealbrix::kApplicationVersion), &remembered);
     // Windows open where they were last time, when that place is still on a screen.
     board.setRemembered(&remembered);
+    driver.setRemembered(&remembered);
     remembered.restorePlace(&board);
     // A saved game holds its computer seats and its log beside the game itself.
     files->setCompanions(

@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     fonts-dejavu-core
-    xvfb xauth x11-utils
+    xvfb xauth x11-utils xdotool
     python3-pyatspi gir1.2-atspi-2.0 at-spi2-core dbus procps
     desktop-file-utils appstream shared-mime-info groff-base file dpkg-dev
     haproxy openbox lintian systemd sqlite3 ccache

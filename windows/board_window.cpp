@@ -40,6 +40,7 @@ constexpr int kButtonHeight = 615;
 constexpr int kSwatchSize = 210; // the token colour square left of a money line
 constexpr int kSwatchGap = 90;
 constexpr int kGridSettleMs = 3000; // how long the grid follows the board's first moves
+constexpr int kFrameAllowance = 12; // room left for a window manager's frame on each side
 const QColor kFelt(214, 232, 208);  // the middle of the board
 
 QString squarePicture(int square) {
@@ -67,6 +68,7 @@ BoardWindow::BoardWindow(Game& game, QtUi& ui, QWidget* parent) : QMainWindow(pa
     buildMenu();
 
     grid_ = new OwnershipGrid(this);
+    grid_->installEventFilter(this);
     connect(grid_, &OwnershipGrid::headingClicked, this, &BoardWindow::clickPlayerHeading);
     ui.setParentWindow(this);
     ui.setBeforeBox([this] {
@@ -209,6 +211,17 @@ void BoardWindow::buildMenu() {
 }
 
 void BoardWindow::showWithGrid() {
+    // Left where the window manager likes (centred, say), the board leaves no room beside it for the
+    // grid on a common screen; unless it has a place of its own, the board and the grid are centred
+    // on the screen side by side.
+    if (!testAttribute(Qt::WA_Moved)) {
+        const QRect area = screen()->availableGeometry();
+        const int width = frameGeometry().width() + grid_->width() + 4 * kFrameAllowance;
+        const int height = std::max(frameGeometry().height(), grid_->height()) + 2 * kFrameAllowance;
+        if (width <= area.width())
+            move(area.left() + (area.width() - width) / 2,
+                 area.top() + std::max(0, (area.height() - height) / 2));
+    }
     show();
     const bool remembered = remembered_ != nullptr && remembered_->restorePlace(grid_);
     if (!remembered) {
@@ -234,6 +247,15 @@ void BoardWindow::placeGrid() {
 void BoardWindow::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
     if (gridSettling_) placeGrid();
+}
+
+bool BoardWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The grid's own frame comes once the window manager has mapped it; it is placed again with it.
+    if (watched == grid_ && gridSettling_ && (event->type() == QEvent::Move || event->type() == QEvent::Show))
+        QTimer::singleShot(0, this, [this] {
+            if (gridSettling_) placeGrid();
+        });
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void BoardWindow::setRemembered(Remembered* remembered) {

@@ -83,6 +83,7 @@ class BoardWindow final : public QMainWindow {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     ActionResult afterActing(const Action& action, ActionResult result);

@@ -2,6 +2,7 @@
 
 #include "game_log_window.h"
 #include "qt_ui.h"
+#include "remembered.h"
 
 #include <QEvent>
 #include <QMenu>
@@ -111,7 +112,12 @@ void ComputerDriver::restoreSession(const ComputerSeats& seats, std::vector<std:
 }
 
 void ComputerDriver::openLog() {
-    if (!logWindow_) logWindow_ = new GameLogWindow(log_.lines(), &board_);
+    if (!logWindow_) {
+        logWindow_ = new GameLogWindow(log_.lines(), &board_);
+        // It opens clear of the board, or where it was last time.
+        if (remembered_ == nullptr || !remembered_->restorePlace(logWindow_))
+            board_.placeBesideBoard(logWindow_);
+    }
     logWindow_->show();
     logWindow_->raise();
     logWindow_->activateWindow();

@@ -16,6 +16,7 @@ namespace dealbrix {
 
 class GameLogWindow;
 class QtUi;
+class Remembered;
 
 /// Plays the seats `seats` gives the computer: while such a seat holds the turn, each action comes
 /// after the delay and goes through `BoardWindow::act`, so its windows open and close as a person's
@@ -38,6 +39,8 @@ class ComputerDriver final : public QObject {
     QAction* seatItem(int seat) const { return seatItems_[static_cast<std::size_t>(seat)]; }
     /// File's Game Log item.
     QAction* logItem() const { return logItem_; }
+    /// Where windows were last time: the Game Log opens there when the place is on a screen.
+    void setRemembered(Remembered* remembered) { remembered_ = remembered; }
     /// Opens the Game Log window, or brings it forward.
     void openLog();
     /// The Game Log window, or nullptr until it is first opened.
@@ -62,6 +65,7 @@ class ComputerDriver final : public QObject {
     std::array<QAction*, kPlayerCount + 1> seatItems_{}; // 1..4
     QAction* logItem_ = nullptr;
     bool settingSeats_ = false;
+    Remembered* remembered_ = nullptr;
     QPointer<GameLogWindow> logWindow_;
 };
 
