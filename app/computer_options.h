@@ -14,6 +14,7 @@ namespace dealbrix {
 struct ComputerOptions {
     ComputerSeats seats{};
     int delayMs = kDefaultComputerDelayMs;
+    bool delayGiven = false; // --computer-delay was on the command line
 };
 
 /// Adds --computer and --computer-delay to `parser` (and so to --help).

@@ -82,7 +82,13 @@ int main(int argc, char* argv[]) {
     board.setBeforeBox([files] { files->autosaveInProgress(); });
     board.setAfterAction(
         [files](const dealbrix::Action&, dealbrix::ActionResult result) { files->afterAction(result); });
-    dealbrix::ComputerDriver driver(board, ui, seats, player, log, options.computer.delayMs);
+    // The computer's pace: the command line's, else the one remembered, else the usual one; a pace
+    // given on the command line is remembered for next time.
+    if (options.computer.delayGiven) remembered.setComputerDelay(options.computer.delayMs);
+    const int delayMs = options.computer.delayGiven
+                            ? options.computer.delayMs
+                            : remembered.computerDelay().value_or(options.computer.delayMs);
+    dealbrix::ComputerDriver driver(board, ui, seats, player, log, delayMs);
     files->setSeatSetter(
         [&driver](const dealbrix::TableChoice& table) { driver.setComputerSeats(table.computer); });
     dealbrix::GameMenus menus(board, ui, dealbrix::defaultPastGamesPath(),
@@ -104,6 +110,11 @@ int main(int argc, char* argv[]) {
     // command line take the computer's seats over from the file's.
     if (!options.savedGame.isEmpty()) files->openFile(options.savedGame);
     if (options.computer.seats != dealbrix::ComputerSeats{}) driver.setComputerSeats(options.computer.seats);
+    // Names from the command line are for a game not yet started.
+    if (options.names != dealbrix::PlayerArray<std::string>{} && game.state.playerCount == 0) {
+        game.nameSeats(options.names);
+        board.syncAll();
+    }
     board.showWithGrid();
     return QApplication::exec();
 }
