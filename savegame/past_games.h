@@ -19,9 +19,9 @@ struct PastSeat {
 /// One finished game.
 struct PastGame {
     QDateTime finished;          // when it ended, in UTC
-    std::vector<PastSeat> seats; // the seats at the table, in order
-    QString rules;               // the house rules played, empty for the game's own
-    QString winner;              // the winner's name, empty when no seat was left
+    std::vector<PastSeat> seats{}; // the seats at the table, in order
+    QString rules{};             // the house rules played, empty for the game's own
+    QString winner{};            // the winner's name, empty when no seat was left
     int winnerWorth = 0;         // the winner's worth at the end
     int rounds = 0;
     qint64 seconds = 0; // playing time

@@ -40,7 +40,6 @@ constexpr int kButtonHeight = 615;
 constexpr int kSwatchSize = 210; // the token colour square left of a money line
 constexpr int kSwatchGap = 90;
 constexpr int kGridSettleMs = 3000; // how long the grid follows the board's first moves
-constexpr int kFrameAllowance = 12; // room left for a window manager's frame on each side
 const QColor kFelt(214, 232, 208);  // the middle of the board
 
 QString squarePicture(int square) {
@@ -212,16 +211,9 @@ void BoardWindow::buildMenu() {
 
 void BoardWindow::showWithGrid() {
     // Left where the window manager likes (centred, say), the board leaves no room beside it for the
-    // grid on a common screen; unless it has a place of its own, the board and the grid are centred
-    // on the screen side by side.
-    if (!testAttribute(Qt::WA_Moved)) {
-        const QRect area = screen()->availableGeometry();
-        const int width = frameGeometry().width() + grid_->width() + 4 * kFrameAllowance;
-        const int height = std::max(frameGeometry().height(), grid_->height()) + 2 * kFrameAllowance;
-        if (width <= area.width())
-            move(area.left() + (area.width() - width) / 2,
-                 area.top() + std::max(0, (area.height() - height) / 2));
-    }
+    // grid and the windows that open beside them on a common screen; unless it has a place of its
+    // own, the board opens at the top left of the screen, where it stands without a window manager.
+    if (!testAttribute(Qt::WA_Moved)) move(screen()->availableGeometry().topLeft());
     show();
     const bool remembered = remembered_ != nullptr && remembered_->restorePlace(grid_);
     if (!remembered) {

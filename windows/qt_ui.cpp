@@ -47,7 +47,7 @@ QMessageBox::StandardButton QtUi::show(const Box& box, QMessageBox::StandardButt
     shown.setAccessibleName(shown.windowTitle());
     const QString facts = factsText(box);
     if (!facts.isEmpty()) shown.setInformativeText(facts);
-    shown.setAccessibleDescription(facts.isEmpty() ? shown.text() : shown.text() + QLatin1Char('\n') + facts);
+    shown.setAccessibleDescription(shown.text());
     if (placement_ && !ownQuestion) placement_(shown, box);
     // The timer belongs to the box: a box closed sooner takes its timer with it.
     if (closesItself)

@@ -341,3 +341,53 @@ TEST(Remembered, APlaceOffEveryScreenOrADamagedFileFallsBackToTheUsualPlacement)
     EXPECT_EQ(again.lastTable(), TableChoice{});
     EXPECT_EQ(again.computerDelay(), std::nullopt);
 }
+
+TEST(NewGameDialog, OpensWithTheLastTableStarted) {
+    TableWindows w;
+    TableChoice last{.players = 3};
+    last.names[1] = "Di";
+    w.files.setOfferedTable(last);
+    TableChoice offered;
+    w.files.setTableChooser([&offered](const TableChoice& first) -> std::optional<TableChoice> {
+        offered = first;
+        TableChoice next{.players = 2};
+        next.computer[2] = true;
+        return next;
+    });
+    w.random.identityShuffle();
+    w.random.identityShuffle();
+    w.menu("mnuFileNewGame");
+    EXPECT_EQ(offered, last);
+    w.boxes.expect({ask("Abandon the game in progress?", true)});
+    w.files.setTableChooser([&offered](const TableChoice& first) -> std::optional<TableChoice> {
+        offered = first;
+        return std::nullopt;
+    });
+    w.menu("mnuFileNewGame");
+    EXPECT_EQ(offered.players, 2) << "the table just started";
+    EXPECT_TRUE(offered.computer[2]);
+    // The real dialog fills itself in from what it is offered.
+    NewGameDialog dialog(last, &w.board);
+    EXPECT_EQ(dialog.playerCount()->value(), 3);
+    EXPECT_EQ(dialog.seatName(1)->text(), QStringLiteral("Di"));
+}
+
+TEST(DamagedFiles, ACutShortAutosaveIsCalledTheLastGame) {
+    TableWindows w;
+    w.start(2);
+    QFile autosave(w.files.autosavePath());
+    ASSERT_TRUE(autosave.open(QIODevice::ReadOnly));
+    const QByteArray whole = autosave.readAll();
+    autosave.close();
+    ASSERT_TRUE(autosave.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    autosave.write(whole.left(whole.size() / 3));
+    autosave.close();
+    const GameState before = w.s();
+    const QString why = readSavedGame(whole.left(whole.size() / 3)).error;
+    EXPECT_TRUE(why.startsWith(QStringLiteral("The file is a damaged Dealbrix saved game")))
+        << why.toStdString();
+    w.boxes.expect({msg("The last game cannot be opened.\n\n" + why.toStdString())});
+    w.menu("mnuFileResumeGame");
+    EXPECT_TRUE(w.boxes.done());
+    EXPECT_EQ(w.s(), before);
+}
