@@ -54,7 +54,7 @@ run_ctest sanitize build-sanitize DEALBRIX_RANDOM_ACTIONS=200000 \
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDEALBRIX_FUZZ=ON \
     -DDEALBRIX_WINDOWS=OFF -DDEALBRIX_TESTS=OFF -DDEALBRIX_BENCH=OFF "${launcher[@]}"
 cmake --build build-fuzz -j"$jobs"
-for target in number actions load; do
+for target in number actions load server; do
     scratch="$(mktemp -d)"
     if ./build-fuzz/fuzz/fuzz_$target "$scratch" "fuzz/corpus/$target" -max_total_time=20 -max_len=16384 \
         -print_final_stats=1 >"$logs/fuzz_$target.log" 2>&1; then

@@ -1,0 +1,294 @@
+#include "protocol.h"
+
+#include "saved_game.h"
+
+#include <QJsonDocument>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+namespace dealbrix::net {
+
+namespace {
+
+constexpr std::array<std::pair<ErrorCode, const char*>, 13> kErrorNames{{
+    {ErrorCode::Protocol, "protocol"},
+    {ErrorCode::Malformed, "malformed"},
+    {ErrorCode::UnknownRoom, "unknownRoom"},
+    {ErrorCode::BadPassword, "badPassword"},
+    {ErrorCode::SeatTaken, "seatTaken"},
+    {ErrorCode::BadToken, "badToken"},
+    {ErrorCode::NotYourTurn, "notYourTurn"},
+    {ErrorCode::Refused, "refused"},
+    {ErrorCode::TooLarge, "tooLarge"},
+    {ErrorCode::TooFast, "tooFast"},
+    {ErrorCode::Full, "full"},
+    {ErrorCode::NotHost, "notHost"},
+    {ErrorCode::NotInRoom, "notInRoom"},
+}};
+
+constexpr std::array<const char*, 24> kBoxNames{"Landing",          "PassedGo",      "JailTurnsLeft",
+                                                "JailCardQuestion", "Doubles",       "PurchaseOffer",
+                                                "PurchaseDeclined", "PurchaseMade",  "OwnSquare",
+                                                "MortgagedSquare",  "Rent",          "CardDrawn",
+                                                "CardText",         "Debt",          "Winner",
+                                                "NoPlayerLeft",     "HouseQuestion", "HouseBought",
+                                                "HouseSold",        "HouseRefused",  "MoneyOutOfRange",
+                                                "TradeHelp",        "TradeRefused",  "TradeQuestion"};
+static_assert(static_cast<std::size_t>(BoxKind::TradeQuestion) + 1 == kBoxNames.size(),
+              "every box kind has its protocol name");
+
+/// A whole number within [low, high] from a JSON value, or nothing.
+std::optional<int> wholeNumber(const QJsonValue& value, int low, int high) {
+    if (!value.isDouble()) return std::nullopt;
+    const double d = value.toDouble();
+    if (!std::isfinite(d) || d != std::floor(d) || d < low || d > high) return std::nullopt;
+    return static_cast<int>(d);
+}
+
+/// A text field of at most `maxLength` characters; missing reads as empty.
+std::optional<QString> textField(const QJsonObject& object, const char* key, qsizetype maxLength) {
+    const QJsonValue value = object.value(QLatin1String(key));
+    if (value.isUndefined()) return QString();
+    if (!value.isString()) return std::nullopt;
+    QString text = value.toString();
+    if (text.size() > maxLength) return std::nullopt;
+    return text;
+}
+
+} // namespace
+
+QString errorCodeName(ErrorCode code) {
+    for (const auto& [c, name] : kErrorNames)
+        if (c == code) return QString::fromLatin1(name);
+    return QStringLiteral("protocol");
+}
+
+std::optional<ErrorCode> errorCodeFromName(const QString& name) {
+    for (const auto& [c, n] : kErrorNames)
+        if (name == QLatin1String(n)) return c;
+    return std::nullopt;
+}
+
+std::optional<ActionKind> actionKindFromName(const QString& name) {
+    return actionKindNamed(name.toStdString());
+}
+
+QString boxKindName(BoxKind kind) {
+    return QString::fromLatin1(kBoxNames[static_cast<std::size_t>(kind)]);
+}
+
+std::optional<BoxKind> boxKindFromName(const QString& name) {
+    for (std::size_t i = 0; i < kBoxNames.size(); ++i)
+        if (name == QLatin1String(kBoxNames[i])) return static_cast<BoxKind>(i);
+    return std::nullopt;
+}
+
+QJsonObject actionToJson(const Action& action) {
+    return {{"kind", QString::fromLatin1(dealbrix::actionKindName(action.kind))},
+            {"number", action.number},
+            {"text", QString::fromStdString(action.text)},
+            {"otherText", QString::fromStdString(action.otherText)}};
+}
+
+std::optional<Action> actionFromJson(const QJsonValue& value) {
+    if (!value.isObject()) return std::nullopt;
+    const QJsonObject o = value.toObject();
+    const QJsonValue kindValue = o.value(QLatin1String("kind"));
+    if (!kindValue.isString()) return std::nullopt;
+    const std::optional<ActionKind> kind = actionKindFromName(kindValue.toString());
+    if (!kind) return std::nullopt;
+    Action action;
+    action.kind = *kind;
+    if (o.contains(QLatin1String("number"))) {
+        const std::optional<int> number =
+            wholeNumber(o.value(QLatin1String("number")), std::numeric_limits<int>::min(),
+                        std::numeric_limits<int>::max());
+        if (!number) return std::nullopt;
+        action.number = *number;
+    }
+    const std::optional<QString> text = textField(o, "text", kMaxActionTextLength);
+    const std::optional<QString> otherText = textField(o, "otherText", kMaxActionTextLength);
+    if (!text || !otherText) return std::nullopt;
+    action.text = text->toStdString();
+    action.otherText = otherText->toStdString();
+    return action;
+}
+
+QJsonObject boxToJson(const Box& box) {
+    return {{"kind", boxKindName(box.kind)},
+            {"seat", box.seat},
+            {"turn", box.turn},
+            {"square", box.square},
+            {"amount", box.amount},
+            {"minimum", box.minimum},
+            {"maximum", box.maximum},
+            {"title", QString::fromStdString(box.title)},
+            {"text", QString::fromStdString(box.text)}};
+}
+
+std::optional<Box> boxFromJson(const QJsonValue& value) {
+    if (!value.isObject()) return std::nullopt;
+    const QJsonObject o = value.toObject();
+    const std::optional<BoxKind> kind = boxKindFromName(o.value(QLatin1String("kind")).toString());
+    constexpr int kLimit = std::numeric_limits<int>::max();
+    const auto seat = intField(o, "seat", 0, kPlayerCount);
+    const auto turn = intField(o, "turn", 0, kPlayerCount);
+    const auto square = intField(o, "square", -1, kSquareCount - 1);
+    const auto amount = intField(o, "amount", -kLimit, kLimit);
+    const auto minimum = o.contains(QLatin1String("minimum")) ? intField(o, "minimum", -kLimit, kLimit) : 0;
+    const auto maximum = o.contains(QLatin1String("maximum")) ? intField(o, "maximum", -kLimit, kLimit) : 0;
+    const QJsonValue title = o.value(QLatin1String("title"));
+    const QJsonValue text = o.value(QLatin1String("text"));
+    if (!kind || !seat || !turn || !square || !amount || !minimum || !maximum || !title.isString() ||
+        !text.isString())
+        return std::nullopt;
+    return Box{.kind = *kind,
+               .seat = *seat,
+               .turn = *turn,
+               .square = *square,
+               .amount = *amount,
+               .minimum = *minimum,
+               .maximum = *maximum,
+               .title = title.toString().toStdString(),
+               .text = text.toString().toStdString()};
+}
+
+QJsonObject offerToJson(const Action& finalizeOffer) {
+    return {{"text", QString::fromStdString(finalizeOffer.text)},
+            {"otherText", QString::fromStdString(finalizeOffer.otherText)}};
+}
+
+std::optional<Action> offerFromJson(const QJsonValue& value) {
+    if (!value.isObject()) return std::nullopt;
+    const QJsonObject o = value.toObject();
+    const std::optional<QString> text = textField(o, "text", kMaxActionTextLength);
+    const std::optional<QString> otherText = textField(o, "otherText", kMaxActionTextLength);
+    if (!text || !otherText) return std::nullopt;
+    return Action::finalizeOffer(text->toStdString(), otherText->toStdString());
+}
+
+QJsonObject stateToJson(const GameState& state) {
+    return writeGameState(state, /*withDecks=*/false);
+}
+
+std::optional<GameState> stateFromJson(const QJsonObject& object, QString* error) {
+    // The client never knows the decks: it holds them in order, each drawn from the top, so its state
+    // is one the rules could hold and tells nothing.
+    GameState state;
+    for (int deck = 1; deck <= 2; ++deck) {
+        for (int position = 1; position <= kCardsPerDeck; ++position)
+            state.decks[deck][position] = static_cast<i16>(position);
+        state.nextCard[deck] = 1;
+    }
+    const QString problem = readGameState(object, state, /*withDecks=*/false);
+    if (!problem.isEmpty()) {
+        if (error != nullptr) *error = problem;
+        return std::nullopt;
+    }
+    return state;
+}
+
+QJsonArray seatsToJson(const QList<SeatInfo>& seats) {
+    QJsonArray out;
+    for (const SeatInfo& s : seats)
+        out.append(QJsonObject{{"seat", s.seat},
+                               {"name", s.name},
+                               {"computer", s.computer},
+                               {"connected", s.connected},
+                               {"taken", s.taken}});
+    return out;
+}
+
+std::optional<QList<SeatInfo>> seatsFromJson(const QJsonValue& value) {
+    if (!value.isArray()) return std::nullopt;
+    QList<SeatInfo> seats;
+    for (const QJsonValue entry : value.toArray()) {
+        const QJsonObject o = entry.toObject();
+        const std::optional<int> seat = intField(o, "seat", 1, kPlayerCount);
+        if (!seat || !o.value(QLatin1String("name")).isString()) return std::nullopt;
+        seats.append(
+            {*seat, o.value(QLatin1String("name")).toString(), o.value(QLatin1String("computer")).toBool(),
+             o.value(QLatin1String("connected")).toBool(), o.value(QLatin1String("taken")).toBool()});
+    }
+    return seats;
+}
+
+QJsonObject chatToJson(const ChatLine& line) {
+    return {{"seat", line.seat}, {"name", line.name}, {"text", line.text}};
+}
+
+std::optional<ChatLine> chatFromJson(const QJsonObject& object) {
+    const std::optional<int> seat = intField(object, "seat", 0, kPlayerCount);
+    const QJsonValue name = object.value(QLatin1String("name"));
+    const QJsonValue text = object.value(QLatin1String("text"));
+    if (!seat || !name.isString() || !text.isString()) return std::nullopt;
+    return ChatLine{*seat, name.toString(), text.toString()};
+}
+
+QByteArray encode(const QJsonObject& message) {
+    return QJsonDocument(message).toJson(QJsonDocument::Compact);
+}
+
+std::optional<QJsonObject> decode(const QByteArray& text) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) return std::nullopt;
+    QJsonObject object = document.object();
+    if (!object.value(QLatin1String("type")).isString()) return std::nullopt;
+    return object;
+}
+
+QJsonObject message(const char* type, QJsonObject fields) {
+    fields.insert(QLatin1String("type"), QLatin1String(type));
+    return fields;
+}
+
+QJsonObject errorMessage(ErrorCode code, const QString& sentence) {
+    return message(type::kError, {{"code", errorCodeName(code)}, {"message", sentence}});
+}
+
+std::optional<int> intField(const QJsonObject& object, const char* key, int low, int high) {
+    return wholeNumber(object.value(QLatin1String(key)), low, high);
+}
+
+std::optional<QList<int>> seatListOf(const QJsonValue& value, int players) {
+    if (!value.isArray()) return std::nullopt;
+    const QJsonArray array = value.toArray();
+    if (array.size() > kPlayerCount) return std::nullopt;
+    QList<int> seats;
+    for (const QJsonValue entry : array) {
+        const std::optional<int> seat = wholeNumber(entry, 1, players);
+        if (!seat || seats.contains(*seat)) return std::nullopt;
+        seats.append(*seat);
+    }
+    std::sort(seats.begin(), seats.end());
+    return seats;
+}
+
+bool isPrintable(const QString& text) {
+    for (const QChar c : text)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format ||
+            c.category() == QChar::Separator_Line || c.category() == QChar::Separator_Paragraph)
+            return false;
+    return true;
+}
+
+QUrl serverUrl(const QString& typed) {
+    const QString text = typed.trimmed();
+    if (text.startsWith(QLatin1String("ws://")) || text.startsWith(QLatin1String("wss://"))) {
+        const QUrl url(text, QUrl::StrictMode);
+        return url.isValid() && !url.host().isEmpty() ? url : QUrl();
+    }
+    if (text.isEmpty() || text.contains(QLatin1String("://")) || text.contains(u'/')) return {};
+    // host, host:port, [v6], [v6]:port
+    QUrl url(QStringLiteral("ws://") + text, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty()) return {};
+    if (url.port() == -1) url.setPort(kDefaultPort);
+    return url;
+}
+
+} // namespace dealbrix::net

@@ -1,0 +1,191 @@
+#include "server.h"
+
+#include "build_info.h"
+
+#include <QWebSocket>
+#include <QWebSocketServer>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+namespace dealbrix::net {
+
+namespace {
+
+constexpr int kSummaryMs = 60'000;
+constexpr int kIdleSweepMs = 60'000;
+constexpr int kMsPerSecond = 1000;
+constexpr int kGoodbyeMs = 2000; // time for close frames to leave before the server stops
+
+QString serverName() {
+    return QStringLiteral("%1 %2").arg(QLatin1String(kApplicationName), QLatin1String(kApplicationVersion));
+}
+
+} // namespace
+
+GameServer::GameServer(ServerLimits limits, QString serverId, std::optional<QSslConfiguration> tls,
+                       QObject* parent)
+    : QObject(parent), limits_(limits),
+      server_(new QWebSocketServer(
+          serverName(), tls ? QWebSocketServer::SecureMode : QWebSocketServer::NonSecureMode, this)),
+      core_(*this, limits, std::move(serverId), serverName()) {
+    clock_.start();
+    if (tls) server_->setSslConfiguration(*tls);
+    server_->setHandshakeTimeout(std::chrono::milliseconds(limits_.handshakeSeconds * kMsPerSecond));
+    connect(server_, &QWebSocketServer::newConnection, this, &GameServer::acceptConnection);
+    setLog([](const QString& line) {
+        std::fprintf(stderr, "dealbrix-server: %s\n", line.toLocal8Bit().constData());
+        std::fflush(stderr);
+    });
+    pingTimer_.setInterval(limits_.pingSeconds * kMsPerSecond);
+    connect(&pingTimer_, &QTimer::timeout, this, &GameServer::sweep);
+    summaryTimer_.setInterval(kSummaryMs);
+    connect(&summaryTimer_, &QTimer::timeout, this, &GameServer::logSummary);
+    idleTimer_.setInterval(kIdleSweepMs);
+    connect(&idleTimer_, &QTimer::timeout, this, [this] { core_.closeIdleRooms(now()); });
+}
+
+GameServer::~GameServer() {
+    for (auto& [id, s] : sockets_) {
+        s.socket->disconnect(this);
+        s.socket->abort();
+        s.socket->deleteLater();
+    }
+}
+
+void GameServer::setLog(std::function<void(const QString&)> log) {
+    log_ = log;
+    core_.setLog(std::move(log));
+}
+
+bool GameServer::listen(const QHostAddress& address, quint16 port) {
+    if (!server_->listen(address, port)) return false;
+    pingTimer_.start();
+    summaryTimer_.start();
+    idleTimer_.start();
+    summaryMs_ = now();
+    return true;
+}
+
+quint16 GameServer::port() const {
+    return server_->serverPort();
+}
+
+QString GameServer::errorString() const {
+    return server_->errorString();
+}
+
+void GameServer::acceptConnection() {
+    while (QWebSocket* socket = server_->nextPendingConnection()) {
+        socket->setParent(this);
+        socket->setMaxAllowedIncomingMessageSize(static_cast<quint64>(limits_.maxMessageBytes));
+        socket->setMaxAllowedIncomingFrameSize(static_cast<quint64>(limits_.maxMessageBytes));
+        const std::optional<int> id = core_.openConnection(socket->peerAddress().toString(), now());
+        if (!id) {
+            socket->sendTextMessage(encode(
+                errorMessage(ErrorCode::Full, QStringLiteral("Too many connections from this address."))));
+            socket->close(QWebSocketProtocol::CloseCodePolicyViolated,
+                          QStringLiteral("too many connections"));
+            connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
+            continue;
+        }
+        const int connection = *id;
+        sockets_[connection] = {socket, now()};
+        connect(socket, &QWebSocket::textMessageReceived, this, [this, connection](const QString& text) {
+            const auto it = sockets_.find(connection);
+            if (it == sockets_.end()) return;
+            it->second.heardMs = now();
+            core_.receive(connection, text.toUtf8(), now());
+        });
+        connect(socket, &QWebSocket::binaryMessageReceived, this,
+                [this, connection](const QByteArray&) { core_.receiveBinary(connection); });
+        connect(socket, &QWebSocket::pong, this, [this, connection](quint64, const QByteArray&) {
+            const auto it = sockets_.find(connection);
+            if (it != sockets_.end()) it->second.heardMs = now();
+        });
+        connect(socket, &QWebSocket::disconnected, this, [this, connection, socket] {
+            core_.connectionClosed(connection);
+            sockets_.erase(connection);
+            socket->deleteLater();
+        });
+        // The handshake is done; hello must follow within what is left of the same limit.
+        QTimer::singleShot(limits_.handshakeSeconds * kMsPerSecond, this, [this, connection] {
+            if (sockets_.count(connection) != 0 && !core_.greeted(connection))
+                close(connection, closeCode::kPolicyViolation, QStringLiteral("no hello in time"));
+        });
+    }
+}
+
+void GameServer::send(int id, const QByteArray& text) {
+    const auto it = sockets_.find(id);
+    if (it != sockets_.end()) it->second.socket->sendTextMessage(QString::fromUtf8(text));
+}
+
+void GameServer::close(int id, int code, const QString& reason) {
+    const auto it = sockets_.find(id);
+    if (it == sockets_.end()) return;
+    QWebSocket* socket = it->second.socket;
+    sockets_.erase(it);
+    core_.connectionClosed(id);
+    socket->disconnect(this);
+    connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
+    socket->close(static_cast<QWebSocketProtocol::CloseCode>(code), reason);
+}
+
+void GameServer::scheduleStep(const QString& room, int delayMs) {
+    QTimer::singleShot(delayMs, this, [this, room] { core_.stepRoom(room); });
+}
+
+void GameServer::sweep() {
+    const qint64 silentMs = static_cast<qint64>(limits_.silentSeconds) * kMsPerSecond;
+    QList<int> silent;
+    for (auto& [id, s] : sockets_) {
+        if (now() - s.heardMs > silentMs)
+            silent.append(id);
+        else
+            s.socket->ping();
+    }
+    for (const int id : silent)
+        close(id, closeCode::kGoingAway, QStringLiteral("nothing heard for too long"));
+}
+
+void GameServer::logSummary() {
+    const ServerStats& stats = core_.stats();
+    const qint64 elapsed = std::max<qint64>(1, now() - summaryMs_);
+    const double perSecond = static_cast<double>(stats.actions - summaryActions_) * kMsPerSecond / elapsed;
+    log_(QStringLiteral("summary: %1 rooms, %2 connections, %3 actions per second, %4 errors")
+             .arg(core_.roomCount())
+             .arg(core_.connectionCount())
+             .arg(perSecond, 0, 'f', 1)
+             .arg(stats.errors - summaryErrors_));
+    summaryActions_ = stats.actions;
+    summaryErrors_ = stats.errors;
+    summaryMs_ = now();
+}
+
+void GameServer::stop() {
+    pingTimer_.stop();
+    summaryTimer_.stop();
+    idleTimer_.stop();
+    server_->close();
+    const std::map<int, Socket> open = sockets_;
+    // Close frames go out on the event loop; the server is done once every client has answered its
+    // close, or after a short wait for those that do not.
+    auto pending = std::make_shared<int>(static_cast<int>(open.size()));
+    auto done = std::make_shared<bool>(false);
+    auto finish = [this, done] {
+        if (*done) return;
+        *done = true;
+        emit stopped();
+    };
+    for (const auto& [id, s] : open) {
+        close(id, closeCode::kGoingAway, QStringLiteral("the server is stopping"));
+        connect(s.socket, &QWebSocket::disconnected, this, [pending, finish] {
+            if (--*pending == 0) finish();
+        });
+    }
+    QTimer::singleShot(open.empty() ? 0 : kGoodbyeMs, this, finish);
+}
+
+} // namespace dealbrix::net

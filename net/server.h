@@ -1,0 +1,77 @@
+#pragma once
+// The game server on its sockets: a QWebSocketServer in front of ServerCore. It accepts WebSocket
+// connections on any request path (a proxy may route /room/CODE), keeps every limit that needs a
+// clock or a socket (handshake time, pings, silent connections, message size) and steps the rooms'
+// computer seats on the event loop, never waiting for anyone.
+
+#include "server_core.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QObject>
+#include <QSslConfiguration>
+#include <QTimer>
+
+#include <map>
+
+class QWebSocket;
+class QWebSocketServer;
+
+namespace dealbrix::net {
+
+/// The server: rooms, connections and the summary line.
+class GameServer final : public QObject, private Transport {
+    Q_OBJECT
+  public:
+    /// A server with `limits`; `serverId` starts every room code; `tls`, when given, makes it wss.
+    GameServer(ServerLimits limits, QString serverId = {}, std::optional<QSslConfiguration> tls = {},
+               QObject* parent = nullptr);
+    ~GameServer() override;
+
+    /// Listens on `address`:`port` (0 picks a free port); false, with `errorString`, when it cannot.
+    bool listen(const QHostAddress& address, quint16 port);
+    /// The port listened on.
+    quint16 port() const;
+    QString errorString() const;
+    /// Closes every connection with 1001 (going away) and stops listening.
+    void stop();
+
+    /// The message handling, for tests and the store.
+    ServerCore& core() { return core_; }
+    /// Where log lines go; the default writes them to standard error.
+    void setLog(std::function<void(const QString&)> log);
+    /// Writes the summary line now (rooms, connections, actions per second, errors).
+    void logSummary();
+
+  signals:
+    /// Emitted after stop() has closed everything.
+    void stopped();
+
+  private:
+    void send(int id, const QByteArray& text) override;
+    void close(int id, int code, const QString& reason) override;
+    void scheduleStep(const QString& room, int delayMs) override;
+    void acceptConnection();
+    void sweep();
+    qint64 now() const { return clock_.elapsed(); }
+
+    struct Socket {
+        QWebSocket* socket = nullptr;
+        qint64 heardMs = 0;
+    };
+
+    ServerLimits limits_;
+    QWebSocketServer* server_;
+    ServerCore core_;
+    std::map<int, Socket> sockets_;
+    QElapsedTimer clock_;
+    QTimer pingTimer_;
+    QTimer summaryTimer_;
+    QTimer idleTimer_;
+    std::function<void(const QString&)> log_;
+    qint64 summaryActions_ = 0;
+    qint64 summaryErrors_ = 0;
+    qint64 summaryMs_ = 0;
+};
+
+} // namespace dealbrix::net

@@ -1,0 +1,119 @@
+// The protocol's values: actions and boxes read back as written, anything else refused; the state
+// carries no deck order; typed server addresses.
+#include "protocol.h"
+#include "random_player.h"
+
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+namespace dealbrix::net {
+namespace {
+
+using dealbrix::testing::randomAvailableAction;
+using dealbrix::testing::SeededRandom;
+
+/// Answers every question Yes and shows nothing.
+struct YesScreen final : Ui {
+    void tell(const Box&) override {}
+    bool ask(const Box&) override { return true; }
+    void endProgram() override {}
+};
+
+QJsonObject parse(const char* text) {
+    return QJsonDocument::fromJson(text).object();
+}
+
+TEST(Protocol, ActionsReadBackAsWrittenForEveryKind) {
+    for (int k = 0; k < kActionKindCount; ++k) {
+        const Action action{static_cast<ActionKind>(k), -7 + k, "12 x", "\xc3\xa9"};
+        EXPECT_EQ(actionFromJson(actionToJson(action)), action) << action.describe();
+    }
+    // Missing fields are 0 and empty.
+    EXPECT_EQ(actionFromJson(parse(R"({"kind":"Roll"})")), Action::roll());
+}
+
+TEST(Protocol, ActionsOfUnknownKindWrongTypesOrHugeNumbersAreRefused) {
+    for (const char* bad :
+         {R"({"kind":"Teleport"})", R"({"kind":3})", R"({"number":1})",
+          R"({"kind":"OpenHouseOptions","number":1.5})", R"({"kind":"OpenHouseOptions","number":1e300})",
+          R"({"kind":"OpenHouseOptions","number":2147483648})", R"({"kind":"OpenHouseOptions","number":"3"})",
+          R"({"kind":"EnterMoney","text":5})", R"({"kind":"EnterMoney","otherText":[]})"})
+        EXPECT_FALSE(actionFromJson(parse(bad))) << bad;
+    EXPECT_FALSE(actionFromJson(QJsonValue(5)));
+    const QString longText(kMaxActionTextLength + 1, u'9');
+    EXPECT_FALSE(actionFromJson(QJsonObject{{"kind", "EnterMoney"}, {"text", longText}}));
+    EXPECT_TRUE(
+        actionFromJson(QJsonObject{{"kind", "EnterMoney"}, {"text", longText.left(kMaxActionTextLength)}}));
+}
+
+TEST(Protocol, BoxesReadBackAsWrittenAndOutOfRangeSeatsAreRefused) {
+    const Box box{.kind = BoxKind::TradeQuestion,
+                  .seat = 3,
+                  .turn = 2,
+                  .square = 39,
+                  .amount = -40,
+                  .minimum = 10,
+                  .maximum = 400,
+                  .title = "t",
+                  .text = "Player 3, do you accept this offer?"};
+    EXPECT_EQ(boxFromJson(boxToJson(box)), box);
+    QJsonObject bad = boxToJson(box);
+    bad["seat"] = 5;
+    EXPECT_FALSE(boxFromJson(bad));
+    bad = boxToJson(box);
+    bad["kind"] = "Nothing";
+    EXPECT_FALSE(boxFromJson(bad));
+}
+
+TEST(Protocol, StateCarriesNoDeckOrderAndReadsBackWithPlaceholderDecks) {
+    // A mid-game state from random play, decks shuffled.
+    std::mt19937_64 rng(11);
+    SeededRandom random(rng);
+    YesScreen screen;
+    Game game(screen, random);
+    game.choosePlayers(4);
+    game.start();
+    for (int i = 0; i < 300; ++i) {
+        const Action action = randomAvailableAction(game, rng);
+        if (action.kind == ActionKind::Exit || action.kind == ActionKind::Start ||
+            action.kind == ActionKind::ChoosePlayers)
+            continue;
+        if (game.apply(action) == ActionResult::Ended) break;
+    }
+    const QJsonObject json = stateToJson(game.state);
+    EXPECT_FALSE(json.contains(QLatin1String("decks")));
+    const QByteArray text = QJsonDocument(json).toJson(QJsonDocument::Compact);
+    EXPECT_FALSE(text.contains("cards"));
+    QString error;
+    const std::optional<GameState> back = stateFromJson(json, &error);
+    ASSERT_TRUE(back) << error.toStdString();
+    EXPECT_NE(back->decks, game.state.decks);
+    GameState expected = game.state;
+    expected.decks = back->decks;
+    expected.nextCard = back->nextCard;
+    EXPECT_EQ(*back, expected);
+}
+
+TEST(Protocol, TypedServerAddresses) {
+    EXPECT_EQ(serverUrl(QStringLiteral("127.0.0.1:9000")), QUrl(QStringLiteral("ws://127.0.0.1:9000")));
+    EXPECT_EQ(serverUrl(QStringLiteral(" example.org ")), QUrl(QStringLiteral("ws://example.org:7532")));
+    EXPECT_EQ(serverUrl(QStringLiteral("[::1]:80")), QUrl(QStringLiteral("ws://[::1]:80")));
+    EXPECT_EQ(serverUrl(QStringLiteral("wss://example.org/room/AB12")),
+              QUrl(QStringLiteral("wss://example.org/room/AB12")));
+    for (const char* bad :
+         {"", "http://example.org", "host:port", "a b:1", "user@host:1", "host/path", "ws://"})
+        EXPECT_FALSE(serverUrl(QString::fromLatin1(bad)).isValid()) << bad;
+}
+
+TEST(Protocol, ErrorCodesHaveTheirNames) {
+    for (const char* name : {"protocol", "malformed", "unknownRoom", "badPassword", "seatTaken", "badToken",
+                             "notYourTurn", "refused", "tooLarge", "tooFast", "full"}) {
+        const auto code = errorCodeFromName(QString::fromLatin1(name));
+        ASSERT_TRUE(code) << name;
+        EXPECT_EQ(errorCodeName(*code), QString::fromLatin1(name));
+    }
+}
+
+} // namespace
+} // namespace dealbrix::net
