@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 // Resources live in the static windows library; they must be registered by name from outside any namespace.
 static void initAssets() {
@@ -39,8 +40,12 @@ constexpr int kButtonWidth = 3855;
 constexpr int kButtonHeight = 615;
 constexpr int kSwatchSize = 210; // the token colour square left of a money line
 constexpr int kSwatchGap = 90;
-constexpr int kGridSettleMs = 3000; // how long the grid follows the board's first moves
-const QColor kFelt(214, 232, 208);  // the middle of the board
+// While the window manager places the board and the grid, the grid's place is checked this often, up
+// to this many times, and for this many checks once both are on the screen.
+constexpr int kSettleCheckMs = 100;
+constexpr int kSettleChecks = 150;
+constexpr int kExposedChecks = 15;
+const QColor kFelt(214, 232, 208); // the middle of the board
 
 QString squarePicture(int square) {
     return QStringLiteral(":/squares/square%1.jpg").arg(square, 2, 10, QChar('0'));
@@ -68,6 +73,8 @@ BoardWindow::BoardWindow(Game& game, QtUi& ui, QWidget* parent) : QMainWindow(pa
 
     grid_ = new OwnershipGrid(this);
     grid_->installEventFilter(this);
+    settleTimer_.setInterval(kSettleCheckMs);
+    connect(&settleTimer_, &QTimer::timeout, this, &BoardWindow::checkGridSettled);
     connect(grid_, &OwnershipGrid::headingClicked, this, &BoardWindow::clickPlayerHeading);
     ui.setParentWindow(this);
     ui.setBeforeBox([this] {
@@ -222,7 +229,9 @@ void BoardWindow::showWithGrid() {
         // a frame; the grid follows the board's moves for a while, so it ends beside the board as it
         // stands rather than beside where it was before the window manager saw it.
         gridSettling_ = true;
-        QTimer::singleShot(kGridSettleMs, this, [this] { gridSettling_ = false; });
+        settleChecks_ = 0;
+        exposedChecks_ = 0;
+        settleTimer_.start();
     }
     grid_->show();
 }
@@ -234,6 +243,21 @@ void BoardWindow::placeGrid() {
     // Right of the board where it fits, as the grid always opened; anywhere clear of it otherwise.
     const QRect right(QPoint(board.right() + 1, board.top()), size);
     grid_->move(screenArea.contains(right) ? right.topLeft() : placeBeside(board, {}, size, screenArea));
+}
+
+void BoardWindow::checkGridSettled() {
+    // The grid follows until both windows have been on the screen for a while (a loaded machine maps
+    // them late), or at the most for kSettleChecks checks.
+    const bool exposed = windowHandle() != nullptr && windowHandle()->isExposed() &&
+                         grid_->windowHandle() != nullptr && grid_->windowHandle()->isExposed();
+    if (exposed) {
+        placeGrid();
+        ++exposedChecks_;
+    }
+    if (exposedChecks_ >= kExposedChecks || ++settleChecks_ >= kSettleChecks) {
+        settleTimer_.stop();
+        gridSettling_ = false;
+    }
 }
 
 void BoardWindow::moveEvent(QMoveEvent* event) {

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 
 #include <array>
 #include <functional>
@@ -90,6 +91,7 @@ class BoardWindow final : public QMainWindow {
     void buildBoard(QWidget* board);
     void buildMenu();
     void placeGrid();
+    void checkGridSettled();
     void buildMoneySwatches(QWidget* board);
     void drawBoard();
     void drawHoldings();
@@ -123,6 +125,9 @@ class BoardWindow final : public QMainWindow {
     QMenu* fileMenu_ = nullptr;
     Remembered* remembered_ = nullptr;
     bool gridSettling_ = false; // the grid follows the board while the window manager places it
+    QTimer settleTimer_;
+    int settleChecks_ = 0;
+    int exposedChecks_ = 0;
     std::function<void(const Action&, ActionResult)> afterAction_;
     std::function<void()> beforeBox_;
 };
