@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "build_info.h"
+#include "rules_options.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -26,6 +27,7 @@ Options parseCommandLine(const QStringList& arguments) {
         QStringLiteral("Names of the seats in order, e.g. Ann,,Cy (an empty one stays \"Player N\")."),
         QStringLiteral("LIST"));
     parser.addOption(names);
+    addRulesOptions(parser);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("A saved game (*.dealbrix) to open at start."),
                                  QStringLiteral("[file]"));
@@ -55,6 +57,9 @@ Options parseCommandLine(const QStringList& arguments) {
             else
                 options.names = check.names;
         }
+        if (problem.isEmpty())
+            if (const std::optional<HouseRules> rules = readRulesOptions(parser, problem))
+                options.rules = *rules;
     }
 
     if (!problem.isEmpty()) {

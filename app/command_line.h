@@ -2,6 +2,7 @@
 #pragma once
 
 #include "computer_options.h"
+#include "house_rules.h"
 #include "seats.h"
 
 #include <QString>
@@ -17,6 +18,7 @@ struct Options {
     QString error;                    // for standard error: what is wrong with the command line
     QString savedGame;                // a saved game to open at start; empty for a fresh board
     ComputerOptions computer;         // the seats the computer plays and its pace
+    HouseRules rules;                 // the house rules and starting money of a fresh board
     PlayerArray<std::string> names{}; // --names: the seats' names for a fresh board, checked
 };
 

@@ -11,6 +11,7 @@
 #include "qt_ui.h"
 #include "random.h"
 #include "remembered.h"
+#include "rules_window.h"
 #include "seat_router.h"
 
 #include <QApplication>
@@ -72,6 +73,8 @@ int main(int argc, char* argv[]) {
     dealbrix::Game game(log, random);
     // Every action keeps its draws and answers while it runs, for the autosave taken before its boxes.
     game.setRecording(true);
+    // The rules named on the command line are the fresh board's; a saved game opened below keeps its own.
+    game.chooseRules(options.rules);
     dealbrix::BoardWindow board(game, ui);
     files = new dealbrix::GameFiles(board, ui, random, dealbrix::GameFiles::defaultAutosavePath());
     files->buildGameFileMenu(board.fileMenu());
@@ -91,6 +94,8 @@ int main(int argc, char* argv[]) {
     dealbrix::ComputerDriver driver(board, ui, seats, player, log, delayMs);
     files->setSeatSetter(
         [&driver](const dealbrix::TableChoice& table) { driver.setComputerSeats(table.computer); });
+    dealbrix::addRulesItem(board);
+    // The Game and Help menus come last, so Help stands at the right.
     dealbrix::GameMenus menus(board, ui, dealbrix::defaultPastGamesPath(),
                               QString::fromLatin1(dealbrix::kApplicationVersion), &remembered);
     // Windows open where they were last time, when that place is still on a screen.

@@ -34,6 +34,14 @@ class FuzzUi final : public dealbrix::Ui {
     explicit FuzzUi(Bytes& bytes) : bytes_(bytes) {}
     void tell(const dealbrix::Box&) override {}
     bool ask(const dealbrix::Box&) override { return (bytes_.next() & 1) != 0; }
+    int askAmount(const dealbrix::Box& question) override {
+        // Any amount at all, out of range too: the rules take what does not fit as a pass.
+        const std::uint64_t draw = bytes_.next();
+        const int span = question.maximum - question.minimum + 2;
+        return (draw & 1) != 0
+                   ? 0
+                   : question.minimum - 1 + static_cast<int>((draw >> 1) % static_cast<unsigned>(span));
+    }
     void endProgram() override {}
 
   private:
@@ -57,6 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzUi ui(bytes);
     FuzzRandom random(bytes);
     Game game(ui, random);
+    // The first draw chooses the house rules, one bit each, and the starting money.
+    std::uint64_t rulesDraw = bytes.next();
+    HouseRules rules = testing::randomHouseRules([&rulesDraw](int n) {
+        const auto v = static_cast<int>(rulesDraw % static_cast<std::uint64_t>(n));
+        rulesDraw /= static_cast<std::uint64_t>(n);
+        return v;
+    });
+    game.apply(Action::chooseRules(rules));
     constexpr int kMaxActions = 4000;
     for (int n = 0; n < kMaxActions && !bytes.empty(); ++n) {
         const Action action = testing::actionFrom(bytes.next(), bytes.next());

@@ -2,6 +2,8 @@
 // Everything a user can do to a game, as plain values: the windows, the computer player, the tests,
 // the fuzzers and the benchmarks all drive the game with these.
 
+#include "house_rules.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -28,9 +30,10 @@ enum class ActionKind : std::uint8_t {
     FinalizeOffer,      // text: side 0's money field; otherText: side 1's
     CloseTrade,         //
     Answer,             // number: 1 Yes, 0 No; for an amount question the amount, 0 passes
+    ChooseRules,        // number: the starting money; text: the rules' names, comma-separated
 };
 
-inline constexpr int kActionKindCount = static_cast<int>(ActionKind::Answer) + 1;
+inline constexpr int kActionKindCount = static_cast<int>(ActionKind::ChooseRules) + 1;
 
 /// One thing a user does.
 struct Action {
@@ -68,6 +71,10 @@ struct Action {
     static Action answer(bool yes) { return {ActionKind::Answer, yes ? 1 : 0, {}, {}}; }
     /// The answer to the open amount question: an amount within its bounds, or 0 to pass.
     static Action answerAmount(int amount) { return {ActionKind::Answer, amount, {}, {}}; }
+    /// The Rules window's choice: `rules` for the table, before Start.
+    static Action chooseRules(const HouseRules& rules) {
+        return {ActionKind::ChooseRules, rules.startingMoney, houseRuleList(rules), {}};
+    }
 
     /// How the action reads in a log or a failure report, e.g. `EnterMoney(1) "250"`.
     std::string describe() const;

@@ -46,6 +46,8 @@ bool Game::isAvailable(const Action& action) const {
         return state.trade.open && isPlayer(state.tradePartner);
     case ActionKind::Answer:
         return false; // no question is open
+    case ActionKind::ChooseRules:
+        return state.playerCount == 0; // the rules are fixed at Start
     }
     return false;
 }
@@ -81,7 +83,8 @@ std::vector<Action> Game::availableActions() const {
                                    Action::closeHouseOptions(),
                                    Action::tradeHelp(),
                                    Action::finalizeOffer({}, {}),
-                                   Action::closeTrade()};
+                                   Action::closeTrade(),
+                                   Action::chooseRules(state.rules)};
     for (int players = 2; players <= kPlayerCount; ++players)
         candidates.push_back(Action::choosePlayers(players));
     for (const i16 square : ownableSquares())
@@ -120,7 +123,6 @@ ActionResult Game::runInProgress() {
     drawsUsed_ = 0;
     answersUsed_ = 0;
     boxesTold_ = 0;
-    notesTold_ = 0;
     try {
         carryOut(inProgress_->action);
     } catch (const ProgramEnded&) {
@@ -162,7 +164,7 @@ ActionResult Game::resume(const ActionInProgress& record) {
     // was not made by this game.
     const ActionResult result = runInProgress();
     const bool consistent = answersUsed_ >= record.answers.size() && drawsUsed_ >= record.draws.size() &&
-                            boxesTold_ >= record.boxesShown && notesTold_ >= record.notesGiven;
+                            boxesTold_ >= record.boxesShown;
     recording_ = recording || questionsWait_;
     if (!consistent || answersRejected_) {
         answersRejected_ = false;
@@ -227,6 +229,9 @@ void Game::carryOut(const Action& action) {
         break;
     case ActionKind::Answer:
         break; // answers are taken by apply before any rule runs
+    case ActionKind::ChooseRules:
+        applyRules(action);
+        break;
     }
 }
 
@@ -249,7 +254,8 @@ constexpr std::array<std::string_view, kActionKindCount> kActionKindNames{"Choos
                                                                           "TradeHelp",
                                                                           "FinalizeOffer",
                                                                           "CloseTrade",
-                                                                          "Answer"};
+                                                                          "Answer",
+                                                                          "ChooseRules"};
 
 } // namespace
 
@@ -268,9 +274,11 @@ std::string Action::describe() const {
     out << actionKindName(kind);
     const bool numbered = kind == ActionKind::ChoosePlayers || kind == ActionKind::OpenHouseOptions ||
                           kind == ActionKind::ChooseTradePartner || kind == ActionKind::EnterMoney ||
-                          kind == ActionKind::EnterSquare || kind == ActionKind::Answer;
+                          kind == ActionKind::EnterSquare || kind == ActionKind::Answer ||
+                          kind == ActionKind::ChooseRules;
     if (numbered) out << '(' << number << ')';
-    if (kind == ActionKind::EnterMoney || kind == ActionKind::EnterSquare) out << " \"" << text << '"';
+    if (kind == ActionKind::EnterMoney || kind == ActionKind::EnterSquare || kind == ActionKind::ChooseRules)
+        out << " \"" << text << '"';
     if (kind == ActionKind::FinalizeOffer) out << " \"" << text << "\" \"" << otherText << '"';
     return out.str();
 }

@@ -120,9 +120,12 @@ void Game::playCard(int deck, int card) {
         case CardEffect::NearestUtility:
             moveToNearest(kUtilities);
             break;
-        case CardEffect::Money:
+        case CardEffect::Money: {
+            const i16 before = state.money[drawer];
             cardMoney(drawer, c.value);
+            intoPot(before - state.money[drawer]); // what the card pays the bank waits on Free Parking
             break;
+        }
         case CardEffect::JailCard:
             state.jailCards[drawer] = clampedAdd(state.jailCards[drawer], 1);
             break;
@@ -147,7 +150,9 @@ void Game::playCard(int deck, int card) {
 }
 
 void Game::cardMoney(int player, int delta) {
-    state.money[player] = clampedAdd(state.money[player], delta);
+    const i16 before = state.money[player];
+    state.money[player] = clampedAdd(before, delta);
+    owe(player, kBank, before);
 }
 
 void Game::moveToNearest(std::span<const i16> squares) {

@@ -153,7 +153,8 @@ int ComputerPlayer::reserve(const GameState& state, int seat) const {
         const int owner = ownerOf(state.owners[square]);
         if (owner != kBank && owner != seat) worstRent = std::max(worstRent, rentOf(state, square));
     }
-    return weights_.reserveBase + static_cast<int>(weights_.reserveRentShare * worstRent);
+    return weights_.reserveBase +
+           static_cast<int>(weights_.reserveRentShare * rulesReserveFactor(state) * worstRent);
 }
 
 double ComputerPlayer::worth(const Holdings& h, int seat) const {
@@ -195,6 +196,7 @@ int ComputerPlayer::squareToMortgage(const GameState& state, int seat) const {
     double bestUse = 0;
     for (const i16 square : ownableSquares()) {
         if (state.owners[square] != seat || state.houses[square] != 0) continue;
+        if (!rulesAllowMortgage(state, square)) continue;
         double use = rentOf(state, square);
         if (const ColourGroup* group = colourGroupOf(square))
             use += (heldInGroup(state, *group, seat) - 1) * priceOf(square) / 2.0;
@@ -210,7 +212,8 @@ bool ComputerPlayer::canRaiseEnough(const GameState& state, int seat) const {
     // Houses cannot be sold while the money is below their price, so in debt only mortgages help.
     long long money = state.money[seat];
     for (const i16 square : ownableSquares())
-        if (state.owners[square] == seat && state.houses[square] == 0) money += mortgageValue(state, square);
+        if (state.owners[square] == seat && state.houses[square] == 0 && rulesAllowMortgage(state, square))
+            money += mortgageValue(state, square);
     return money > 0;
 }
 
@@ -236,7 +239,7 @@ bool ComputerPlayer::answer(const GameState& state, const Box& question, const O
     case BoxKind::JailCardQuestion: {
         const auto unowned = std::count_if(ownableSquares().begin(), ownableSquares().end(),
                                            [&](i16 square) { return state.owners[square] == kBank; });
-        return unowned >= weights_.leaveJailWhileUnowned;
+        return unowned >= weights_.leaveJailWhileUnowned || potCallsFromJail(state);
     }
     case BoxKind::HouseQuestion:
         return true; // only its own House Options step asks this of a computer seat
@@ -336,7 +339,7 @@ bool ComputerPlayer::planBuilding(const GameState& state, int seat) {
         if (!buildable(state, *group, seat) || money - group->housePrice < keep) continue;
         for (const i16 square : squaresOf(*group)) {
             const int houses = state.houses[square];
-            if (houses >= cap) continue;
+            if (houses >= cap || !rulesAllowBuilding(state, square)) continue;
             const int gain =
                 squareInfo(square).houseRents[static_cast<std::size_t>(houses)] - rentOf(state, square);
             if (best < 0 || houses < bestHouses || (houses == bestHouses && gain > bestGain)) {
@@ -450,6 +453,67 @@ bool ComputerPlayer::planTrade(const GameState& state, int seat) {
     plan_.push_back(Action::finalizeOffer(ours, theirs));
     plan_.push_back(Action::closeTrade());
     return true;
+}
+
+// --- The house rules ---------------------------------------------------------------------------
+
+double ComputerPlayer::squareValue(const GameState& state, int square, int seat) const {
+    Holdings with = state;
+    with.owners[square] = static_cast<i16>(seat);
+    double value = worth(with, seat) - worth(state, seat);
+    // Keeping a rival from a whole group is worth part of what the rival would gain by it.
+    if (blocksGroup(state, square, seat)) {
+        const ColourGroup& group = *colourGroupOf(square);
+        const int rival =
+            ownerOf(state.owners[group.squares[0] == square ? group.squares[1] : group.squares[0]]);
+        Holdings theirs = state;
+        theirs.owners[square] = static_cast<i16>(rival);
+        value += weights_.rivalGainWeight * (worth(theirs, rival) - worth(state, rival));
+    }
+    return value;
+}
+
+int ComputerPlayer::bid(const GameState& state, const Box& question) const {
+    const int seat = question.seat;
+    if (question.kind != BoxKind::AuctionBid || !isPlayer(seat) || !isOwnable(question.square)) return 0;
+    const int square = question.square;
+    // The same cash is kept back as for a purchase at the bank's price.
+    const bool key = completesGroup(state, square, seat) || blocksGroup(state, square, seat);
+    const double share = key ? weights_.keyPurchaseReserveShare : 1.0;
+    const double keep = std::max<double>(weights_.cashFloor, share * reserve(state, seat));
+    const double limit = std::min(
+        {squareValue(state, square, seat), state.money[seat] - keep, static_cast<double>(question.maximum)});
+    if (limit < question.minimum) return 0;
+    return std::min(static_cast<int>(limit), question.minimum + weights_.bidStep - 1);
+}
+
+bool ComputerPlayer::rulesAllowBuilding(const GameState& state, int square) const {
+    const int houses = state.houses[square];
+    if (state.rules.has(HouseRule::LimitedHouses)) {
+        const bool hotelNext = houses == kHousesPerHotel;
+        if ((hotelNext ? state.hotelsInBank : state.housesInBank) < 1) return false;
+    }
+    if (state.rules.has(HouseRule::EvenBuilding)) {
+        for (const i16 other : squaresOf(*colourGroupOf(square)))
+            if (state.houses[other] < houses) return false;
+    }
+    return true;
+}
+
+bool ComputerPlayer::rulesAllowMortgage(const GameState& state, int square) const {
+    if (!state.rules.has(HouseRule::EvenBuilding)) return true;
+    const ColourGroup* group = colourGroupOf(square);
+    if (group == nullptr) return true;
+    return std::none_of(squaresOf(*group).begin(), squaresOf(*group).end(),
+                        [&](i16 other) { return state.houses[other] != 0; });
+}
+
+double ComputerPlayer::rulesReserveFactor(const GameState& state) const {
+    return state.rules.has(HouseRule::CreditorBankruptcy) ? weights_.creditorReserveFactor : 1.0;
+}
+
+bool ComputerPlayer::potCallsFromJail(const GameState& state) const {
+    return state.rules.has(HouseRule::FreeParkingPot) && state.pot >= weights_.potWorthLeavingJail;
 }
 
 } // namespace dealbrix

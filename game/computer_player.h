@@ -53,6 +53,16 @@ struct ComputerWeights {
     int leaveJailWhileUnowned = 6;
     /// Steps of house work and trading in one turn before the computer just plays on.
     int choresPerTurn = 60;
+
+    // The house rules.
+    /// Dollars each bid of an auction adds to the high bid, while the square is still worth more.
+    int bidStep = 10;
+    /// Under bankruptcy to the creditor a ruinous rent hands a rival everything: the reserve's share of
+    /// the worst rent is multiplied by this.
+    double creditorReserveFactor = 1.5;
+    /// A Free Parking pot of at least this makes the jail card worth using at once: a ten from Jail
+    /// lands on it.
+    int potWorthLeavingJail = 200;
 };
 
 /// The money of an offer as typed in the trade window's two fields: what the trader gives and what
@@ -74,6 +84,10 @@ class ComputerPlayer {
     std::optional<Action> nextAction(const Game& game);
     /// The answer of `question.seat` to a Yes/No question; `offered` is the money of an offer asked about.
     bool answer(const GameState& state, const Box& question, const OfferedMoney& offered = {}) const;
+    /// The bid of `question.seat` in an auction: an amount within the question's bounds, or 0 to pass.
+    int bid(const GameState& state, const Box& question) const;
+    /// What holding `square` is worth to `seat`: its part in a group, and a rival's group it blocks.
+    double squareValue(const GameState& state, int square, int seat) const;
 
     /// The cash `seat` keeps back now: the base and a share of the worst rent it may face.
     int reserve(const GameState& state, int seat) const;
@@ -100,6 +114,10 @@ class ComputerPlayer {
     };
 
     double cashValue(int money) const;
+    bool rulesAllowBuilding(const GameState& state, int square) const;
+    bool rulesAllowMortgage(const GameState& state, int square) const;
+    double rulesReserveFactor(const GameState& state) const;
+    bool potCallsFromJail(const GameState& state) const;
     std::optional<Action> choose(const Game& game);
     std::optional<Action> raiseMoney(const GameState& state, int seat);
     bool planChores(const GameState& state, int seat);

@@ -5,6 +5,7 @@
 #include "action.h"
 #include "board.h"
 #include "history.h"
+#include "house_rules.h"
 #include "ports.h"
 #include "seats.h"
 #include "values.h"
@@ -85,6 +86,16 @@ struct TradeView {
     bool operator==(const TradeView&) const = default;
 };
 
+/// The auction under way while its bids are asked for; closed between auctions.
+struct AuctionView {
+    bool open = false;
+    i16 square = 0;     // the square on sale
+    i16 bidder = 0;     // the seat whose bid it is
+    i16 highBid = 0;    // 0 until someone bids
+    i16 highBidder = 0; // the seat holding the high bid, 0 for none
+    bool operator==(const AuctionView&) const = default;
+};
+
 /// Everything that makes up a running game.
 struct GameState : Holdings {
     i16 turn = 0;                  // the player whose turn it is (the debtor during a hold)
@@ -105,10 +116,18 @@ struct GameState : Holdings {
     PlayerArray<std::string> names{};                      // the seats' own names, empty for "Player N"
     GameHistory history;                                   // worth by round and landings, for the statistics
 
+    // The house rules and what they keep; untouched while the rules are off.
+    HouseRules rules;
+    i16 pot = 0;                    // money waiting on Free Parking
+    i16 housesInBank = kBankHouses; // houses the bank can still sell
+    i16 hotelsInBank = kBankHotels; // hotels the bank can still sell
+    PlayerArray<i16> creditor{};    // the landlord whose rent left a player below zero, 0 the bank
+
     BoardView board;
     GridView grid;
     HouseOptionsView houseOptions;
     TradeView trade;
+    AuctionView auction;
 
     bool operator==(const GameState&) const = default;
 };
@@ -135,7 +154,6 @@ struct ActionInProgress {
     std::vector<float> draws;    // random draws in the order the rules made them
     std::vector<int> answers;    // answers given, in order: 1 Yes, 0 No, or an amount
     int boxesShown = 0;          // boxes of this action already shown (and closed) on the screen
-    int notesGiven = 0;          // notes of this action already handed to the screen
     std::optional<Box> question; // the question being asked now, if any
     bool operator==(const ActionInProgress&) const = default;
 };
@@ -237,6 +255,8 @@ class Game {
     }
     /// The trade window's close box: the window and the offer in it are discarded.
     ActionResult closeTrade() { return apply(Action::closeTrade()); }
+    /// Chooses the house rules and the starting money before Start.
+    ActionResult chooseRules(const HouseRules& rules) { return apply(Action::chooseRules(rules)); }
 
     // --- Steps of the rules (public so tests can drive a single step; they may throw ProgramEnded)
     /// Redraws the money labels, holds a player below zero, ends the game when fewer than two
@@ -311,13 +331,29 @@ class Game {
     void addSquareToOffer(int side, std::string_view text);
     void putOffer(std::string_view money0, std::string_view money1);
     void giveSquare(int square, int player);
+    // The house rules (house_rules_play.cpp).
+    void applyRules(const Action& action);
+    void noteRules();
+    void runAuction(int square, std::string_view name);
+    int nextBidder(int from, const PlayerArray<bool>& passed) const;
+    bool evenBuildingRefuses(int square, bool buying);
+    bool bankRefuses(int square, bool buying);
+    void takeFromBank(int square);
+    void giveToBank(int square);
+    bool groupHasHouses(int square) const;
+    void owe(int player, int creditor, i16 before);
+    void intoPot(long long amount);
+    void collectPot();
+    bool collectsNoRent(int owner);
+    void settleEstate(int debtor);
+    void goBonus();
+    void note(Box box);
     void setMoneyLabel(int player);
     void tell(Box box);
     bool ask(Box box);
     /// Asks for an amount in [box.minimum, box.maximum], or 0 to pass.
     int askAmount(Box box);
     float draw();
-    void note(Note note);
     /// Adds the worth of every seat to the history: at the start (once), or as a round ends.
     void recordRound(bool start);
     /// The squares of `squares` named one after another ("A, B and C").
@@ -332,9 +368,17 @@ class Game {
     std::size_t drawsUsed_ = 0;
     std::size_t answersUsed_ = 0;
     int boxesTold_ = 0;
-    int notesTold_ = 0;
     bool answersRejected_ = false; // a resumed record held an answer its question does not allow
 };
+
+/// Houses and hotels, as counted on the board or in the bank.
+struct BankCount {
+    int houses = 0;
+    int hotels = 0;
+};
+
+/// The houses and hotels standing on the board (a square of 5 holds one hotel and no houses).
+BankCount buildingsOnBoard(const GameState& state);
 
 /// Thrown when the rules reach a question that waits for its answer: the action stops where it is.
 struct QuestionWaits {};

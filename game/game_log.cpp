@@ -54,15 +54,27 @@ bool GameLog::countRepeat(const Box& box) {
     return true;
 }
 
-void GameLog::note(const Note& note) {
-    add((note.turnName.empty() ? seatName({}, note.turn) : note.turnName) + ": " + note.text);
-    inner_.note(note);
-}
-
 bool GameLog::ask(const Box& question) {
     const bool yes = inner_.ask(question);
     add(lineFor(question, &yes));
     return yes;
+}
+
+std::string GameLog::lineForAmount(const Box& question, int amount) {
+    return lineFor(question) + (amount == 0 ? " - passes" : " - bids $" + num(amount));
+}
+
+int GameLog::askAmount(const Box& question) {
+    const int amount = inner_.askAmount(question);
+    // An amount outside the question's bounds is taken as a pass by the rules, and logged as one.
+    const bool fits = amount >= question.minimum && amount <= question.maximum;
+    add(lineForAmount(question, fits ? amount : 0));
+    return amount;
+}
+
+void GameLog::note(const Box& line) {
+    add(lineFor(line));
+    inner_.note(line);
 }
 
 void GameLog::endProgram() {

@@ -18,7 +18,8 @@ class GameLog final : public Ui {
 
     void tell(const Box& box) override;
     bool ask(const Box& question) override;
-    void note(const Note& note) override;
+    int askAmount(const Box& question) override;
+    void note(const Box& line) override;
     void endProgram() override;
 
     /// Every line so far, oldest first.
@@ -38,6 +39,8 @@ class GameLog final : public Ui {
     /// The line for `box`: the seat whose turn it was, then the text on one line, then the answer of
     /// a question ("Player 2: Buy Reading Railread? - Yes").
     static std::string lineFor(const Box& box, const bool* answer = nullptr);
+    /// The line for an amount question and its answer: " - bids $50", or " - passes" for 0.
+    static std::string lineForAmount(const Box& question, int amount);
 
   private:
     void add(std::string line);

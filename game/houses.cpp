@@ -72,6 +72,8 @@ void Game::buyHouseHere() {
         refuse("Can't own houses here");
     } else if (!houseRequirementsMet(*group)) {
         refuse("Requirements not met");
+    } else if (evenBuildingRefuses(p, true) || bankRefuses(p, true)) {
+        // The house rule has said why.
     } else if (ask({.kind = BoxKind::HouseQuestion,
                     .seat = t,
                     .square = p,
@@ -98,6 +100,8 @@ void Game::sellHouseHere() {
         // No houses can stand here; nothing more to say.
     } else if (!houseRequirementsMet(*group)) {
         refuse("Requirements not met");
+    } else if (evenBuildingRefuses(p, false) || bankRefuses(p, false)) {
+        // The house rule has said why.
     } else if (ask({.kind = BoxKind::HouseQuestion,
                     .seat = t,
                     .square = p,
@@ -110,6 +114,7 @@ void Game::sellHouseHere() {
 }
 
 void Game::addHouse(int square, i16 cost) {
+    takeFromBank(square);
     ++state.houses[square];
     state.money[state.turn] = clampedAdd(state.money[state.turn], -cost);
     tell({.kind = BoxKind::HouseBought,
@@ -123,6 +128,7 @@ void Game::addHouse(int square, i16 cost) {
 void Game::removeHouse(int square, i16 cost) {
     const auto refund = static_cast<long long>(roundHalfEven(cost / 2.0));
     if (!changeMoneyByChoice(state.turn, refund)) return;
+    giveToBank(square);
     --state.houses[square];
     tell({.kind = BoxKind::HouseSold,
           .seat = state.turn,
@@ -142,19 +148,26 @@ void Game::toggleMortgageHere() {
                   .seat = t,
                   .square = p,
                   .text = "Cannot mortgage a property with houses on it, please sell houses first"});
+        } else if (state.rules.has(HouseRule::EvenBuilding) && groupHasHouses(p)) {
+            tell({.kind = BoxKind::HouseRefused,
+                  .seat = t,
+                  .square = p,
+                  .text = "Cannot mortgage a property while its group has houses, please sell them first"});
         } else if (changeMoneyByChoice(t, half)) {
             state.owners[p] = mortgagedCode(t);
             state.houseOptions.mortgageCaption = "Unmortgage";
-            note({.kind = NoteKind::Mortgaged,
+            note({.kind = BoxKind::Mortgaged,
                   .seat = t,
                   .text = seatName(state, t) + " mortgaged " + std::string(squareTitle(p)) + " for $" +
                           num(half) + "."});
         }
     } else if (state.owners[p] == mortgagedCode(t)) {
+        const i16 before = state.money[t];
         if (changeMoneyByChoice(t, -half)) {
+            owe(t, kBank, before);
             state.owners[p] = static_cast<i16>(t);
             state.houseOptions.mortgageCaption = "Mortgage";
-            note({.kind = NoteKind::Redeemed,
+            note({.kind = BoxKind::Redeemed,
                   .seat = t,
                   .text = seatName(state, t) + " paid off the mortgage on " + std::string(squareTitle(p)) +
                           " for $" + num(half) + "."});

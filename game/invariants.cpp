@@ -57,6 +57,38 @@ void checkViews(const GameState& s, Report& r) {
         }
 }
 
+/// The house rules' own state: the pot, the bank's houses, the debts owed to landlords, the auction.
+void checkHouseRules(const GameState& s, Report& r) {
+    const HouseRules& rules = s.rules;
+    if (!validStartingMoney(rules.startingMoney)) r.fail("starting money ", rules.startingMoney);
+    if (s.pot < 0) r.fail("Free Parking pot of ", s.pot);
+    if (s.pot != 0 && !rules.has(HouseRule::FreeParkingPot)) r.fail("a pot of ", s.pot, " without its rule");
+    // Every house and hotel is either in the bank or on the board; with no limit the bank stays full.
+    const BankCount board = buildingsOnBoard(s);
+    const bool limited = rules.has(HouseRule::LimitedHouses);
+    if (s.housesInBank < 0 || s.hotelsInBank < 0 ||
+        s.housesInBank + (limited ? board.houses : 0) != kBankHouses ||
+        s.hotelsInBank + (limited ? board.hotels : 0) != kBankHotels)
+        r.fail("bank holds ", s.housesInBank, " houses and ", s.hotelsInBank, " hotels, board ", board.houses,
+               " houses and ", board.hotels, " hotels");
+    for (int p = 1; p <= kPlayerCount; ++p) {
+        const int creditor = s.creditor[p];
+        if (creditor == 0) continue;
+        if (!rules.has(HouseRule::CreditorBankruptcy) || !isPlayer(creditor) || creditor == p ||
+            s.money[p] >= 0)
+            r.fail("player ", p, " owes player ", creditor, " with money ", s.money[p]);
+    }
+    const AuctionView& a = s.auction;
+    if (!a.open) {
+        if (!(a == AuctionView{})) r.fail("a closed auction still shows square ", a.square);
+    } else if (!rules.has(HouseRule::Auction) || !isOwnable(a.square) || s.owners[a.square] != kBank ||
+               !isPlayer(a.bidder) || a.highBid < 0 || (a.highBidder == 0) != (a.highBid == 0) ||
+               !inRange(a.highBidder, 0, kPlayerCount)) {
+        r.fail("auction of square ", a.square, " bidder ", a.bidder, " high bid ", a.highBid, " by ",
+               a.highBidder);
+    }
+}
+
 } // namespace
 
 std::vector<std::string> brokenInvariants(const GameState& s, bool afterHandOver) {
@@ -99,6 +131,7 @@ std::vector<std::string> brokenInvariants(const GameState& s, bool afterHandOver
             r.fail("money label of player ", p, " reads ", s.board.moneyLabels[p], " for ", s.money[p]);
     }
     checkViews(s, r);
+    checkHouseRules(s, r);
     if (!isPlayer(s.turn)) r.fail("turn names seat ", s.turn);
     if (!inRange(s.debtor, 0, kPlayerCount)) r.fail("debtor ", s.debtor);
     if (!inRange(s.turnAfterDebt, 0, kPlayerCount)) r.fail("saved turn ", s.turnAfterDebt);

@@ -18,11 +18,17 @@ void Game::landOn(int square) {
     switch (info.kind) {
     case SquareKind::Go:
     case SquareKind::Jail:
+        break;
     case SquareKind::FreeParking:
+        collectPot();
         break;
-    case SquareKind::Tax:
-        state.money[state.turn] = clampedAdd(state.money[state.turn], -taxAmount(square));
+    case SquareKind::Tax: {
+        const i16 before = state.money[state.turn];
+        state.money[state.turn] = clampedAdd(before, -taxAmount(square));
+        owe(state.turn, kBank, before);
+        intoPot(before - state.money[state.turn]);
         break;
+    }
     case SquareKind::Chance:
         playChanceCard(state.decks[1][state.nextCard[1]]);
         break;
@@ -99,14 +105,16 @@ void Game::settleOwnedSquare(int square, std::string_view name, i16 price) {
               .seat = t,
               .square = square,
               .text = "Property mortgaged, just visiting"});
-    } else {
+    } else if (!collectsNoRent(owner)) {
         tell({.kind = BoxKind::Rent,
               .seat = t,
               .square = square,
               .amount = state.rent,
               .text = "You Owe $" + num(state.rent) + " to " + seatName(state, owner)});
+        const i16 before = state.money[t];
         state.money[t] = clampedAdd(state.money[t], -state.rent);
         state.money[owner] = clampedAdd(state.money[owner], state.rent);
+        owe(t, owner, before);
     }
 }
 
@@ -142,9 +150,12 @@ void Game::offerPurchase(int square, std::string_view name, i16 price) {
     if (!yes) {
         tell(
             {.kind = BoxKind::PurchaseDeclined, .seat = t, .square = square, .text = "Property Turned Down"});
+        if (state.rules.has(HouseRule::Auction)) runAuction(square, name);
         return;
     }
+    const i16 before = state.money[t];
     if (!changeMoneyByChoice(t, -price)) return;
+    owe(t, kBank, before);
     state.owners[square] = static_cast<i16>(t);
     state.grid.ticked[t][square] = true;
     state.pricePaid[square] = price;

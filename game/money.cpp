@@ -6,6 +6,7 @@ namespace dealbrix {
 void Game::refreshMoney() {
     for (int seat = 1; seat <= kPlayerCount; ++seat) {
         setMoneyLabel(seat);
+        if (state.money[seat] >= 0) state.creditor[seat] = 0; // the debt is paid
         if (state.money[seat] < 0) holdDebtor(seat);
         if (state.debtor > 0 && state.money[state.debtor] > 0) {
             state.board.endTurnEnabled = true;
@@ -49,22 +50,38 @@ void Game::declareBankruptcy() {
     state.seatOut[d] = kTrue;
     state.board.endTurnEnabled = true;
     state.debtor = 0;
-    // Unmortgaged squares go back to the bank with their houses; mortgaged ones keep their code.
+    const SquareArray<i16> held = state.owners;
+    if (state.rules.has(HouseRule::CreditorBankruptcy)) {
+        settleEstate(d);
+    } else {
+        // Unmortgaged squares go back to the bank with their houses; mortgaged ones keep their code.
+        for (int square = 0; square < kSquareCount; ++square) {
+            if (state.owners[square] == d) {
+                state.owners[square] = kBank;
+                state.grid.ticked[d][square] = false;
+            }
+        }
+    }
+    // The log says where each of the seat's squares went.
     std::vector<int> returned;
     std::vector<int> kept;
+    PlayerArray<std::vector<int>> passed;
     for (int square = 0; square < kSquareCount; ++square) {
-        if (state.owners[square] == d) {
-            state.owners[square] = kBank;
-            state.grid.ticked[d][square] = false;
+        if (held[square] == kBank || ownerOf(held[square]) != d) continue;
+        const int now = ownerOf(state.owners[square]);
+        if (now == kBank)
             returned.push_back(square);
-        } else if (state.owners[square] == mortgagedCode(d)) {
+        else if (now == d)
             kept.push_back(square);
-        }
+        else
+            passed[now].push_back(square);
     }
     std::string text = seatName(state, d) + " gave up";
     if (!returned.empty()) text += "; back to the bank: " + squareList(returned);
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        if (!passed[seat].empty()) text += "; to " + seatName(state, seat) + ": " + squareList(passed[seat]);
     if (!kept.empty()) text += "; still mortgaged in the same name: " + squareList(kept);
-    note({.kind = NoteKind::GaveUp, .seat = d, .text = text + "."});
+    note({.kind = BoxKind::GaveUp, .seat = d, .text = text + "."});
     state.money[d] = 0;
     state.board.tokens[d].visible = false;
     state.turn = state.turnAfterDebt;

@@ -35,6 +35,21 @@ enum class BoxKind {
     TradeHelp,        // the list of square numbers
     TradeRefused,     // an offer that cannot be carried out
     TradeQuestion,    // "Player N, do you accept this offer?"
+    // The house rules' boxes, shown only while their rule is on.
+    RulesChosen,      // the log's line of the rules chosen, at Start (a note, not a box)
+    AuctionBid,       // an amount question: the bid of `seat` for `square`, high bid `amount`
+    AuctionCannotBid, // a seat without the cash to beat the high bid drops out (a note)
+    AuctionWon,       // "<name> goes to Player N for $M"
+    AuctionUnsold,    // nobody bid: the square stays with the bank
+    GaveUp,           // a seat gave up: where its squares went (a note)
+    Mortgaged,        // a square was mortgaged (a note)
+    Redeemed,         // a mortgaged square was paid off (a note)
+    Traded,           // what an accepted offer moved, both ways (a note)
+    ToComputer,       // the computer took a seat over (a note)
+    ToPerson,         // a person took a seat back from the computer (a note)
+    PotCollected,     // "Player N collects the Free Parking pot of $M"
+    NoRentInJail,     // the landlord is in jail
+    EstateHandedOver, // a bankrupt's estate goes to the creditor or to the bank
 };
 
 /// Money facts that come with a question, for the player to weigh; fields that do not apply are 0.
@@ -64,26 +79,6 @@ struct Box {
     bool operator==(const Box&) const = default;
 };
 
-/// What happened without a box of its own, for the game log.
-enum class NoteKind {
-    GaveUp,     // a seat gave up: its squares went back to the bank or stay mortgaged
-    Mortgaged,  // a square was mortgaged
-    Redeemed,   // a mortgaged square was paid off
-    Traded,     // an accepted offer moved squares and money
-    ToComputer, // the computer took a seat over
-    ToPerson,   // a person took a seat back from the computer
-};
-
-/// One event without a box: what it is, whose it is, and the sentence the log writes.
-struct Note {
-    NoteKind kind = NoteKind::GaveUp;
-    int seat = 0;
-    int turn = 0;
-    std::string turnName{};
-    std::string text{};
-    bool operator==(const Note&) const = default;
-};
-
 /// How the rules speak to the players. Every call is modal: it returns once the box is closed.
 class Ui {
   public:
@@ -98,8 +93,9 @@ class Ui {
         (void)question;
         return 0;
     }
-    /// Hears of an event without a box (the log writes it down); the screen shows nothing.
-    virtual void note(const Note& note) { (void)note; }
+    /// Records a line that no box shows (the rules chosen, a bidder dropping out): the game log keeps
+    /// it, a screen may ignore it.
+    virtual void note(const Box& line) { (void)line; }
     /// Ends the program at once, without close handlers. A test's Ui may return; the rules then stop.
     virtual void endProgram() = 0;
 };

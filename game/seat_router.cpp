@@ -22,6 +22,17 @@ bool SeatRouter::ask(const Box& question) {
     return computer_.answer(game_->state, question, offered_);
 }
 
+int SeatRouter::askAmount(const Box& question) {
+    if (game_ == nullptr || !isComputer(question.seat)) return inner_.askAmount(question);
+    const int amount = computer_.bid(game_->state, question);
+    if (computerBid_) computerBid_(question, amount);
+    return amount;
+}
+
+void SeatRouter::note(const Box& line) {
+    inner_.note(line);
+}
+
 void SeatRouter::endProgram() {
     inner_.endProgram();
 }

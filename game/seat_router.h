@@ -3,6 +3,8 @@
 
 #include "computer_player.h"
 
+#include <functional>
+
 namespace dealbrix {
 
 /// Which seats the program plays: seat n is played by the computer when `[n]` is true.
@@ -31,12 +33,15 @@ class SeatRouter final : public Ui {
     bool computerStarts(const GameState& state) const;
     /// Marks `seat` (1..4) as played by the computer or by a person; other numbers are ignored.
     void setComputer(int seat, bool computer);
+    /// Called with each bid a computer seat makes, before the rules take it (the screen shows it).
+    void setComputerBidShown(std::function<void(const Box&, int)> shown) { computerBid_ = std::move(shown); }
     /// Remembers the money typed for an offer about to be finalized, which the partner weighs.
     void noteAction(const Action& action);
 
     void tell(const Box& box) override;
-    void note(const Note& note) override { inner_.note(note); }
     bool ask(const Box& question) override;
+    int askAmount(const Box& question) override;
+    void note(const Box& line) override;
     void endProgram() override;
 
   private:
@@ -45,6 +50,7 @@ class SeatRouter final : public Ui {
     const Game* game_ = nullptr;
     ComputerSeats seats_{};
     OfferedMoney offered_{};
+    std::function<void(const Box&, int)> computerBid_;
 };
 
 } // namespace dealbrix

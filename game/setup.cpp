@@ -14,6 +14,7 @@ Game::Game(Ui& ui, RandomSource& random) : ui_(ui), random_(random) {
 }
 
 void Game::startGame() {
+    const bool first = state.playerCount == 0;
     state.board.rollEnabled = true;
     state.playerCount = static_cast<i16>(state.board.checkedPlayers);
     // Seats beyond the count are out for good: a later Start with more players does not bring them back.
@@ -23,6 +24,7 @@ void Game::startGame() {
         state.board.tokens[seat].visible = true;
     passTurnFromSeatOut();
     recordRound(true);
+    if (first && !state.rules.plain()) noteRules();
 }
 
 void Game::passTurnFromSeatOut() {
@@ -67,7 +69,11 @@ int Game::askAmount(Box box) {
 int Game::nextAnswer(Box box) {
     box.turn = state.turn;
     box.turnName = seatName(state, state.turn);
-    if (!inProgress_) return isAmountQuestion(box) ? ui_.askAmount(box) : (ui_.ask(box) ? 1 : 0);
+    if (!inProgress_) {
+        if (!isAmountQuestion(box)) return ui_.ask(box) ? 1 : 0;
+        const int amount = ui_.askAmount(box);
+        return answerFits(box, amount) ? amount : 0; // an amount out of range passes
+    }
     const std::size_t index = answersUsed_++;
     if (index < inProgress_->answers.size()) {
         const int answer = inProgress_->answers[index];
@@ -85,19 +91,6 @@ int Game::nextAnswer(Box box) {
     inProgress_->question.reset();
     inProgress_->answers.push_back(answer);
     return answer;
-}
-
-void Game::note(Note note) {
-    note.turn = state.turn;
-    note.turnName = seatName(state, state.turn);
-    if (!inProgress_) {
-        ui_.note(note);
-        return;
-    }
-    // Like the boxes, a replayed action gives only the notes its earlier runs had not given.
-    if (++notesTold_ <= inProgress_->notesGiven) return;
-    ui_.note(note);
-    inProgress_->notesGiven = notesTold_;
 }
 
 std::string Game::squareList(const std::vector<int>& squares) {

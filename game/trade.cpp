@@ -188,7 +188,10 @@ void Game::putOffer(std::string_view money0, std::string_view money1) {
     if (ask({.kind = BoxKind::TradeQuestion,
              .seat = o,
              .text = seatName(state, o) + ", do you accept this offer?"})) {
+        const PlayerArray<i16> before = state.money;
         state.money = money;
+        owe(t, kBank, before[t]);
+        owe(o, kBank, before[o]);
         std::array<std::vector<int>, 2> moved;
         for (std::size_t k = 0; k < kOfferedSquaresPerSide; ++k) {
             const OfferedSquare& given = state.trade.squaresOffered[0][k];
@@ -211,7 +214,7 @@ void Game::putOffer(std::string_view money0, std::string_view money1) {
         };
         text += seatName(state, t) + " gave " + half(moved[0], readNumber(money0)) + ", " +
                 seatName(state, o) + " gave " + half(moved[1], readNumber(money1)) + ".";
-        note({.kind = NoteKind::Traded, .seat = o, .text = text});
+        note({.kind = BoxKind::Traded, .seat = o, .text = text});
     }
     refreshMoney();
 }

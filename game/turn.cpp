@@ -68,6 +68,7 @@ void Game::rollDice() {
             target -= kSquareCount;
             state.positions[t] = static_cast<i16>(target);
             passGo();
+            if (target == 0) goBonus();
         } else {
             state.positions[t] = static_cast<i16>(target);
         }

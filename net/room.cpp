@@ -410,7 +410,7 @@ std::optional<ErrorCode> Room::answer(const QList<int>& seats, int id, bool yes,
     if (id != questionId_ || ended_ || !game_->isAvailable(Action::answerAmount(given)))
         return ErrorCode::Refused;
     const bool answerYes = given != 0;
-    addLog(isAmountQuestion(*question) ? GameLog::lineFor(*question) + " - " + num(given)
+    addLog(isAmountQuestion(*question) ? GameLog::lineForAmount(*question, given)
                                        : GameLog::lineFor(*question, &answerYes));
     return run(Action::answerAmount(given));
 }
@@ -457,7 +457,8 @@ bool Room::computerDue() const {
 bool Room::stepComputer() {
     if (!computerDue()) return false;
     if (const Box* question = game_->openQuestion()) {
-        int given = 0; // the computer passes an amount question
+        // An amount question is an auction's bid, which the computer weighs as it does at one screen.
+        int given = computer_->bid(game_->state, *question);
         if (!isAmountQuestion(*question)) {
             OfferedMoney offered;
             if (const std::optional<Action> offer = offerOnTable())
@@ -465,7 +466,7 @@ bool Room::stepComputer() {
             given = computer_->answer(game_->state, *question, offered) ? 1 : 0;
         }
         const bool answerYes = given != 0;
-        addLog(isAmountQuestion(*question) ? GameLog::lineFor(*question) + " - " + num(given)
+        addLog(isAmountQuestion(*question) ? GameLog::lineForAmount(*question, given)
                                            : GameLog::lineFor(*question, &answerYes));
         return !run(Action::answerAmount(given)).has_value();
     }

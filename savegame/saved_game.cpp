@@ -83,6 +83,24 @@ QJsonObject writeTrade(const TradeView& trade) {
             {"squaresOffered", sides}};
 }
 
+QJsonObject writeHouseRules(const GameState& s) {
+    QJsonArray chosen;
+    for (const HouseRuleInfo& info : houseRuleTable())
+        if (s.rules.has(info.rule)) chosen.append(text(std::string(info.name)));
+    const AuctionView& a = s.auction;
+    return {{"chosen", chosen},
+            {"startingMoney", s.rules.startingMoney},
+            {"pot", s.pot},
+            {"housesInBank", s.housesInBank},
+            {"hotelsInBank", s.hotelsInBank},
+            {"creditors", numbers(s.creditor)},
+            {"auction", QJsonObject{{"open", a.open},
+                                    {"square", a.square},
+                                    {"bidder", a.bidder},
+                                    {"highBid", a.highBid},
+                                    {"highBidder", a.highBidder}}}};
+}
+
 // --- Reading ---------------------------------------------------------------------------------------
 
 /// Why a file is refused; thrown from deep inside the reader and caught at its top.
@@ -326,6 +344,41 @@ void readTrade(const QJsonObject& top, GameState& s) {
     }
 }
 
+/// Whether a file's fields must hold the house rules: a saved game of the current version does; an
+/// older one, and state fields on their own, may leave them out for a game with every rule off.
+enum class RulesField { Required, Optional };
+
+void readHouseRules(const QJsonObject& top, GameState& s, RulesField need) {
+    const QString name = QStringLiteral("house rules");
+    if (need == RulesField::Optional && !top.contains(QLatin1String("houseRules"))) return;
+    const QJsonObject o = objectOf(field(top, "houseRules", name), name);
+    HouseRules rules;
+    for (const QJsonValue value : arrayOf(field(o, "chosen", name), QStringLiteral("the rules chosen"))) {
+        const std::string ruleName = textOf(value, QStringLiteral("a house rule"));
+        const std::optional<HouseRule> rule = houseRuleNamed(ruleName);
+        if (!rule) damaged(QStringLiteral("'%1' is not a house rule").arg(text(ruleName)));
+        rules.set(*rule, true);
+    }
+    rules.startingMoney = numberField(o, "startingMoney", QStringLiteral("starting money"), kMinStartingMoney,
+                                      kMaxStartingMoney);
+    s.rules = rules;
+    s.pot = numberField(o, "pot", QStringLiteral("Free Parking pot"), 0, kMax16);
+    s.housesInBank = numberField(o, "housesInBank", QStringLiteral("houses in the bank"), 0, kBankHouses);
+    s.hotelsInBank = numberField(o, "hotelsInBank", QStringLiteral("hotels in the bank"), 0, kBankHotels);
+    const QJsonArray creditors =
+        arrayOf(field(o, "creditors", name), QStringLiteral("creditors"), kPlayerCount);
+    for (int p = 1; p <= kPlayerCount; ++p)
+        s.creditor[p] = numberOf(creditors[p - 1], ofPlayer("creditor", p), 0, kPlayerCount);
+    const QString auctionName = QStringLiteral("auction");
+    const QJsonObject a = objectOf(field(o, "auction", auctionName), auctionName);
+    AuctionView& auction = s.auction;
+    auction.open = flagOf(field(a, "open", auctionName), auctionName);
+    auction.square = numberField(a, "square", QStringLiteral("square of the auction"), 0, kSquareCount - 1);
+    auction.bidder = numberField(a, "bidder", QStringLiteral("bidder of the auction"), 0, kPlayerCount);
+    auction.highBid = numberField(a, "highBid", QStringLiteral("high bid"), 0, kMax16);
+    auction.highBidder = numberField(a, "highBidder", QStringLiteral("high bidder"), 0, kPlayerCount);
+}
+
 void readLog(const QJsonObject& top, SavedGame& game) {
     // Files from before the game log simply have none.
     if (!top.contains(QLatin1String("log"))) return;
@@ -333,7 +386,7 @@ void readLog(const QJsonObject& top, SavedGame& game) {
         game.log.push_back(textOf(line, QStringLiteral("a line of the game log"), kMaxLogLineLength));
 }
 
-void readStateFields(const QJsonObject& top, GameState& s, bool withDecks) {
+void readStateFields(const QJsonObject& top, GameState& s, bool withDecks, RulesField rules) {
     s.playerCount = numberField(top, "playerCount", QStringLiteral("number of players"), 0, kPlayerCount);
     if (s.playerCount == 1) damaged(QStringLiteral("the number of players is 1"));
     s.turn = numberField(top, "turn", QStringLiteral("turn"), 1, kPlayerCount);
@@ -357,6 +410,7 @@ void readStateFields(const QJsonObject& top, GameState& s, bool withDecks) {
     readBoard(top, s);
     readHouseOptions(top, s);
     readTrade(top, s);
+    readHouseRules(top, s, rules);
     const std::vector<std::string> broken = brokenInvariants(s);
     if (!broken.empty())
         throw Refusal{QStringLiteral("The file holds a game that play could never reach: %1.")
@@ -408,8 +462,7 @@ QJsonObject writeInProgress(const ActionInProgress& record) {
                                    {"otherText", text(a.otherText)}}},
             {"draws", draws},
             {"answers", answers},
-            {"boxesShown", record.boxesShown},
-            {"notesGiven", record.notesGiven}};
+            {"boxesShown", record.boxesShown}};
 }
 
 int wholeNumberOf(const QJsonValue& value, const QString& what, int low, int high) {
@@ -454,11 +507,6 @@ void readInProgress(const QJsonObject& top, SavedGame& game) {
     record.boxesShown =
         wholeNumberOf(field(o, "boxesShown", name), QStringLiteral("the boxes shown of %1").arg(name), 0,
                       kMaxRecordedBoxes);
-    // Files from before the log's notes have none given.
-    if (o.contains(QLatin1String("notesGiven")))
-        record.notesGiven =
-            wholeNumberOf(o.value(QLatin1String("notesGiven")),
-                          QStringLiteral("the notes given of %1").arg(name), 0, kMaxRecordedBoxes);
     // The record must play on from its start as the rules would: the action available, every answer
     // one its question allows.
     SilentUi silent;
@@ -470,7 +518,7 @@ void readInProgress(const QJsonObject& top, SavedGame& game) {
     game.inProgress = std::move(record);
 }
 
-SavedGame readGame(const QJsonObject& top) {
+SavedGame readGame(const QJsonObject& top, int version) {
     SavedGame game;
     const double actions = field(top, "actions", "action count").toDouble(-1);
     if (!(actions >= 0 && actions < kMaxActions) || actions != std::floor(actions))
@@ -483,7 +531,9 @@ SavedGame readGame(const QJsonObject& top) {
             damaged(QStringLiteral("the playing time is not a whole number of seconds"));
         game.playSeconds = static_cast<std::int64_t>(seconds);
     }
-    readStateFields(top, game.state, true);
+    // Files from before the house rules have none: the game goes on with every rule off.
+    readStateFields(top, game.state, true,
+                    version >= kSavedGameVersion ? RulesField::Required : RulesField::Optional);
     readComputerSeats(top, game);
     readLog(top, game);
     readInProgress(top, game);
@@ -533,6 +583,7 @@ QJsonObject writeGameState(const GameState& s, bool withDecks) {
                                      {"mortgageCaption", text(h.mortgageCaption)}}},
         {"trade", writeTrade(s.trade)},
         {"history", writeHistory(s.history)},
+        {"houseRules", writeHouseRules(s)},
     };
 
     if (withDecks) top.insert(QLatin1String("decks"), decks);
@@ -542,7 +593,7 @@ QJsonObject writeGameState(const GameState& s, bool withDecks) {
 QString readGameState(const QJsonObject& fields, GameState& state, bool withDecks) {
     GameState read = state;
     try {
-        readStateFields(fields, read, withDecks);
+        readStateFields(fields, read, withDecks, RulesField::Optional);
     } catch (const Refusal& refusal) {
         return refusal.reason;
     }
@@ -590,15 +641,18 @@ LoadResult readSavedGame(const QByteArray& bytes) {
     if (top.value(QLatin1String("format")).toString() != QLatin1String(kSavedGameFormat))
         return {{}, notSavedGame()};
     const QJsonValue version = top.value(QLatin1String("version"));
-    if (version.toDouble() != kSavedGameVersion)
+    const double number = version.toDouble();
+    if (!version.isDouble() || number != std::floor(number) || number < kOldestSavedGameVersion ||
+        number > kSavedGameVersion)
         return {
             {},
-            QStringLiteral(
-                "The file is a Dealbrix saved game of another version (%1); this program opens version %2.")
-                .arg(version.isDouble() ? QString::number(version.toDouble()) : QStringLiteral("none"))
+            QStringLiteral("The file is a Dealbrix saved game of another version (%1); this program opens "
+                           "versions %2 to %3.")
+                .arg(version.isDouble() ? QString::number(number) : QStringLiteral("none"))
+                .arg(kOldestSavedGameVersion)
                 .arg(kSavedGameVersion)};
     try {
-        return {readGame(top), {}};
+        return {readGame(top, static_cast<int>(number)), {}};
     } catch (const Refusal& refusal) {
         return {{}, refusal.reason};
     }

@@ -17,8 +17,10 @@ namespace dealbrix {
 
 /// The value of "format" at the top of every saved game.
 inline constexpr const char* kSavedGameFormat = "dealbrix-game";
-/// The version this program writes and the only one it reads.
-inline constexpr int kSavedGameVersion = 1;
+/// The version this program writes. Version 2 added the house rules.
+inline constexpr int kSavedGameVersion = 2;
+/// The oldest version it still reads; those files hold no house rules and are played with every rule off.
+inline constexpr int kOldestSavedGameVersion = 1;
 /// Files larger than this are refused before they are read.
 inline constexpr qint64 kMaxSavedGameBytes = 1024 * 1024;
 
@@ -48,7 +50,8 @@ struct LoadResult {
 QJsonObject writeGameState(const GameState& state, bool withDecks = true);
 /// Reads fields written by writeGameState into `state`, judged as a saved game's are (ranges, then
 /// the invariants); returns an empty string, or a sentence saying what is wrong. Without
-/// `withDecks` the decks of `state` are kept as they were.
+/// `withDecks` the decks of `state` are kept as they were. Fields without house rules are a game
+/// with every rule off.
 QString readGameState(const QJsonObject& fields, GameState& state, bool withDecks = true);
 
 /// The game as the bytes of a saved-game file.

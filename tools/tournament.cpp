@@ -2,6 +2,7 @@
 // seeded dice and no windows. The last line of the output is one JSON object with the results.
 //
 //   dealbrix-tournament --games 300 --seats computer,random,random,random --seed 1 [--check]
+//                       [--rules LIST] [--starting-money N] [--min-finished PERCENT]
 
 #include "computer_player.h"
 #include "invariants.h"
@@ -37,6 +38,8 @@ struct Options {
     std::vector<std::string> seatNames;
     std::uint64_t seed = 1;
     bool check = false;
+    HouseRules rules;
+    long long minFinishedPercent = 0; // with --check, fewer finished games fail the run
 };
 
 struct Totals {
@@ -65,6 +68,7 @@ class Match final : public Ui {
         if (box.kind == BoxKind::Winner) winner_ = box.seat;
     }
     bool ask(const Box& question) override;
+    int askAmount(const Box& question) override;
     void endProgram() override {}
 
     /// Plays the game to its end or the round limit; records the result in the totals.
@@ -104,6 +108,25 @@ bool Match::ask(const Box& question) {
         return true; // the jail card; a buyer never asks for a house
     }
     return false;
+}
+
+int Match::askAmount(const Box& question) {
+    switch (kindOf(question.seat)) {
+    case SeatKind::Computer: {
+        const auto start = Clock::now();
+        const int amount = computer_.bid(game_.state, question);
+        totals_.decisionMicros.push_back(microsSince(start));
+        return amount;
+    }
+    case SeatKind::Random:
+        return testing::randomAmount(question, rng_);
+    case SeatKind::Buyer:
+        // Up to the bank's price, as it would have paid at the purchase question.
+        return isSquare(question.square) && question.minimum <= squareInfo(question.square).price
+                   ? question.minimum
+                   : 0;
+    }
+    return 0;
 }
 
 bool Match::buyerAccepts(int seat) const {
@@ -185,6 +208,7 @@ Action Match::nextAction() {
 }
 
 void Match::play() {
+    game_.apply(Action::chooseRules(options_.rules));
     game_.apply(Action::choosePlayers(static_cast<int>(options_.seats.size())));
     game_.apply(Action::start());
     long rounds = 0;
@@ -247,11 +271,30 @@ std::optional<Options> readOptions(int argc, char* argv[]) {
             ++i;
         } else if (arg == "--seats" && hasValue) {
             seats = argv[++i];
+        } else if (arg == "--rules" && hasValue) {
+            const std::string wrong = readHouseRuleNames(argv[++i], options.rules);
+            if (!wrong.empty()) {
+                std::cerr << "dealbrix-tournament: '" << wrong
+                          << "' is not a house rule; the rules are: " << houseRuleNames() << '\n';
+                return std::nullopt;
+            }
+        } else if (arg == "--starting-money" && hasValue &&
+                   readCount(argv[i + 1], kMinStartingMoney, kMaxStartingMoney, value) &&
+                   validStartingMoney(value)) {
+            options.rules.startingMoney = static_cast<i16>(value);
+            ++i;
+        } else if (arg == "--min-finished" && hasValue && readCount(argv[i + 1], 0, 100, value)) {
+            options.minFinishedPercent = value;
+            ++i;
         } else {
             std::cerr
                 << "dealbrix-tournament: bad argument '" << arg << "'\n"
                 << "usage: dealbrix-tournament [--games N] [--seats KIND,KIND[,KIND[,KIND]]] [--seed S] "
-                   "[--check]\n  KIND is computer, random or buyer\n";
+                   "[--check]\n"
+                   "       [--rules LIST] [--starting-money N] [--min-finished PERCENT]\n"
+                   "  KIND is computer, random or buyer; the rules are "
+                << houseRuleNames() << "\n  the starting money is " << kMinStartingMoney << " to "
+                << kMaxStartingMoney << " in steps of " << kStartingMoneyStep << '\n';
             return std::nullopt;
         }
     }
@@ -294,7 +337,8 @@ int main(int argc, char* argv[]) {
         match.play();
     }
     std::ostringstream json;
-    json << "{\"seats\":[";
+    json << "{\"rules\":\"" << houseRuleList(options->rules)
+         << "\",\"starting_money\":" << options->rules.startingMoney << ",\"seats\":[";
     for (std::size_t k = 0; k < options->seatNames.size(); ++k)
         json << (k ? "," : "") << '"' << options->seatNames[k] << '"';
     json << "],\"games\":" << options->games << ",\"wins\":[";
@@ -307,6 +351,7 @@ int main(int argc, char* argv[]) {
          << ",\"invariant_failures\":" << totals.invariantFailures << ",\"decision_us_median\":" << decision
          << '}';
     std::cout << json.str() << std::endl;
-    if (options->check && (totals.refused != 0 || totals.invariantFailures != 0)) return 1;
+    const bool fewFinished = totals.finished * 100 < options->minFinishedPercent * options->games;
+    if (options->check && (totals.refused != 0 || totals.invariantFailures != 0 || fewFinished)) return 1;
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "qt_ui.h"
 #include "remembered.h"
 
+#include "auction_window.h"
 #include "house_options_window.h"
 #include "ownership_grid.h"
 #include "trade_window.h"
@@ -45,6 +46,11 @@ constexpr int kSwatchGap = 90;
 constexpr int kSettleCheckMs = 100;
 constexpr int kSettleChecks = 150;
 constexpr int kExposedChecks = 15;
+// The house rules' lines, under the money lines in the board's empty middle.
+constexpr int kRulesLineLeft = 2640;
+constexpr int kRulesLineWidth = 4455;
+constexpr int kPotTop = 7560;
+constexpr int kBankTop = 7980;
 const QColor kFelt(214, 232, 208); // the middle of the board
 
 QString squarePicture(int square) {
@@ -82,6 +88,7 @@ BoardWindow::BoardWindow(Game& game, QtUi& ui, QWidget* parent) : QMainWindow(pa
         if (beforeBox_) beforeBox_();
     });
     ui.setPlacement([this](QMessageBox& box, const Box& about) { placeBox(box, about); });
+    ui.setAmountAsker([this](const Box& question) { return askAuction(question); });
     syncAll();
 }
 
@@ -133,6 +140,15 @@ void BoardWindow::buildBoard(QWidget* board) {
         moneyLabels_[static_cast<std::size_t>(p)] = money;
     }
     buildMoneySwatches(board);
+    for (QLabel** line : {&potLabel_, &bankLabel_}) {
+        *line = new QLabel(board);
+        placeTwips(*line, kRulesLineLeft, line == &potLabel_ ? kPotTop : kBankTop, kRulesLineWidth,
+                   kLineHeight);
+        (*line)->setAlignment(Qt::AlignCenter);
+        (*line)->hide();
+    }
+    potLabel_->setObjectName(QStringLiteral("lblPot"));
+    bankLabel_->setObjectName(QStringLiteral("lblBank"));
     turnLabel_ = new QLabel(board);
     placeTwips(turnLabel_, 3360, 4800, 2295, kLineHeight);
     turnLabel_->setAlignment(Qt::AlignCenter);
@@ -304,6 +320,7 @@ void BoardWindow::syncAll() {
     drawBoard();
     grid_->draw(game_.state);
     syncSecondaryWindows();
+    emit synced();
 }
 
 void BoardWindow::drawBoard() {
@@ -350,6 +367,44 @@ void BoardWindow::drawBoard() {
         playerItems_[static_cast<std::size_t>(n)]->setChecked(view.checkedPlayers == n);
     drawHoldings();
     drawSeats();
+    drawHouseRules();
+}
+
+void BoardWindow::drawHouseRules() {
+    // With the rules off the board looks exactly as it always did: the lines are not there.
+    const GameState& s = game_.state;
+    const bool pot = s.rules.has(HouseRule::FreeParkingPot);
+    const bool bank = s.rules.has(HouseRule::LimitedHouses);
+    if (pot) {
+        const QString text = QStringLiteral("Free Parking pot: $%1").arg(s.pot);
+        setAnnounced(potLabel_, text, text);
+    }
+    if (bank) {
+        const QString text =
+            QStringLiteral("Houses left: %1, hotels left: %2").arg(s.housesInBank).arg(s.hotelsInBank);
+        setAnnounced(bankLabel_, text, text);
+    }
+    potLabel_->setVisible(pot);
+    bankLabel_->setVisible(bank);
+}
+
+int BoardWindow::askAuction(const Box& question) {
+    AuctionWindow window(game_.state, question, this);
+    window.adjustSize();
+    placeBesideBoard(&window);
+    return auctionRunner_ ? auctionRunner_(window) : window.ask();
+}
+
+void BoardWindow::showComputerBid(const Box& question, int amount, int delayMs) {
+    if (delayMs <= 0 || ended_) return;
+    syncAll();
+    AuctionWindow window(game_.state, question, this);
+    window.showChosen(amount);
+    window.adjustSize();
+    placeBesideBoard(&window);
+    // The timer belongs to the window: it closes itself once people have seen the bid.
+    QTimer::singleShot(delayMs, &window, [&window] { window.accept(); });
+    window.exec();
 }
 
 void BoardWindow::drawHoldings() {

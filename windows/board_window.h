@@ -19,6 +19,7 @@
 
 namespace dealbrix {
 
+class AuctionWindow;
 class OwnershipGrid;
 class HouseOptionsWindow;
 class TradeWindow;
@@ -48,6 +49,11 @@ class BoardWindow final : public QMainWindow {
     void setAfterAction(std::function<void(const Action&, ActionResult)> afterAction) {
         afterAction_ = std::move(afterAction);
     }
+    /// Runs each Auction window a person bids in; tests replace it, the program execs the window.
+    void setAuctionRunner(std::function<int(AuctionWindow&)> runner) { auctionRunner_ = std::move(runner); }
+    /// Shows the bid a computer seat has made in the Auction window for `delayMs`, so people can follow
+    /// the auction; nothing when the delay is 0.
+    void showComputerBid(const Box& question, int amount, int delayMs);
     /// Called before every box, once the windows are up to date (the autosave of an action in progress).
     void setBeforeBox(std::function<void()> beforeBox) { beforeBox_ = std::move(beforeBox); }
     /// The File menu, for items added beside the game's own.
@@ -80,6 +86,8 @@ class BoardWindow final : public QMainWindow {
     void acting(const dealbrix::Action& action);
     /// An action has been handed to the game and the windows redrawn.
     void acted();
+    /// The windows have been redrawn from the game (after an action, an opened or a new game).
+    void synced();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -96,6 +104,8 @@ class BoardWindow final : public QMainWindow {
     void drawBoard();
     void drawHoldings();
     void drawSeats();
+    void drawHouseRules();
+    int askAuction(const Box& question);
     void placeBox(QMessageBox& box, const Box& about);
     QSize frameSizeOf(const QWidget* window) const;
     /// The frames of the grid, House Options and trade windows that are open, but `except`.
@@ -118,6 +128,8 @@ class BoardWindow final : public QMainWindow {
     QPushButton* rollButton_ = nullptr;
     QPushButton* endTurnButton_ = nullptr;
     QPushButton* giveUpButton_ = nullptr;
+    QLabel* potLabel_ = nullptr;  // the Free Parking pot, with its rule only
+    QLabel* bankLabel_ = nullptr; // houses and hotels left, with the limited-houses rule only
     std::array<QAction*, kPlayerCount + 1> playerItems_{}; // 2..4
     OwnershipGrid* grid_ = nullptr;
     QPointer<HouseOptionsWindow> houseOptions_;
@@ -129,6 +141,7 @@ class BoardWindow final : public QMainWindow {
     int settleChecks_ = 0;
     int exposedChecks_ = 0;
     std::function<void(const Action&, ActionResult)> afterAction_;
+    std::function<int(AuctionWindow&)> auctionRunner_;
     std::function<void()> beforeBox_;
 };
 

@@ -34,6 +34,9 @@ ComputerDriver::ComputerDriver(BoardWindow& board, QtUi& ui, SeatRouter& seats, 
                    box.kind != BoxKind::NoPlayerLeft;
         },
         delayMs_);
+    // A computer's bid shows in the Auction window for the usual delay, as its boxes do.
+    seats_.setComputerBidShown(
+        [this](const Box& question, int amount) { board_.showComputerBid(question, amount, delayMs_); });
     log_.setListener([this](const std::string& line) {
         if (logWindow_) logWindow_->append(line);
     });
@@ -82,12 +85,11 @@ void ComputerDriver::noteHandOver(int seat, bool toComputer) {
     const GameState& s = board_.game().state;
     if (s.playerCount == 0 || seat > s.playerCount || s.seatOut[seat] == kTrue) return;
     const std::string who = seatName(s, seat);
-    log_.note(
-        {.kind = toComputer ? NoteKind::ToComputer : NoteKind::ToPerson,
-         .seat = seat,
-         .turn = s.turn,
-         .turnName = seatName(s, s.turn),
-         .text = toComputer ? "The computer now plays " + who + "." : "A person now plays " + who + "."});
+    log_.note({.kind = toComputer ? BoxKind::ToComputer : BoxKind::ToPerson,
+               .seat = seat,
+               .turn = s.turn,
+               .text = toComputer ? "The computer now plays " + who + "." : "A person now plays " + who + ".",
+               .turnName = seatName(s, s.turn)});
 }
 
 void ComputerDriver::setComputerSeats(const ComputerSeats& seats) {

@@ -85,7 +85,9 @@ void GameFiles::newGame() {
 void GameFiles::resetGame() {
     // A new Game object deals fresh decks exactly as the program's own start does. The autosave of
     // the old game stays until the new game's first action replaces it, so Resume can bring it back.
-    const Game fresh(ui_, random_);
+    Game fresh(ui_, random_);
+    // The table keeps its house rules for the next game; the Rules window can change them before Start.
+    fresh.chooseRules(board_.game().state.rules);
     board_.game().restore(fresh.state);
     actions_ = 0;
     secondsBefore_ = 0;
@@ -95,7 +97,11 @@ void GameFiles::resetGame() {
 }
 
 void GameFiles::startTable(const TableChoice& table) {
+    // The house rules chosen for the board (the Rules window, the command line) stay unless the
+    // table brings its own.
+    const HouseRules rules = table.rules.value_or(board_.game().state.rules);
     resetGame();
+    board_.act(Action::chooseRules(rules));
     board_.game().nameSeats(checkNames(table.names).names);
     board_.syncAll();
     board_.act(Action::choosePlayers(table.players));
@@ -221,6 +227,7 @@ PastGame GameFiles::pastGame() const {
         game.winnerWorth = worthOf(s, seat);
     }
     game.rounds = s.history.rounds;
+    if (!s.rules.plain()) game.rules = QString::fromStdString(describeHouseRules(s.rules));
     game.seconds = saved.playSeconds;
     return game;
 }

@@ -11,14 +11,16 @@
 #include <QSpinBox>
 
 #include <array>
+#include <optional>
 
 namespace dealbrix {
 
 /// A table as the New Game dialog sets it.
 struct TableChoice {
-    int players = kPlayerCount;       // 2..4
-    PlayerArray<bool> computer{};     // seats the computer plays
-    PlayerArray<std::string> names{}; // checked by checkNames; empty for "Player N"
+    int players = kPlayerCount;        // 2..4
+    PlayerArray<bool> computer{};      // seats the computer plays
+    PlayerArray<std::string> names{};  // checked by checkNames; empty for "Player N"
+    std::optional<HouseRules> rules{}; // the house rules and starting money; none keeps the board's
     bool operator==(const TableChoice&) const = default;
 };
 

@@ -72,6 +72,11 @@ bool QtUi::ask(const Box& question) {
     return show(question, QMessageBox::Yes | QMessageBox::No, false) == QMessageBox::Yes;
 }
 
+int QtUi::askAmount(const Box& question) {
+    if (beforeBox_) beforeBox_();
+    return amountAsker_ ? amountAsker_(question) : 0;
+}
+
 void QtUi::endProgram() {
     endProgram_();
 }

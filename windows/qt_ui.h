@@ -34,6 +34,9 @@ class QtUi final : public Ui {
     /// computer's turn); questions always wait for an answer.
     void setSelfClosing(std::function<bool(const Box&)> closesItself, int delayMs);
 
+    /// Asks the amount questions (an auction's bids); without one every amount question passes.
+    void setAmountAsker(std::function<int(const Box&)> asker) { amountAsker_ = std::move(asker); }
+
     /// Shows an OK box of the program's own (a file that cannot be opened), through the same runner.
     void inform(const QString& text);
     /// Asks a Yes/No question of the program's own ("Abandon the game in progress?"); true for Yes.
@@ -43,6 +46,7 @@ class QtUi final : public Ui {
 
     void tell(const Box& box) override;
     bool ask(const Box& question) override;
+    int askAmount(const Box& question) override;
     void endProgram() override;
 
   private:
@@ -56,6 +60,7 @@ class QtUi final : public Ui {
     QWidget* parent_ = nullptr;
     std::function<bool(const Box&)> closesItself_;
     int selfCloseDelayMs_ = 0;
+    std::function<int(const Box&)> amountAsker_;
 };
 
 } // namespace dealbrix

@@ -37,4 +37,9 @@ run --no-such-option
 [ ! -s "$work/out" ] || fail "a wrong option wrote to standard output: $(cat "$work/out")"
 grep -q "no-such-option" "$work/err" || fail "the error does not name the wrong option: $(cat "$work/err")"
 
+run --rules auction,no-such-rule
+[ "$status" -eq 2 ] || fail "a wrong rule name exited with $status, not 2"
+grep -q "no-such-rule" "$work/err" || fail "the error does not name the wrong rule: $(cat "$work/err")"
+grep -q "even-building" "$work/err" || fail "the error does not list the rules: $(cat "$work/err")"
+
 [ "$failures" -eq 0 ] && echo "PASS: --version, --help and a wrong option answered without a display"

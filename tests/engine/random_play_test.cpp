@@ -35,6 +35,19 @@ TEST(RandomPlay, KeepsEveryInvariantThroughAMillionActions) {
     EXPECT_GT(winners, 0) << "random play should also reach the end of some games";
 }
 
+TEST(RandomPlay, KeepsEveryInvariantWithRandomHouseRules) {
+    const long total = actionsToRun(1'000'000) / 4;
+    constexpr int kRuns = 4;
+    long winners = 0;
+    for (std::uint64_t seed = 101; seed < 101 + kRuns; ++seed) {
+        const RandomPlayReport report = playRandomly(seed, total / kRuns, true, 3000, true);
+        ASSERT_TRUE(report.failure.empty()) << report.failure;
+        EXPECT_EQ(report.refused, 0) << "the random player draws only available actions";
+        winners += report.winners;
+    }
+    EXPECT_GT(winners, 0) << "games with house rules should also reach their end";
+}
+
 TEST(Invariants, FreshGameIsSound) {
     Table t;
     EXPECT_TRUE(brokenInvariants(t.s()).empty());

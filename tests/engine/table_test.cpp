@@ -22,10 +22,10 @@ class NoteScreen final : public Ui {
         boxes.push_back(question);
         return true;
     }
-    void note(const Note& note) override { notes.push_back(note); }
+    void note(const Box& note) override { notes.push_back(note); }
     void endProgram() override {}
     std::vector<Box> boxes;
-    std::vector<Note> notes;
+    std::vector<Box> notes;
 };
 
 PlayerArray<std::string> typed(std::string a, std::string b, std::string c = {}, std::string d = {}) {
@@ -171,7 +171,7 @@ TEST(LogNotes, GivingUpMortgagesAndTradesAreToldWithWhatMoved) {
     game.refreshMoney();
     game.giveUp();
     std::vector<std::string> texts;
-    for (const Note& n : screen.notes)
+    for (const Box& n : screen.notes)
         texts.push_back(n.text);
     EXPECT_EQ(texts,
               (std::vector<std::string>{
@@ -182,7 +182,7 @@ TEST(LogNotes, GivingUpMortgagesAndTradesAreToldWithWhatMoved) {
                   "Player 1 gave up; back to the bank: Baltic Avenue; still mortgaged in the same name: "
                   "Reading Railroad.",
               }));
-    EXPECT_EQ(screen.notes.back().kind, NoteKind::GaveUp);
+    EXPECT_EQ(screen.notes.back().kind, BoxKind::GaveUp);
 }
 
 TEST(LogNotes, ARepeatedDebtHoldIsOneLineWithACount) {

@@ -40,6 +40,8 @@ rm -f "$root.log"
 expected="$(
     {
         echo "usr/bin/dealbrix"
+        # The game server comes with network play (CMake option DEALBRIX_NET).
+        [ -x "$build/dealbrix-server" ] && echo "usr/bin/dealbrix-server"
         echo "usr/share/applications/$id.desktop"
         echo "usr/share/doc/dealbrix/copyright"
         for size in "${icon_sizes[@]}"; do echo "usr/share/icons/hicolor/${size}x${size}/apps/$id.png"; done
@@ -107,6 +109,11 @@ else
     fail "no man page dealbrix.6"
 fi
 
+if [ -x "$build/dealbrix-server" ]; then
+    answer="$(timeout 20 "$usr/bin/dealbrix-server" --version 2>&1)"
+    [ "$answer" = "dealbrix-server $version" ] && pass "installed dealbrix-server --version: $answer" ||
+        fail "installed dealbrix-server --version said: $answer"
+fi
 answer="$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 20 "$usr/bin/dealbrix" --version 2>&1)"
 [ "$answer" = "Dealbrix $version" ] && pass "installed dealbrix --version: $answer" ||
     fail "installed dealbrix --version answered '$answer', expected 'Dealbrix $version'"

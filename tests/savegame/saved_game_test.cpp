@@ -188,10 +188,12 @@ TEST(SavedGameRefused, WhatIsNotASavedGameAtAll) {
     EXPECT_EQ(readSavedGame(garbage).error.toStdString(), notOurs);
     EXPECT_EQ(refusal({"format"}, "other-game"), notOurs);
     EXPECT_EQ(refusal({"format"}, kRemoved), notOurs);
-    EXPECT_EQ(refusal({"version"}, 2),
-              "The file is a Dealbrix saved game of another version (2); this program opens version 1.");
-    EXPECT_EQ(refusal({"version"}, "1"),
-              "The file is a Dealbrix saved game of another version (none); this program opens version 1.");
+    const std::string versions = "; this program opens versions 1 to 2.";
+    EXPECT_EQ(refusal({"version"}, 3), "The file is a Dealbrix saved game of another version (3)" + versions);
+    EXPECT_EQ(refusal({"version"}, 0), "The file is a Dealbrix saved game of another version (0)" + versions);
+    const std::string other = "The file is a Dealbrix saved game of another version ";
+    EXPECT_EQ(refusal({"version"}, 1.5), other + "(1.5)" + versions);
+    EXPECT_EQ(refusal({"version"}, "1"), other + "(none)" + versions);
 }
 
 TEST(SavedGameRefused, MissingFieldsAndWrongTypes) {

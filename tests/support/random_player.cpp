@@ -1,5 +1,6 @@
 #include "random_player.h"
 
+#include "computer_player.h"
 #include "invariants.h"
 
 #include <array>
@@ -18,6 +19,10 @@ class SilentUi final : public Ui {
     bool ask(const Box&) override {
         ++boxes;
         return (rng_() & 3) != 0; // Yes three times in four, so squares get bought and built on
+    }
+    int askAmount(const Box& question) override {
+        ++boxes;
+        return randomAmount(question, rng_);
     }
     void endProgram() override { ended = true; }
 
@@ -54,7 +59,8 @@ const std::array<const char*, 24> kTexts{"",
                                          "32767"};
 
 // Relative weights of the action kinds, in ActionKind order: turns come most often, so games move on.
-constexpr std::array<int, kActionKindCount> kWeights{1, 2, 1, 30, 24, 6, 8, 5, 4, 5, 2, 3, 4, 6, 1, 4, 1};
+constexpr std::array<int, kActionKindCount> kWeights{1, 2, 1, 30, 24, 6, 8, 5, 4, 5,
+                                                     2, 3, 4, 6,  1,  4, 1, 1, 1};
 
 int weightOf(ActionKind kind) {
     return kWeights[static_cast<std::size_t>(kind)];
@@ -73,9 +79,17 @@ ActionKind pickKind(std::uint64_t draw) {
     return ActionKind::Roll;
 }
 
-/// Fills in the texts of a text action from the list of typical and hostile typing.
+/// Fills in the texts of a text action from the list of typical and hostile typing; a rules choice
+/// gets a random rule set, now and then with a name or money no window would send.
 void fillTexts(Action& action, const auto& pick) {
     auto text = [&] { return std::string(kTexts[static_cast<std::size_t>(pick(kTexts.size()))]); };
+    if (action.kind == ActionKind::ChooseRules) {
+        const HouseRules rules = randomHouseRules([&](int n) { return pick(static_cast<std::uint64_t>(n)); });
+        action = Action::chooseRules(rules);
+        if (pick(8) == 0) action.text += "," + text();
+        if (pick(8) == 0) action.number += pick(2) == 0 ? 1 : -kMaxStartingMoney;
+        return;
+    }
     if (action.kind == ActionKind::EnterMoney || action.kind == ActionKind::EnterSquare) action.text = text();
     if (action.kind == ActionKind::FinalizeOffer) {
         action.text = text();
@@ -84,6 +98,25 @@ void fillTexts(Action& action, const auto& pick) {
 }
 
 } // namespace
+
+HouseRules randomHouseRules(const std::function<int(int)>& pick) {
+    HouseRules rules;
+    for (int k = 0; k < kHouseRuleCount; ++k)
+        rules.on[static_cast<std::size_t>(k)] = pick(2) == 1;
+    const int steps = (kMaxStartingMoney - kMinStartingMoney) / kStartingMoneyStep;
+    rules.startingMoney = static_cast<i16>(kMinStartingMoney + kStartingMoneyStep * pick(steps + 1));
+    return rules;
+}
+
+int randomAmount(const Box& question, std::mt19937_64& rng) {
+    // Passes one time in three; otherwise a bid a little above the lowest, and now and then one
+    // beyond the bidder's cash, which the rules take as a pass.
+    constexpr std::uint64_t kSpread = 60;
+    if (rng() % 3 == 0) return 0;
+    if (rng() % 16 == 0) return question.maximum + 1;
+    const auto span = static_cast<std::uint64_t>(question.maximum - question.minimum) + 1;
+    return question.minimum + static_cast<int>(rng() % std::min(span, kSpread));
+}
 
 Action actionFrom(std::uint64_t draw, std::uint64_t detail) {
     Action a;
@@ -114,8 +147,10 @@ Action actionFrom(std::uint64_t draw, std::uint64_t detail) {
     return a;
 }
 
-Action randomAvailableAction(const Game& game, std::mt19937_64& rng) {
+Action randomAvailableAction(const Game& game, std::mt19937_64& rng, bool chooseRules) {
     std::vector<Action> available = game.availableActions();
+    if (!chooseRules)
+        std::erase_if(available, [](const Action& a) { return a.kind == ActionKind::ChooseRules; });
     int total = 0;
     for (const Action& a : available)
         total += weightOf(a.kind);
@@ -131,7 +166,8 @@ Action randomAvailableAction(const Game& game, std::mt19937_64& rng) {
     return action;
 }
 
-RandomPlayReport playRandomly(std::uint64_t seed, long actions, bool check, long actionsPerGame) {
+RandomPlayReport playRandomly(std::uint64_t seed, long actions, bool check, long actionsPerGame,
+                              bool houseRules) {
     RandomPlayReport report;
     report.seed = seed;
     std::mt19937_64 rng(seed);
@@ -142,8 +178,19 @@ RandomPlayReport playRandomly(std::uint64_t seed, long actions, bool check, long
         Game game(ui, random);
         ui.ended = false;
         std::vector<Action> log;
+        if (houseRules) {
+            const Action rules =
+                Action::chooseRules(randomHouseRules([&rng](int n) { return static_cast<int>(rng() % n); }));
+            game.apply(rules);
+            if (check) log.push_back(rules);
+        }
+        // Random play alone hardly ever makes a whole group, so with the house rules every other action
+        // is the computer's: it buys, builds, mortgages and bids the way a table does.
+        ComputerPlayer computer({}, seed + static_cast<std::uint64_t>(report.games));
         for (long n = 0; n < actionsPerGame && report.actions < actions; ++n) {
-            const Action action = randomAvailableAction(game, rng);
+            std::optional<Action> planned;
+            if (houseRules && (rng() & 1) != 0) planned = computer.nextAction(game);
+            const Action action = planned ? *planned : randomAvailableAction(game, rng, houseRules);
             ++report.actions;
             if (check) log.push_back(action);
             const bool handsOver = action.kind == ActionKind::EndTurn && game.state.board.endTurnEnabled;

@@ -5,6 +5,7 @@
 #include "game.h"
 
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -34,15 +35,24 @@ struct RandomPlayReport {
 
 /// Plays `actions` random actions over as many games as they take, starting a new game whenever one
 /// ends or has run `actionsPerGame` actions. Checks the invariants after every action when `check`.
-RandomPlayReport playRandomly(std::uint64_t seed, long actions, bool check = true,
-                              long actionsPerGame = 3000);
+/// With `houseRules` every game is played with a random rule set, which the player may change again
+/// before Start; without, every game is the plain one.
+RandomPlayReport playRandomly(std::uint64_t seed, long actions, bool check = true, long actionsPerGame = 3000,
+                              bool houseRules = false);
+
+/// A random rule set and starting money; `pick(n)` draws 0..n-1.
+HouseRules randomHouseRules(const std::function<int(int)>& pick);
+
+/// A random answer to an amount question: a pass, a bid within its bounds, or now and then one beyond.
+int randomAmount(const Box& question, std::mt19937_64& rng);
 
 /// Builds one action of any kind from two draws, available or not, with numbers a little beyond
 /// their ranges now and then (the fuzzer turns bytes into actions with it).
 Action actionFrom(std::uint64_t draw, std::uint64_t detail);
 
 /// One of the actions `game` has available now, drawn with the random player's weights (turns most
-/// often, so games move on), its texts drawn from typical and hostile typing.
-Action randomAvailableAction(const Game& game, std::mt19937_64& rng);
+/// often, so games move on), its texts drawn from typical and hostile typing. A rules choice is among
+/// them only when `chooseRules`.
+Action randomAvailableAction(const Game& game, std::mt19937_64& rng, bool chooseRules = false);
 
 } // namespace dealbrix::testing

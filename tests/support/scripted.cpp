@@ -12,6 +12,10 @@ ExpectedBox ask(std::string text, bool yes, std::string title) {
     return {ExpectedBox::Question, std::move(text), std::move(title), yes};
 }
 
+ExpectedBox bid(std::string text, int amount) {
+    return {ExpectedBox::Amount, std::move(text), "Auction", false, amount};
+}
+
 ExpectedBox landing(int player, int square) {
     return msg("Player " + std::to_string(player) + " lands on " +
                std::string(squareInfo(square).landingText));
@@ -27,22 +31,21 @@ void ScriptedUi::expect(std::vector<ExpectedBox> boxes) {
         script_.push_back(std::move(box));
 }
 
-bool ScriptedUi::next(ExpectedBox::Kind kind, const Box& shown) {
+const ExpectedBox* ScriptedUi::next(ExpectedBox::Kind kind, const Box& shown) {
     const std::string_view text = shown.text;
     const std::string_view title = shown.title;
     shown_.emplace_back(text);
     boxes_.push_back(shown);
-    if (lenient_ && script_.empty()) return lenientAnswer_;
     if (script_.empty()) {
-        ADD_FAILURE() << "unexpected box: \"" << text << "\"";
-        return false;
+        if (!lenient_) ADD_FAILURE() << "unexpected box: \"" << text << "\"";
+        return nullptr;
     }
-    const ExpectedBox box = script_.front();
+    last_ = script_.front();
     script_.pop_front();
-    EXPECT_EQ(box.kind, kind) << "box \"" << text << "\"";
-    EXPECT_EQ(box.text, text);
-    EXPECT_EQ(box.title, title) << "title of \"" << text << "\"";
-    return box.answer;
+    EXPECT_EQ(last_.kind, kind) << "box \"" << text << "\"";
+    EXPECT_EQ(last_.text, text);
+    EXPECT_EQ(last_.title, title) << "title of \"" << text << "\"";
+    return &last_;
 }
 
 void ScriptedUi::tell(const Box& box) {
@@ -50,7 +53,14 @@ void ScriptedUi::tell(const Box& box) {
 }
 
 bool ScriptedUi::ask(const Box& question) {
-    return next(ExpectedBox::Question, question);
+    const ExpectedBox* box = next(ExpectedBox::Question, question);
+    if (box == nullptr) return lenient_ && lenientAnswer_;
+    return box->answer;
+}
+
+int ScriptedUi::askAmount(const Box& question) {
+    const ExpectedBox* box = next(ExpectedBox::Amount, question);
+    return box == nullptr ? 0 : box->amount;
 }
 
 void ScriptedUi::endProgram() {

@@ -13,16 +13,20 @@ namespace dealbrix::testing {
 
 /// One box the rules are expected to show: its text, its title, and for questions the answer to give.
 struct ExpectedBox {
-    enum Kind { Message, Question } kind;
+    enum Kind { Message, Question, Amount } kind;
     std::string text;
     std::string title;
     bool answer = false;
+    int amount = 0; // the answer to an amount question
 };
 
 /// Expects an OK box with `text` (and `title`, empty for the program's own caption).
 ExpectedBox msg(std::string text, std::string title = {});
 /// Expects a Yes/No question with `text`, answered `yes`.
 ExpectedBox ask(std::string text, bool yes, std::string title = {});
+
+/// Expects an amount question with `text` (title "Auction"), answered `amount` (0 passes).
+ExpectedBox bid(std::string text, int amount);
 
 /// The landing message of `player` on `square`.
 ExpectedBox landing(int player, int square);
@@ -35,6 +39,8 @@ class ScriptedUi final : public Ui {
   public:
     void tell(const Box& box) override;
     bool ask(const Box& question) override;
+    int askAmount(const Box& question) override;
+    void note(const Box& line) override { notes_.push_back(line); }
     void endProgram() override;
 
     /// Appends boxes to the script.
@@ -49,13 +55,17 @@ class ScriptedUi final : public Ui {
     const std::vector<Box>& boxes() const { return boxes_; }
     /// True once the rules have ended the program.
     bool ended() const { return ended_; }
+    /// The lines noted for the log (no box shows them), in order.
+    const std::vector<Box>& notes() const { return notes_; }
 
   private:
-    bool next(ExpectedBox::Kind kind, const Box& box);
+    const ExpectedBox* next(ExpectedBox::Kind kind, const Box& box);
 
     std::deque<ExpectedBox> script_;
     std::vector<std::string> shown_;
     std::vector<Box> boxes_;
+    std::vector<Box> notes_;
+    ExpectedBox last_{};
     bool lenient_ = false;
     bool lenientAnswer_ = false;
     bool ended_ = false;

@@ -106,7 +106,7 @@ TEST(GameFiles, SaveNewAndOpenBringBackTheGameWithItsTradeWindow) {
     w.menu("mnuFileNewGame");
     EXPECT_EQ(w.s().playerCount, 2) << "the dialog's table has started";
     EXPECT_EQ(w.board.tradeWindow(), nullptr);
-    EXPECT_EQ(w.files.actionCount(), 2);
+    EXPECT_EQ(w.files.actionCount(), 3) << "the board's rules, the Players item and Start";
 
     w.openPath = w.dir.filePath(QStringLiteral("evening.dealbrix"));
     w.boxes.expect({ask("Abandon the game in progress?", true)});

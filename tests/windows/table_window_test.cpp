@@ -84,6 +84,9 @@ void annAndCy(NewGameDialog& dialog) {
 TEST(NewGameDialog, ItsChoicesReachTheGameAsThePlayersComputerAndStartItemsWould) {
     TableWindows w;
     w.fill = annAndCy;
+    HouseRules rules;
+    rules.startingMoney = 1000;
+    ASSERT_EQ(w.board.act(Action::chooseRules(rules)), ActionResult::Done);
     w.newGame(); // no game on yet: no question
     EXPECT_TRUE(w.boxes.done());
     EXPECT_EQ(w.s().playerCount, 3);
@@ -96,7 +99,9 @@ TEST(NewGameDialog, ItsChoicesReachTheGameAsThePlayersComputerAndStartItemsWould
     EXPECT_EQ(w.s().names[4], "") << "a seat beyond the count takes no name";
     EXPECT_TRUE(w.s().board.rollEnabled);
     EXPECT_EQ(w.text("lblTurn"), QStringLiteral("Ann's turn"));
-    EXPECT_EQ(w.files.actionCount(), 2) << "Players item and Start";
+    EXPECT_EQ(w.s().rules, rules) << "the board's rules stay";
+    EXPECT_EQ(w.s().money[1], 1000);
+    EXPECT_EQ(w.files.actionCount(), 3) << "the rules again, the Players item and Start";
 }
 
 TEST(NewGameDialog, CancelAndNoToTheAbandonQuestionChangeNothing) {
