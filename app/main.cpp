@@ -8,6 +8,8 @@
 #include "game_files.h"
 #include "game_log.h"
 #include "game_menus.h"
+#include "network_menu.h"
+#include "network_session.h"
 #include "qt_ui.h"
 #include "random.h"
 #include "remembered.h"
@@ -95,9 +97,6 @@ int main(int argc, char* argv[]) {
     files->setSeatSetter(
         [&driver](const dealbrix::TableChoice& table) { driver.setComputerSeats(table.computer); });
     dealbrix::addRulesItem(board);
-    // The Game and Help menus come last, so Help stands at the right.
-    dealbrix::GameMenus menus(board, ui, dealbrix::defaultPastGamesPath(),
-                              QString::fromLatin1(dealbrix::kApplicationVersion), &remembered);
     // Windows open where they were last time, when that place is still on a screen.
     board.setRemembered(&remembered);
     driver.setRemembered(&remembered);
@@ -111,6 +110,12 @@ int main(int argc, char* argv[]) {
         [&driver](const dealbrix::SavedGame& saved) {
             driver.restoreSession(saved.computerSeats, saved.log);
         });
+    // The Network menu comes after the Computer menu; a game that never uses it is the local one.
+    dealbrix::NetworkSession network(board, ui, log, driver, *files, options.computer.delayMs);
+    dealbrix::NetworkMenu networkMenu(board, network, ui);
+    // The Game and Help menus come last, so Help stands at the right.
+    dealbrix::GameMenus menus(board, ui, dealbrix::defaultPastGamesPath(),
+                              QString::fromLatin1(dealbrix::kApplicationVersion), &remembered);
     // A file that cannot be opened gets its box, and the fresh board stays. Seats named on the
     // command line take the computer's seats over from the file's.
     if (!options.savedGame.isEmpty()) files->openFile(options.savedGame);

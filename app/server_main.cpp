@@ -2,10 +2,12 @@
 // all of them can reach; any client may open rooms there.
 
 #include "command_line.h"
+#include "room_store.h"
 #include "server.h"
 #include "server_options.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QSocketNotifier>
 #include <QSslCertificate>
@@ -13,6 +15,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -24,6 +27,15 @@ void onSignal(int) {
     const char byte = 1;
     // Only write(2) is safe here; the event loop reads the byte and stops the server.
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+/// Raises the open-file limit to the hard limit: every connection is a file, and thousands may come.
+void raiseFileLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 void say(const QString& text) {
@@ -74,7 +86,37 @@ int main(int argc, char* argv[]) {
         }
     }
 
+    raiseFileLimit();
+    std::unique_ptr<dealbrix::net::RoomStore> store;
+    if (!options.dataDir.isEmpty()) {
+        QString problem;
+        store = dealbrix::net::RoomStore::open(options.dataDir, options.retention, &problem);
+        if (!store) {
+            say(problem);
+            return EXIT_FAILURE;
+        }
+        store->setLog(say);
+    }
+
     dealbrix::net::GameServer server(options.limits, options.serverId, tls);
+    if (store) {
+        const qint64 wallNow = QDateTime::currentMSecsSinceEpoch();
+        int opened = 0;
+        for (const dealbrix::net::StoredRoom& room : store->loadRooms(wallNow)) {
+            const qint64 idleFor = std::max<qint64>(0, wallNow - room.updatedMs);
+            const qint64 endedFor = room.finishedMs ? std::max<qint64>(0, wallNow - *room.finishedMs) : 0;
+            if (server.restoreRoom(room.snapshot, idleFor, endedFor))
+                ++opened;
+            else
+                say(QStringLiteral(
+                        "room %1 is not opened: the server holds as many rooms as --max-rooms allows")
+                        .arg(room.snapshot.code));
+        }
+        server.setJournal(store.get());
+        say(QStringLiteral("rooms are kept in %1: %2 opened again").arg(store->path()).arg(opened));
+    } else {
+        say(QStringLiteral("rooms are kept in memory only and end with the server (--data DIR keeps them)"));
+    }
     if (!server.listen(options.address, options.port)) {
         say(QStringLiteral("cannot listen on %1:%2: %3")
                 .arg(options.address.toString())

@@ -102,7 +102,25 @@ ServerOptions parseServerCommandLine(const QStringList& arguments) {
                                   QStringLiteral("Messages per second a connection may send after its burst "
                                                  "(default 20)."),
                                   QStringLiteral("n"));
-    parser.addOptions({listen, cert, key, serverId, rate});
+    const QCommandLineOption data(
+        QStringLiteral("data"),
+        QStringLiteral(
+            "Keep every room in an SQLite database in this folder: rooms come back after a restart. "
+            "Without it rooms are kept in memory only."),
+        QStringLiteral("dir"));
+    const net::RoomRetention retention;
+    const QCommandLineOption finishedHours(
+        QStringLiteral("finished-room-hours"),
+        QStringLiteral("With --data: a room whose game is over is kept this many hours (default %1).")
+            .arg(retention.finishedRoomHours),
+        QStringLiteral("n"));
+    const QCommandLineOption idleDays(
+        QStringLiteral("idle-room-days"),
+        QStringLiteral("With --data: a room nobody has touched this many days expires (default %1); it "
+                       "takes the place of --room-idle-minutes.")
+            .arg(retention.idleRoomDays),
+        QStringLiteral("n"));
+    parser.addOptions({listen, cert, key, serverId, rate, data, finishedHours, idleDays});
     net::ServerLimits defaults;
     const std::vector<LimitOption> limits = limitOptions();
     std::vector<QCommandLineOption> limitFlags;
@@ -160,6 +178,25 @@ ServerOptions parseServerCommandLine(const QStringList& arguments) {
         }
         for (std::size_t i = 0; i < limits.size(); ++i)
             number(limitFlags[i], limits[i].lowest, limits[i].field(options.limits));
+        number(finishedHours, 0, options.retention.finishedRoomHours);
+        number(idleDays, 1, options.retention.idleRoomDays);
+        constexpr int kMaxDays = 3650; // in minutes, ten years still fits an int
+        if ((options.retention.idleRoomDays > kMaxDays ||
+             options.retention.finishedRoomHours > kMaxDays * 24) &&
+            problem.isEmpty())
+            problem = QStringLiteral("Rooms are kept at most %1 days.").arg(kMaxDays);
+        if (parser.isSet(data)) {
+            options.dataDir = parser.value(data);
+            if (options.dataDir.isEmpty() && problem.isEmpty())
+                problem = QStringLiteral("--data wants a folder.");
+            // The store's times rule which rooms the server closes.
+            constexpr int kMinutesPerHour = 60;
+            constexpr int kMinutesPerDay = 24 * kMinutesPerHour;
+            options.limits.roomIdleMinutes = options.retention.idleRoomDays * kMinutesPerDay;
+            options.limits.finishedRoomMinutes = options.retention.finishedRoomHours * kMinutesPerHour;
+        } else if ((parser.isSet(finishedHours) || parser.isSet(idleDays)) && problem.isEmpty()) {
+            problem = QStringLiteral("--finished-room-hours and --idle-room-days go with --data.");
+        }
     }
 
     if (!problem.isEmpty()) {

@@ -1,6 +1,7 @@
 // dealbrix-server's command line: where to listen, TLS, the room codes' prefix and every limit.
 #pragma once
 
+#include "room_store.h"
 #include "server_core.h"
 
 #include <QHostAddress>
@@ -21,6 +22,8 @@ struct ServerOptions {
     QString tlsKey;
     QString serverId;
     net::ServerLimits limits;
+    QString dataDir; // empty: rooms in memory only
+    net::RoomRetention retention;
 };
 
 /// Reads the arguments, the program's own name first.

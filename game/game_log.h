@@ -29,6 +29,8 @@ class GameLog final : public Ui {
         lines_ = std::move(lines);
         repeated_.clear();
     }
+    /// Adds a line of the program's own, not from a box (who plays a seat).
+    void note(std::string line) { add(std::move(line)); }
     /// Called with each new line as it is added.
     void setListener(std::function<void(const std::string&)> listener) { listener_ = std::move(listener); }
     /// Called with the last line once it is written anew (a repeated debt hold counts its repetitions).

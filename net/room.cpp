@@ -94,7 +94,7 @@ QByteArray writeRoomSnapshot(const RoomSnapshot& s) {
         {"computer", computer},
         {"passwordHash", hex(s.settings.passwordHash)},
         {"passwordSalt", hex(s.settings.passwordSalt)},
-        {"game", QJsonDocument::fromJson(writeSavedGame(game)).object()},
+        {"game", savedGameObject(game)},
         {"seats", seats},
         {"hostTokenHash", hex(s.hostTokenHash)},
         {"chat", chat},
@@ -103,6 +103,8 @@ QByteArray writeRoomSnapshot(const RoomSnapshot& s) {
         {"computerSeed", QString::number(s.computerSeed)},
         {"started", s.started},
         {"ended", s.ended},
+        {"logTotal", QString::number(s.logTotal)},
+        {"chatTotal", QString::number(s.chatTotal)},
     };
     return QJsonDocument(top).toJson(QJsonDocument::Compact);
 }
@@ -157,14 +159,23 @@ std::optional<RoomSnapshot> readRoomSnapshot(const QByteArray& bytes, QString* e
             return refuse(QStringLiteral("The room's chat is damaged."));
         s.chat.push_back(*said);
     }
-    const LoadResult loaded = readSavedGame(
-        QJsonDocument(top.value(QLatin1String("game")).toObject()).toJson(QJsonDocument::Compact));
+    const LoadResult loaded = readSavedGameObject(top.value(QLatin1String("game")).toObject());
     if (!loaded.game) return refuse(loaded.error);
     s.state = loaded.game->state;
     s.inProgress = loaded.game->inProgress;
     s.version = loaded.game->actions;
     for (const std::string& line : loaded.game->log)
         s.log.append(QString::fromStdString(line));
+    // Counts of lines ever added, for a store that keeps the lines apart; at least what is here.
+    const std::optional<std::uint64_t> logTotal =
+        top.contains(QLatin1String("logTotal")) ? u64Of(top.value(QLatin1String("logTotal"))) : 0;
+    const std::optional<std::uint64_t> chatTotal =
+        top.contains(QLatin1String("chatTotal")) ? u64Of(top.value(QLatin1String("chatTotal"))) : 0;
+    constexpr std::uint64_t kMaxTotal = std::uint64_t{1} << 53;
+    if (!logTotal || !chatTotal || *logTotal > kMaxTotal || *chatTotal > kMaxTotal)
+        return refuse(QStringLiteral("The room's line counts are damaged."));
+    s.logTotal = std::max<qint64>(static_cast<qint64>(*logTotal), s.log.size());
+    s.chatTotal = std::max<qint64>(static_cast<qint64>(*chatTotal), static_cast<qint64>(s.chat.size()));
     return s;
 }
 
@@ -227,6 +238,8 @@ Room::Room(const RoomSnapshot& snapshot, RoomEvents& events)
     hostTokenHash_ = snapshot.hostTokenHash;
     log_ = snapshot.log;
     chat_ = snapshot.chat;
+    logTotal_ = snapshot.logTotal;
+    chatTotal_ = snapshot.chatTotal;
     version_ = snapshot.version;
     questionId_ = snapshot.questionId;
     started_ = snapshot.started;
@@ -257,6 +270,8 @@ RoomSnapshot Room::snapshot() const {
     s.hostTokenHash = hostTokenHash_;
     s.log = log_;
     s.chat = chat_;
+    s.logTotal = logTotal_;
+    s.chatTotal = chatTotal_;
     s.version = version_;
     s.questionId = questionId_;
     s.random = random_.state();
@@ -418,6 +433,7 @@ std::optional<ErrorCode> Room::answer(const QList<int>& seats, int id, bool yes,
 void Room::chat(int seat, const QString& name, const QString& text) {
     ChatLine line{seat, name, text};
     chat_.push_back(line);
+    ++chatTotal_;
     if (chat_.size() > kChatKept) chat_.erase(chat_.begin());
     events_.roomChat(code_, line);
 }
@@ -477,6 +493,7 @@ bool Room::stepComputer() {
 
 void Room::addLog(const std::string& line) {
     log_.append(QString::fromStdString(line));
+    ++logTotal_;
     if (log_.size() > kLogKept) log_.removeFirst();
 }
 

@@ -65,6 +65,8 @@ struct RoomSnapshot {
     std::uint64_t computerSeed = 0;
     bool started = false;
     bool ended = false;
+    qint64 logTotal = 0;  // log lines ever added; `log` keeps the last kLogKept
+    qint64 chatTotal = 0; // chat lines ever sent; `chat` keeps the last kChatKept
     bool operator==(const RoomSnapshot&) const = default;
 };
 
@@ -101,6 +103,9 @@ class RoomJournal {
     virtual void roomChanged(const class Room& room) = 0;
     /// The room is gone for good (its game over and its clients gone, or left idle).
     virtual void roomClosed(const QString& code) = 0;
+    /// Makes every change told so far survive a killed server; the server calls it before it sends
+    /// the messages that show those changes. False when that failed (the journal retries later).
+    virtual bool commit() { return true; }
 };
 
 /// A room's answer to a join.
@@ -200,6 +205,8 @@ class Room {
     QByteArray hostTokenHash_;
     QStringList log_;
     std::vector<ChatLine> chat_;
+    qint64 logTotal_ = 0;
+    qint64 chatTotal_ = 0;
     qint64 version_ = 0;
     int questionId_ = 0;
     bool started_ = false;

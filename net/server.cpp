@@ -8,6 +8,9 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 namespace dealbrix::net {
 
@@ -47,6 +50,7 @@ GameServer::GameServer(ServerLimits limits, QString serverId, std::optional<QSsl
 }
 
 GameServer::~GameServer() {
+    if (journal_ != nullptr) journal_->commit();
     for (auto& [id, s] : sockets_) {
         s.socket->disconnect(this);
         s.socket->abort();
@@ -61,6 +65,12 @@ void GameServer::setLog(std::function<void(const QString&)> log) {
 
 bool GameServer::listen(const QHostAddress& address, quint16 port) {
     if (!server_->listen(address, port)) return false;
+    // Connections accepted from the listening socket inherit its TCP_NODELAY. Without it a seat that
+    // only listens acknowledges late, and each state after the first waits for that acknowledgement
+    // (Nagle's algorithm meeting delayed ACKs: up to 40 ms a message).
+    const int noDelay = 1;
+    ::setsockopt(static_cast<int>(server_->socketDescriptor()), IPPROTO_TCP, TCP_NODELAY, &noDelay,
+                 sizeof noDelay);
     pingTimer_.start();
     summaryTimer_.start();
     idleTimer_.start();
@@ -119,7 +129,55 @@ void GameServer::acceptConnection() {
 
 void GameServer::send(int id, const QByteArray& text) {
     const auto it = sockets_.find(id);
-    if (it != sockets_.end()) it->second.socket->sendTextMessage(QString::fromUtf8(text));
+    if (it == sockets_.end()) return;
+    if (journal_ == nullptr) {
+        it->second.socket->sendTextMessage(QString::fromUtf8(text));
+        return;
+    }
+    outbox_.push_back({it->second.socket, text, 0, {}});
+    scheduleFlush();
+}
+
+void GameServer::setJournal(RoomJournal* journal) {
+    flush();
+    journal_ = journal;
+    core_.setJournal(journal != nullptr ? static_cast<RoomJournal*>(this) : nullptr);
+}
+
+bool GameServer::restoreRoom(const RoomSnapshot& snapshot, qint64 idleForMs, qint64 endedForMs) {
+    return core_.restoreRoom(snapshot, now(), idleForMs, endedForMs);
+}
+
+void GameServer::roomChanged(const Room& room) {
+    journal_->roomChanged(room);
+    scheduleFlush(); // a change nobody is told of (a computer's move in an empty room) is kept too
+}
+
+void GameServer::roomClosed(const QString& code) {
+    journal_->roomClosed(code);
+    scheduleFlush();
+}
+
+void GameServer::scheduleFlush() {
+    if (flushScheduled_) return;
+    flushScheduled_ = true;
+    // After everything the event loop has at hand now: one commit serves every room changed meanwhile.
+    QTimer::singleShot(0, this, &GameServer::flush);
+}
+
+void GameServer::flush() {
+    flushScheduled_ = false;
+    // A failed commit is logged by the journal and tried again with the next batch; play goes on.
+    if (journal_ != nullptr) journal_->commit();
+    std::vector<Outgoing> out;
+    out.swap(outbox_);
+    for (const Outgoing& o : out) {
+        if (o.socket.isNull()) continue;
+        if (o.closeCode != 0)
+            o.socket->close(static_cast<QWebSocketProtocol::CloseCode>(o.closeCode), o.reason);
+        else
+            o.socket->sendTextMessage(QString::fromUtf8(o.text));
+    }
 }
 
 void GameServer::close(int id, int code, const QString& reason) {
@@ -130,6 +188,12 @@ void GameServer::close(int id, int code, const QString& reason) {
     core_.connectionClosed(id);
     socket->disconnect(this);
     connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
+    if (journal_ != nullptr) {
+        // After the messages queued before it.
+        outbox_.push_back({socket, {}, code, reason});
+        scheduleFlush();
+        return;
+    }
     socket->close(static_cast<QWebSocketProtocol::CloseCode>(code), reason);
 }
 
@@ -185,6 +249,7 @@ void GameServer::stop() {
             if (--*pending == 0) finish();
         });
     }
+    flush(); // every room committed before the clients are told
     QTimer::singleShot(open.empty() ? 0 : kGoodbyeMs, this, finish);
 }
 

@@ -9,10 +9,12 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
+#include <QPointer>
 #include <QSslConfiguration>
 #include <QTimer>
 
 #include <map>
+#include <vector>
 
 class QWebSocket;
 class QWebSocketServer;
@@ -20,7 +22,7 @@ class QWebSocketServer;
 namespace dealbrix::net {
 
 /// The server: rooms, connections and the summary line.
-class GameServer final : public QObject, private Transport {
+class GameServer final : public QObject, private Transport, private RoomJournal {
     Q_OBJECT
   public:
     /// A server with `limits`; `serverId` starts every room code; `tls`, when given, makes it wss.
@@ -38,6 +40,13 @@ class GameServer final : public QObject, private Transport {
 
     /// The message handling, for tests and the store.
     ServerCore& core() { return core_; }
+    /// Keeps the rooms through `journal` (nullptr: in memory only). From then on every message waits
+    /// until the journal has committed the changes made before it, once per turn of the event loop,
+    /// so no client ever sees a state a killed server would not come back with.
+    void setJournal(RoomJournal* journal);
+    /// Opens a room read back from a store, nobody having touched it for `idleForMs` and its game over
+    /// for `endedForMs`; false when its code is in use or the server is full.
+    bool restoreRoom(const RoomSnapshot& snapshot, qint64 idleForMs, qint64 endedForMs);
     /// Where log lines go; the default writes them to standard error.
     void setLog(std::function<void(const QString&)> log);
     /// Writes the summary line now (rooms, connections, actions per second, errors).
@@ -51,6 +60,11 @@ class GameServer final : public QObject, private Transport {
     void send(int id, const QByteArray& text) override;
     void close(int id, int code, const QString& reason) override;
     void scheduleStep(const QString& room, int delayMs) override;
+    void roomChanged(const Room& room) override;
+    void roomClosed(const QString& code) override;
+    /// Commits the journal, then sends what waited for it.
+    void flush();
+    void scheduleFlush();
     void acceptConnection();
     void sweep();
     qint64 now() const { return clock_.elapsed(); }
@@ -60,7 +74,18 @@ class GameServer final : public QObject, private Transport {
         qint64 heardMs = 0;
     };
 
+    /// A message, or a close when `closeCode` is set, waiting for the journal's commit.
+    struct Outgoing {
+        QPointer<QWebSocket> socket;
+        QByteArray text;
+        int closeCode = 0;
+        QString reason;
+    };
+
     ServerLimits limits_;
+    RoomJournal* journal_ = nullptr;
+    std::vector<Outgoing> outbox_;
+    bool flushScheduled_ = false;
     QWebSocketServer* server_;
     ServerCore core_;
     std::map<int, Socket> sockets_;

@@ -501,7 +501,8 @@ void ServerCore::closeIdleRooms(qint64 nowMs) {
                                           [&](const auto& entry) { return entry.second.room == it->first; });
         RoomEntry& entry = it->second;
         if (occupied) entry.emptySinceMs = nowMs;
-        const bool over = !occupied && entry.room->ended();
+        const qint64 finishedMs = static_cast<qint64>(limits_.finishedRoomMinutes) * kMillisecondsPerMinute;
+        const bool over = !occupied && entry.room->ended() && nowMs - entry.endedMs >= finishedMs;
         if (over || (!occupied && nowMs - entry.emptySinceMs >= idleMs)) {
             logLine(
                 QStringLiteral("room %1 closed (%2)")
@@ -514,10 +515,12 @@ void ServerCore::closeIdleRooms(qint64 nowMs) {
     }
 }
 
-bool ServerCore::restoreRoom(const RoomSnapshot& snapshot, qint64 nowMs) {
+bool ServerCore::restoreRoom(const RoomSnapshot& snapshot, qint64 nowMs, qint64 idleForMs,
+                             qint64 endedForMs) {
     if (rooms_.count(snapshot.code) != 0 || static_cast<int>(rooms_.size()) >= limits_.maxRooms) return false;
     RoomEntry& entry = rooms_[snapshot.code];
-    entry.emptySinceMs = nowMs;
+    entry.emptySinceMs = nowMs - idleForMs;
+    entry.endedMs = nowMs - endedForMs;
     entry.room = std::make_unique<Room>(snapshot, *this);
     afterRoomChange(snapshot.code);
     return true;
@@ -559,6 +562,7 @@ void ServerCore::roomChat(const QString& room, const ChatLine& line) {
 }
 
 void ServerCore::roomEnded(const QString& room, int winner) {
+    if (RoomEntry* entry = findRoom(room)) entry->endedMs = nowMs_;
     logLine(winner != 0 ? QStringLiteral("room %1: game over, player %2 wins").arg(room).arg(winner)
                         : QStringLiteral("room %1: game over, no player left").arg(room));
     broadcast(room, message(type::kRoomEnded, {{"winner", winner}}));

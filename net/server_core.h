@@ -32,6 +32,7 @@ struct ServerLimits {
     int failuresAllowed = 10; // wrong room codes, passwords and tokens before a connection is closed
     int computerDelayMs = kDefaultComputerDelayMs; // pause before each computer move, so people can follow it
     int roomIdleMinutes = 30;                      // a room nobody is connected to closes after this long
+    int finishedRoomMinutes = 0; // a room whose game is over stays this long after its end, once empty
 };
 
 /// WebSocket close codes the server uses.
@@ -89,7 +90,8 @@ class ServerCore final : public RoomEvents {
     /// The persistence seam: the journal is told of every change (nullptr for none).
     void setJournal(RoomJournal* journal) { journal_ = journal; }
     /// Opens a room read back from a store; false when its code is in use or the room is full.
-    bool restoreRoom(const RoomSnapshot& snapshot, qint64 nowMs);
+    /// It has been empty for `idleForMs` and its game over for `endedForMs`.
+    bool restoreRoom(const RoomSnapshot& snapshot, qint64 nowMs, qint64 idleForMs = 0, qint64 endedForMs = 0);
     /// Where log lines go (one per room event); the default writes nothing.
     void setLog(std::function<void(const QString&)> log) { log_ = std::move(log); }
 
@@ -131,6 +133,7 @@ class ServerCore final : public RoomEvents {
     struct RoomEntry {
         std::unique_ptr<Room> room;
         qint64 emptySinceMs = 0; // when its last connection left
+        qint64 endedMs = 0;      // when its game ended
         QString creator;         // the address that created it
         bool stepScheduled = false;
     };

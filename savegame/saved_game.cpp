@@ -1,5 +1,7 @@
 #include "saved_game.h"
 
+#include "file_syncer.h"
+
 #include "board.h"
 #include "invariants.h"
 
@@ -601,7 +603,7 @@ QString readGameState(const QJsonObject& fields, GameState& state, bool withDeck
     return {};
 }
 
-QByteArray writeSavedGame(const SavedGame& game) {
+QJsonObject savedGameObject(const SavedGame& game) {
     // A game saved mid-action holds the game as the action found it, and the action to play on.
     QJsonObject top = writeGameState(game.inProgress ? game.inProgress->before : game.state);
     top.insert(QLatin1String("format"), QLatin1String(kSavedGameFormat));
@@ -620,7 +622,11 @@ QByteArray writeSavedGame(const SavedGame& game) {
         log.append(text(line));
     top.insert(QLatin1String("log"), log);
     if (game.inProgress) top.insert(QLatin1String("inProgress"), writeInProgress(*game.inProgress));
-    return QJsonDocument(top).toJson(QJsonDocument::Indented);
+    return top;
+}
+
+QByteArray writeSavedGame(const SavedGame& game) {
+    return QJsonDocument(savedGameObject(game)).toJson(QJsonDocument::Indented);
 }
 
 LoadResult readSavedGame(const QByteArray& bytes) {
@@ -637,7 +643,10 @@ LoadResult readSavedGame(const QByteArray& bytes) {
                         .arg(parseError.errorString())};
         return {{}, notSavedGame()};
     }
-    const QJsonObject top = document.object();
+    return readSavedGameObject(document.object());
+}
+
+LoadResult readSavedGameObject(const QJsonObject& top) {
     if (top.value(QLatin1String("format")).toString() != QLatin1String(kSavedGameFormat))
         return {{}, notSavedGame()};
     const QJsonValue version = top.value(QLatin1String("version"));
@@ -664,6 +673,11 @@ QString saveGameFile(const QString& path, const SavedGame& game) {
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         return QStringLiteral("The game could not be saved: %1.").arg(file.errorString());
     return {};
+}
+
+QString autosaveGameFile(const QString& path, const SavedGame& game) {
+    const QString error = writeFileKeptOnKill(path, writeSavedGame(game));
+    return error.isEmpty() ? QString() : QStringLiteral("The game could not be saved: %1.").arg(error);
 }
 
 LoadResult loadGameFile(const QString& path) {

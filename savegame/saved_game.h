@@ -54,6 +54,11 @@ QJsonObject writeGameState(const GameState& state, bool withDecks = true);
 /// with every rule off.
 QString readGameState(const QJsonObject& fields, GameState& state, bool withDecks = true);
 
+/// The game as the JSON object of a saved-game file (what writeSavedGame encodes).
+QJsonObject savedGameObject(const SavedGame& game);
+/// Reads the JSON object of a saved-game file, judged as readSavedGame judges the file.
+LoadResult readSavedGameObject(const QJsonObject& top);
+
 /// The game as the bytes of a saved-game file.
 QByteArray writeSavedGame(const SavedGame& game);
 /// Reads the bytes of a saved-game file; refuses, with the reason, anything but a sound game.
@@ -62,6 +67,10 @@ LoadResult readSavedGame(const QByteArray& bytes);
 /// Writes `game` to `path` atomically: the file holds either the old game or the new one, never a
 /// mix. Returns an empty string, or what went wrong.
 QString saveGameFile(const QString& path, const SavedGame& game);
+/// Writes `game` to `path` as the autosave is written: atomically and kept by a killed program, but
+/// without waiting for the disk (see writeFileKeptOnKill; a FileSyncer syncs it later). Returns an
+/// empty string, or what went wrong.
+QString autosaveGameFile(const QString& path, const SavedGame& game);
 /// Reads the saved game at `path`; files over kMaxSavedGameBytes are refused before reading.
 LoadResult loadGameFile(const QString& path);
 

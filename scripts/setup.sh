@@ -12,7 +12,7 @@ packages=(
     xvfb xauth x11-utils xdotool
     python3-pyatspi gir1.2-atspi-2.0 at-spi2-core dbus procps
     desktop-file-utils appstream shared-mime-info groff-base file dpkg-dev
-    haproxy openbox lintian systemd sqlite3 ccache
+    haproxy openssl openbox lintian systemd sqlite3 ccache
 )
 
 missing=()

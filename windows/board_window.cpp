@@ -39,7 +39,9 @@ constexpr std::array<int, kPlayerCount + 1> kMoneyTop{0, 5520, 6000, 6480, 6960}
 constexpr int kButtonLeft = 2640;
 constexpr int kButtonWidth = 3855;
 constexpr int kButtonHeight = 615;
-constexpr int kSwatchSize = 210; // the token colour square left of a money line
+constexpr int kAwayWidth = 900;     // "(away)" right of a money line, in a network game
+const QColor kAwayText(96, 96, 96); // the dimmed "(away)"
+constexpr int kSwatchSize = 210;    // the token colour square left of a money line
 constexpr int kSwatchGap = 90;
 // While the window manager places the board and the grid, the grid's place is checked this often, up
 // to this many times, and for this many checks once both are on the screen.
@@ -138,6 +140,16 @@ void BoardWindow::buildBoard(QWidget* board) {
         money->setAlignment(Qt::AlignCenter);
         money->setObjectName(QStringLiteral("Label1(%1)").arg(p));
         moneyLabels_[static_cast<std::size_t>(p)] = money;
+        // Right of the line, shown only while a network game's seat has nobody connected.
+        auto* away = new QLabel(QStringLiteral("(away)"), board);
+        placeTwips(away, kMoneyLeft + kMoneyWidth + kSwatchGap, kMoneyTop[static_cast<std::size_t>(p)],
+                   kAwayWidth, kLineHeight);
+        QPalette dimmed = away->palette();
+        dimmed.setColor(QPalette::WindowText, kAwayText);
+        away->setPalette(dimmed);
+        nameControl(away, QStringLiteral("away(%1)").arg(p), QStringLiteral("Player %1 away").arg(p));
+        away->hide();
+        awayMarks_[static_cast<std::size_t>(p)] = away;
     }
     buildMoneySwatches(board);
     for (QLabel** line : {&potLabel_, &bankLabel_}) {
@@ -230,6 +242,7 @@ void BoardWindow::buildMenu() {
     QAction* start = file->addAction(QStringLiteral("&Start"));
     start->setObjectName(QStringLiteral("mnuFileStart"));
     connect(start, &QAction::triggered, this, later(Action::start()));
+    startItem_ = start;
 }
 
 void BoardWindow::showWithGrid() {
@@ -296,6 +309,13 @@ void BoardWindow::setRemembered(Remembered* remembered) {
 
 ActionResult BoardWindow::act(const Action& action) {
     if (ended_) return ActionResult::Refused;
+    // Exit always ends this program; a game played elsewhere goes on without it.
+    if (sink_ && action.kind != ActionKind::Exit) {
+        if (!controlsEnabled_ || !game_.isAvailable(action)) return ActionResult::Refused;
+        sink_(action);
+        return ActionResult::Done;
+    }
+    if (!controlsEnabled_ && action.kind != ActionKind::Exit) return ActionResult::Refused;
     emit acting(action);
     const ActionResult result = game_.apply(action);
     return afterActing(action, result);
@@ -323,6 +343,22 @@ void BoardWindow::syncAll() {
     emit synced();
 }
 
+void BoardWindow::setActionSink(ActionSink sink) {
+    sink_ = std::move(sink);
+}
+
+void BoardWindow::setControlsEnabled(bool enabled) {
+    if (controlsEnabled_ == enabled) return;
+    controlsEnabled_ = enabled;
+    syncAll();
+}
+
+void BoardWindow::setSeatAway(int seat, bool away) {
+    if (!isPlayer(seat) || away_[seat] == away) return;
+    away_[seat] = away;
+    drawSeats();
+}
+
 void BoardWindow::drawBoard() {
     const BoardView& view = game_.state.board;
     // A button pressed from the keyboard disables itself; the focus goes on to the button the player
@@ -330,9 +366,9 @@ void BoardWindow::drawBoard() {
     QPushButton* next = nullptr;
     if (rollButton_->hasFocus() && !view.rollEnabled && view.endTurnEnabled) next = endTurnButton_;
     if (endTurnButton_->hasFocus() && !view.endTurnEnabled && view.rollEnabled) next = rollButton_;
-    rollButton_->setEnabled(view.rollEnabled);
-    endTurnButton_->setEnabled(view.endTurnEnabled);
-    giveUpButton_->setEnabled(view.giveUpEnabled);
+    rollButton_->setEnabled(controlsEnabled_ && view.rollEnabled);
+    endTurnButton_->setEnabled(controlsEnabled_ && view.endTurnEnabled);
+    giveUpButton_->setEnabled(controlsEnabled_ && view.giveUpEnabled);
     if (next != nullptr) next->setFocus(Qt::TabFocusReason);
     setAnnounced(turnLabel_, toQString(view.turnLabel), toQString(view.turnLabel));
     for (int p = 1; p <= kPlayerCount; ++p) {
@@ -363,8 +399,12 @@ void BoardWindow::drawBoard() {
             shown->setAccessibleName(QStringLiteral("Die"));
         }
     }
-    for (int n = 2; n <= kPlayerCount; ++n)
-        playerItems_[static_cast<std::size_t>(n)]->setChecked(view.checkedPlayers == n);
+    for (int n = 2; n <= kPlayerCount; ++n) {
+        QAction* item = playerItems_[static_cast<std::size_t>(n)];
+        item->setChecked(view.checkedPlayers == n);
+        item->setEnabled(controlsEnabled_);
+    }
+    startItem_->setEnabled(controlsEnabled_);
     drawHoldings();
     drawSeats();
     drawHouseRules();
@@ -424,9 +464,13 @@ void BoardWindow::drawSeats() {
         const bool out = game_.state.seatOut[p] == kTrue;
         QLabel* money = moneyLabels_[static_cast<std::size_t>(p)];
         money->setEnabled(!out);
-        const QString seat = out ? QStringLiteral("Out of the game") : QString();
-        if (money->accessibleDescription() != seat) money->setAccessibleDescription(seat);
+        QStringList seat;
+        if (out) seat << QStringLiteral("Out of the game");
+        if (away_[p]) seat << QStringLiteral("away");
+        const QString description = seat.join(QStringLiteral(", "));
+        if (money->accessibleDescription() != description) money->setAccessibleDescription(description);
         swatches_[static_cast<std::size_t>(p)]->setEnabled(!out);
+        awayMarks_[static_cast<std::size_t>(p)]->setVisible(away_[p]);
     }
 }
 
@@ -450,6 +494,8 @@ void syncWindow(BoardWindow& board, QPointer<Window>& window, bool open, const A
     } else if (window) {
         window->draw(s);
     }
+    // A window of someone else's turn can be moved and read, not used.
+    if (window) window->setEnabled(board.controlsEnabled());
 }
 
 void BoardWindow::syncSecondaryWindows() {

@@ -80,6 +80,22 @@ class BoardWindow final : public QMainWindow {
 
     /// Where windows were last time: the grid opens there when the place is on a screen.
     void setRemembered(Remembered* remembered);
+    /// Where the actions of a game played elsewhere go (a network game's server): `act` hands every
+    /// action but Exit to `sink` instead of the game, whose state then only changes from outside.
+    /// An empty sink puts the local game back in charge.
+    using ActionSink = std::function<void(const Action&)>;
+    void setActionSink(ActionSink sink);
+    /// True while actions go to a sink rather than the game.
+    bool hasActionSink() const { return static_cast<bool>(sink_); }
+    /// Whether this program may play now. Off, the game's buttons, its Players and Start items and
+    /// the House Options and trade windows are disabled and `act` drops everything but Exit; the
+    /// windows still move, and the board still shows the game.
+    void setControlsEnabled(bool enabled);
+    bool controlsEnabled() const { return controlsEnabled_; }
+    /// Shows whether seat 1..4 is connected to the game: an away seat's money line says so visibly
+    /// and in its description. Every seat is present in a local game.
+    void setSeatAway(int seat, bool away);
+    bool seatAway(int seat) const { return isPlayer(seat) && away_[seat]; }
 
   signals:
     /// An action is about to be handed to the game (whoever chose it).
@@ -124,6 +140,11 @@ class BoardWindow final : public QMainWindow {
     std::array<QLabel*, 6> dieFaces_{};                   // dieFaces_[n] holds face n + 1
     std::array<QLabel*, kPlayerCount + 1> moneyLabels_{}; // 1..4
     std::array<QLabel*, kPlayerCount + 1> swatches_{};    // 1..4, the token colour beside each money line
+    ActionSink sink_;
+    bool controlsEnabled_ = true;
+    PlayerArray<bool> away_{};
+    std::array<QLabel*, kPlayerCount + 1> awayMarks_{}; // 1..4, "(away)" right of a money line
+    QAction* startItem_ = nullptr;
     QLabel* turnLabel_ = nullptr;
     QPushButton* rollButton_ = nullptr;
     QPushButton* endTurnButton_ = nullptr;

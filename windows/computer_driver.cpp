@@ -113,12 +113,21 @@ void ComputerDriver::restoreSession(const ComputerSeats& seats, std::vector<std:
     setComputerSeats(seats);
 }
 
+void ComputerDriver::setChat(std::function<void(const QString&)> send) {
+    sendChat_ = std::move(send);
+    if (logWindow_) logWindow_->setChatEnabled(static_cast<bool>(sendChat_));
+}
+
 void ComputerDriver::openLog() {
     if (!logWindow_) {
         logWindow_ = new GameLogWindow(log_.lines(), &board_);
         // It opens clear of the board, or where it was last time.
         if (remembered_ == nullptr || !remembered_->restorePlace(logWindow_))
             board_.placeBesideBoard(logWindow_);
+        logWindow_->setChatEnabled(static_cast<bool>(sendChat_));
+        connect(logWindow_, &GameLogWindow::chatEntered, this, [this](const QString& text) {
+            if (sendChat_) sendChat_(text);
+        });
     }
     logWindow_->show();
     logWindow_->raise();

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <array>
+#include <functional>
 
 namespace dealbrix {
 
@@ -45,6 +46,9 @@ class ComputerDriver final : public QObject {
     void openLog();
     /// The Game Log window, or nullptr until it is first opened.
     GameLogWindow* logWindow() const;
+    /// Gives the Game Log's chat line somewhere to send its messages (a network game), or takes it
+    /// away (an empty function): the line is enabled exactly while it has one.
+    void setChat(std::function<void(const QString&)> send);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -67,6 +71,7 @@ class ComputerDriver final : public QObject {
     bool settingSeats_ = false;
     Remembered* remembered_ = nullptr;
     QPointer<GameLogWindow> logWindow_;
+    std::function<void(const QString&)> sendChat_;
 };
 
 } // namespace dealbrix

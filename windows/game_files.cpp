@@ -54,6 +54,7 @@ void GameFiles::buildGameFileMenu(QMenu* file) {
         if (key != QKeySequence::UnknownKey) action->setShortcut(key);
         // Like the game's own items, the command runs once the menu has closed.
         connect(action, &QAction::triggered, this, [this, command] { QTimer::singleShot(0, this, command); });
+        items_.push_back(action);
         return action;
     };
     item("mnuFileNewGame", QStringLiteral("&New Game..."), QKeySequence::New, &GameFiles::newGame);
@@ -63,6 +64,13 @@ void GameFiles::buildGameFileMenu(QMenu* file) {
                    &GameFiles::resumeLastGame);
     // The autosave may come and go behind the program's back (another copy of it, a file manager).
     connect(file, &QMenu::aboutToShow, this, &GameFiles::updateResume);
+    updateResume();
+}
+
+void GameFiles::setItemsEnabled(bool enabled) {
+    itemsEnabled_ = enabled;
+    for (QAction* item : items_)
+        item->setEnabled(enabled);
     updateResume();
 }
 
@@ -203,7 +211,10 @@ void GameFiles::autosaveInProgress() {
 
 void GameFiles::autosave() {
     QDir().mkpath(QFileInfo(autosavePath_).absolutePath());
-    const QString error = saveGameFile(autosavePath_, snapshot());
+    // A killed program keeps every completed action once the file is renamed into place; the disk
+    // sync, which only a power cut needs, waits for the disk on its own thread.
+    const QString error = autosaveGameFile(autosavePath_, snapshot());
+    if (error.isEmpty()) syncer_.sync(autosavePath_);
     if (!error.isEmpty() && !autosaveFailed_) ui_.inform(error);
     autosaveFailed_ = !error.isEmpty();
     updateResume();
@@ -240,7 +251,7 @@ void GameFiles::recordFinishedGame() {
 }
 
 void GameFiles::updateResume() {
-    if (resume_ != nullptr) resume_->setEnabled(canResume());
+    if (resume_ != nullptr) resume_->setEnabled(itemsEnabled_ && canResume());
 }
 
 } // namespace dealbrix

@@ -2,6 +2,7 @@
 // Saved games in the windows: the New, Open, Save and Resume items of the File menu, and the
 // autosave written after every completed action.
 
+#include "file_syncer.h"
 #include "game.h"
 #include "new_game_dialog.h"
 #include "past_games.h"
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -51,6 +53,10 @@ class GameFiles final : public QObject {
     void setPathChoosers(PathChooser open, PathChooser save);
     /// Saves and opens the computer seats and the log through `collect` and `restore`.
     void setCompanions(Collector collect, Restorer restore);
+
+    /// Enables or disables New, Open, Save and Resume together: a game played elsewhere (a network
+    /// game) is neither replaced nor saved from here.
+    void setItemsEnabled(bool enabled);
 
     /// New Game...: after the abandon question (while a game is on), asks for the table and starts it.
     void newGame();
@@ -106,6 +112,8 @@ class GameFiles final : public QObject {
     const QString& autosavePath() const { return autosavePath_; }
     /// Actions completed since the game began, carried through saves.
     std::int64_t actionCount() const { return actions_; }
+    /// Waits until the autosave written last has reached the disk (it is written without waiting).
+    void waitForAutosaveOnDisk() { syncer_.waitUntilSynced(); }
 
   private:
     void autosave();
@@ -120,6 +128,8 @@ class GameFiles final : public QObject {
     Restorer restore_;
     PathChooser chooseSavePath_;
     QAction* resume_ = nullptr;
+    std::vector<QAction*> items_; // New, Open, Save, Resume
+    bool itemsEnabled_ = true;
     std::int64_t actions_ = 0;
     TableChooser chooseTable_;
     SeatSetter setSeats_;
@@ -130,6 +140,7 @@ class GameFiles final : public QObject {
     QElapsedTimer clock_;            // since this session of the game began
     bool recorded_ = false;          // the finished game is in the past games already
     bool autosaveFailed_ = false;    // a failing autosave is reported once, not after every action
+    FileSyncer syncer_;              // the autosave's disk sync, off the window's thread
 };
 
 } // namespace dealbrix

@@ -13,10 +13,11 @@ namespace dealbrix {
 namespace {
 constexpr int kWidthPx = 560;
 constexpr int kHeightPx = 360;
+constexpr int kMaxChatLength = 200; // characters of one chat message
 } // namespace
 
 GameLogWindow::GameLogWindow(const std::vector<std::string>& lines, QWidget* parent)
-    : QWidget(parent, Qt::Window), view_(new QPlainTextEdit(this)) {
+    : QWidget(parent, Qt::Window), view_(new QPlainTextEdit(this)), chat_(new QLineEdit(this)) {
     setWindowTitle(QStringLiteral("Game Log"));
     setAccessibleName(windowTitle());
     setObjectName(QStringLiteral("GameLog"));
@@ -29,8 +30,19 @@ GameLogWindow::GameLogWindow(const std::vector<std::string>& lines, QWidget* par
     for (const std::string& line : lines)
         all << toQString(line);
     view_->setPlainText(all.join(QLatin1Char('\n')));
+    nameControl(chat_, QStringLiteral("GameLogChat"), QStringLiteral("Chat"));
+    chat_->setPlaceholderText(QStringLiteral("Message to the room"));
+    chat_->setMaxLength(kMaxChatLength);
+    chat_->setEnabled(false);
+    connect(chat_, &QLineEdit::returnPressed, this, [this] {
+        const QString text = chat_->text().trimmed();
+        if (text.isEmpty()) return;
+        chat_->clear();
+        emit chatEntered(text);
+    });
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(view_);
+    layout->addWidget(chat_);
     resize(kWidthPx, kHeightPx);
     view_->verticalScrollBar()->setValue(view_->verticalScrollBar()->maximum());
 }
@@ -51,6 +63,10 @@ void GameLogWindow::replaceLast(const std::string& line) {
         cursor.select(QTextCursor::LineUnderCursor);
         cursor.insertText(toQString(line));
     }
+}
+
+void GameLogWindow::setChatEnabled(bool enabled) {
+    chat_->setEnabled(enabled);
 }
 
 void GameLogWindow::append(const std::string& line) {

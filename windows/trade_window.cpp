@@ -139,6 +139,15 @@ void TradeWindow::draw(const GameState& state) {
     }
 }
 
+void TradeWindow::showTyped(const Action& action) {
+    if (action.number != 0 && action.number != 1) return;
+    const auto side = static_cast<std::size_t>(action.number);
+    if (action.kind == ActionKind::EnterMoney)
+        moneyFields_[side]->setText(QString::fromStdString(action.text));
+    if (action.kind == ActionKind::EnterSquare)
+        squareFields_[side]->setText(QString::fromStdString(action.text));
+}
+
 QRect TradeWindow::offerArea() const {
     const QRect frame = frameGeometry();
     const int buttonTop = mapToGlobal(offerButton_->geometry().topLeft()).y();

@@ -24,6 +24,9 @@ class TradeWindow final : public SecondaryWindow {
 
     /// Draws the names, running sums and lists the game keeps for the window.
     void draw(const GameState& state);
+    /// Puts the text of a money or square field action into its field, as if typed there (the
+    /// computer's typing); other actions are ignored.
+    void showTyped(const Action& action);
     /// The part of the window that shows the offer, on the screen: its frame down to just above the
     /// "Finalize offer" button (names, fields, sums and lists).
     QRect offerArea() const;

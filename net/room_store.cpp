@@ -1,0 +1,532 @@
+#include "room_store.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace dealbrix::net {
+
+namespace {
+
+// "DBRX": tells our database from another program's SQLite file.
+constexpr qint64 kApplicationId = 0x44425258;
+constexpr qint64 kMsPerHour = 3'600'000;
+constexpr qint64 kMsPerDay = 24 * kMsPerHour;
+constexpr int kCheckpointMs = 1000;
+constexpr int kBusyTimeoutMs = 2000;
+// The WAL file is cut back to this after a checkpoint has copied it all.
+constexpr qint64 kWalSizeLimit = 64 * 1024 * 1024;
+// Old log and chat lines are deleted in steps of this many, not one by one.
+constexpr qint64 kTrimStep = 256;
+
+// The SQLite file header: its first 16 bytes, the page size and the page count it states.
+constexpr char kSqliteMagic[] = "SQLite format 3";
+constexpr qsizetype kSqliteHeaderBytes = 100;
+constexpr quint32 kMinPageSize = 512;
+constexpr quint32 kLargestPageSize = 65536; // written as 1 in the header's two bytes
+
+const char* const kSchema[] = {
+    "CREATE TABLE rooms (code TEXT PRIMARY KEY, version INTEGER NOT NULL, updated INTEGER NOT NULL, "
+    "finished INTEGER, snapshot BLOB NOT NULL) WITHOUT ROWID",
+    "CREATE TABLE log (room TEXT NOT NULL, seq INTEGER NOT NULL, line TEXT NOT NULL, "
+    "PRIMARY KEY (room, seq)) WITHOUT ROWID",
+    "CREATE TABLE chat (room TEXT NOT NULL, seq INTEGER NOT NULL, seat INTEGER NOT NULL, "
+    "name TEXT NOT NULL, text TEXT NOT NULL, PRIMARY KEY (room, seq)) WITHOUT ROWID",
+    "CREATE TABLE damaged_rooms (code TEXT NOT NULL, snapshot BLOB, reason TEXT NOT NULL, "
+    "found INTEGER NOT NULL)",
+};
+
+/// What is wrong with the file's first bytes, or nothing: not SQLite, or shorter than its header says.
+QString headerProblem(const QString& path) {
+    QFile file(path);
+    if (!file.exists() || file.size() == 0) return {};
+    if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("cannot be read: %1").arg(file.errorString());
+    const QByteArray header = file.read(kSqliteHeaderBytes);
+    if (header.size() < kSqliteHeaderBytes ||
+        !header.startsWith(QByteArray(kSqliteMagic, sizeof kSqliteMagic)))
+        return QStringLiteral("is not an SQLite database (damaged, cut short, or another kind of file)");
+    const auto byteAt = [&](int i) { return static_cast<quint32>(static_cast<unsigned char>(header[i])); };
+    const auto word = [&](int i) {
+        return byteAt(i) << 24 | byteAt(i + 1) << 16 | byteAt(i + 2) << 8 | byteAt(i + 3);
+    };
+    // The page count is trusted when the version-valid-for number matches the change counter, as
+    // SQLite itself does, and only with no write-ahead log waiting: a checkpoint cut off by a kill
+    // may leave the file short of pages the log still holds, and opening it finishes the copy.
+    const quint32 stated = byteAt(16) << 8 | byteAt(17);
+    const quint32 pageSize = stated == 1 ? kLargestPageSize : stated;
+    const quint32 pages = word(28);
+    const bool logWaits = QFileInfo(path + QStringLiteral("-wal")).size() > 0;
+    if (!logWaits && pageSize >= kMinPageSize && word(92) == word(24) && pages > 0 &&
+        file.size() < static_cast<qint64>(pageSize) * pages)
+        return QStringLiteral("is cut short: its header counts %1 pages of %2 bytes, the file holds %3 bytes")
+            .arg(pages)
+            .arg(pageSize)
+            .arg(file.size());
+    return {};
+}
+
+QString lastError(const QSqlQuery& query) {
+    return query.lastError().text();
+}
+
+} // namespace
+
+/// Copies the write-ahead log into the database and syncs it, on a thread and connection of its own,
+/// about once a second: the server's thread never waits for the disk.
+class RoomStore::Checkpointer {
+  public:
+    explicit Checkpointer(QString path) : path_(std::move(path)) {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~Checkpointer() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    /// Checkpoints now and waits until it is done.
+    void now() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        const qint64 asked = ++asked_;
+        wake_.notify_all();
+        done_.wait(lock, [&] { return finished_ >= asked || stopping_; });
+    }
+
+  private:
+    void run() {
+        const QString name = QStringLiteral("dealbrix-checkpoint-") + QUuid::createUuid().toString();
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(path_);
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+            if (db.open()) {
+                std::unique_lock<std::mutex> lock(mutex_);
+                while (!stopping_) {
+                    wake_.wait_for(lock, std::chrono::milliseconds(kCheckpointMs),
+                                   [&] { return stopping_ || asked_ > finished_; });
+                    const qint64 serving = asked_;
+                    lock.unlock();
+                    QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+                    lock.lock();
+                    finished_ = serving;
+                    done_.notify_all();
+                }
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+        done_.notify_all();
+    }
+
+    QString path_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    bool stopping_ = false;
+    qint64 asked_ = 0;
+    qint64 finished_ = 0;
+};
+
+RoomStore::RoomStore(QString directory, RoomRetention retention)
+    : directory_(std::move(directory)), path_(QDir(directory_).filePath(QLatin1String(kFileName))),
+      connection_(QStringLiteral("dealbrix-rooms-") + QUuid::createUuid().toString()), retention_(retention),
+      lock_(QDir(directory_).filePath(QStringLiteral("rooms.lock"))) {}
+
+std::unique_ptr<RoomStore> RoomStore::open(const QString& directory, RoomRetention retention,
+                                           QString* error) {
+    const auto refuse = [&](const QString& sentence) {
+        if (error != nullptr) *error = sentence;
+        return std::unique_ptr<RoomStore>();
+    };
+    if (!QDir().mkpath(directory))
+        return refuse(QStringLiteral("The data folder %1 cannot be made.").arg(directory));
+    std::unique_ptr<RoomStore> store(new RoomStore(QDir(directory).absolutePath(), retention));
+    // A lock left by a killed server is taken over: QLockFile sees that its process is gone.
+    store->lock_.setStaleLockTime(0);
+    if (!store->lock_.tryLock()) {
+        qint64 pid = 0;
+        QString host;
+        QString app;
+        store->lock_.getLockInfo(&pid, &host, &app);
+        return refuse(QStringLiteral("The data folder %1 is in use by another server (process %2).")
+                          .arg(store->directory_)
+                          .arg(pid));
+    }
+    const QString problem = store->openDatabase();
+    if (!problem.isEmpty()) return refuse(problem);
+    store->checkpointer_ = std::make_unique<Checkpointer>(store->path_);
+    return store;
+}
+
+QString RoomStore::openDatabase() {
+    const QString refused =
+        QStringLiteral("The room database %1 %2; the server does not start on it. Move it "
+                       "away to start with no rooms.");
+    if (const QString problem = headerProblem(path_); !problem.isEmpty()) return refused.arg(path_, problem);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    if (!db.isValid()) return QStringLiteral("Qt's SQLite driver (QSQLITE) is not installed.");
+    db.setDatabaseName(path_);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    if (!db.open())
+        return QStringLiteral("The room database %1 cannot be opened: %2.").arg(path_, db.lastError().text());
+    QSqlQuery q(db);
+    const auto scalar = [&](const QString& sql, QVariant* value) {
+        if (!q.exec(sql) || !q.next()) return false;
+        *value = q.value(0);
+        return true;
+    };
+    // Only reads until the file is known to be ours, sound and of a schema this server writes.
+    QVariant schema;
+    QVariant application;
+    if (!scalar(QStringLiteral("PRAGMA user_version"), &schema) ||
+        !scalar(QStringLiteral("PRAGMA application_id"), &application))
+        return refused.arg(path_, QStringLiteral("cannot be read (%1)").arg(lastError(q)));
+    QVariant tables;
+    if (!scalar(QStringLiteral("SELECT count(*) FROM sqlite_schema"), &tables))
+        return refused.arg(path_, QStringLiteral("cannot be read (%1)").arg(lastError(q)));
+    const bool fresh = tables.toLongLong() == 0;
+    if (!fresh && application.toLongLong() != kApplicationId)
+        return refused.arg(path_, QStringLiteral("belongs to another program"));
+    if (schema.toLongLong() > kSchemaVersion)
+        return QStringLiteral("The room database %1 was written by a later server (schema %2; this server "
+                              "knows %3 and earlier). It is left as it is; run the later server on it.")
+            .arg(path_)
+            .arg(schema.toLongLong())
+            .arg(kSchemaVersion);
+    if (!fresh && schema.toLongLong() < 1) return refused.arg(path_, QStringLiteral("has no schema version"));
+    if (!q.exec(QStringLiteral("PRAGMA quick_check")))
+        return refused.arg(path_, QStringLiteral("is damaged (%1)").arg(lastError(q)));
+    QStringList faults;
+    while (q.next())
+        faults.append(q.value(0).toString());
+    if (faults != QStringList{QStringLiteral("ok")})
+        return refused.arg(path_,
+                           QStringLiteral("is damaged (%1)").arg(faults.mid(0, 3).join(QLatin1String("; "))));
+
+    // Commits in WAL mode with synchronous=NORMAL write the log without syncing it; the checkpoint
+    // thread syncs. Nothing checkpoints on the server's thread.
+    for (const char* pragma :
+         {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA wal_autocheckpoint=0"})
+        if (!q.exec(QLatin1String(pragma)))
+            return QStringLiteral("The room database %1 cannot be set up: %2.").arg(path_, lastError(q));
+    q.exec(QStringLiteral("PRAGMA journal_size_limit=%1").arg(kWalSizeLimit));
+    if (!q.exec(QStringLiteral("PRAGMA journal_mode")) || !q.next() ||
+        q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        return QStringLiteral("The room database %1 cannot keep a write-ahead log.").arg(path_);
+    if (fresh) {
+        if (!db.transaction())
+            return QStringLiteral("The room database %1 cannot be written: %2.")
+                .arg(path_, db.lastError().text());
+        for (const char* statement : kSchema)
+            if (!q.exec(QLatin1String(statement))) {
+                const QString why = lastError(q);
+                db.rollback();
+                return QStringLiteral("The room database %1 cannot be made: %2.").arg(path_, why);
+            }
+        q.exec(QStringLiteral("PRAGMA application_id=%1").arg(kApplicationId));
+        q.exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion));
+        if (!db.commit())
+            return QStringLiteral("The room database %1 cannot be made: %2.")
+                .arg(path_, db.lastError().text());
+    }
+    return {};
+}
+
+RoomStore::~RoomStore() {
+    if (!connection_.isEmpty() && QSqlDatabase::contains(connection_)) {
+        if (!pending_.isEmpty()) commit();
+        statements_.reset();
+        checkpointer_.reset();
+        {
+            QSqlDatabase db = QSqlDatabase::database(connection_, false);
+            if (db.isOpen()) QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(connection_);
+    }
+}
+
+void RoomStore::logLine(const QString& line) const {
+    if (log_) log_(line);
+}
+
+void RoomStore::checkpoint() {
+    if (checkpointer_) checkpointer_->now();
+}
+
+// --- Rooms as text ------------------------------------------------------------------------------------
+
+QByteArray RoomStore::encodeSnapshot(const RoomSnapshot& snapshot) {
+    // The log and the chat have tables of their own: only their new lines are written.
+    RoomSnapshot s = snapshot;
+    s.log.clear();
+    s.chat.clear();
+    return writeRoomSnapshot(s);
+}
+
+std::optional<RoomSnapshot> RoomStore::decodeSnapshot(const QByteArray& text, const QString& code,
+                                                      QString* error) {
+    const auto refuse = [error](const QString& why) -> std::optional<RoomSnapshot> {
+        if (error != nullptr) *error = why;
+        return std::nullopt;
+    };
+    QString why;
+    std::optional<RoomSnapshot> s = readRoomSnapshot(text, &why);
+    if (!s) return refuse(why);
+    if (s->code != code) return refuse(QStringLiteral("it names another room"));
+    if (s->settings.passwordHash.isEmpty() != s->settings.passwordSalt.isEmpty())
+        return refuse(QStringLiteral("its password has a hash without a salt or a salt without a hash"));
+    if (s->state.playerCount != s->settings.players && s->state.playerCount != 0)
+        return refuse(QStringLiteral("its game is for another number of players"));
+    return s;
+}
+
+// --- Reading ------------------------------------------------------------------------------------------
+
+void RoomStore::removeExpired(qint64 nowMs) {
+    QSqlDatabase db = QSqlDatabase::database(connection_);
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral(
+        "SELECT code FROM rooms WHERE (finished IS NOT NULL AND finished <= ?) OR updated <= ?"));
+    q.addBindValue(nowMs - retention_.finishedRoomHours * kMsPerHour);
+    q.addBindValue(nowMs - retention_.idleRoomDays * kMsPerDay);
+    if (!q.exec()) {
+        logLine(QStringLiteral("the rooms past their time could not be found: %1").arg(lastError(q)));
+        return;
+    }
+    QStringList expired;
+    while (q.next())
+        expired.append(q.value(0).toString());
+    for (const QString& code : expired)
+        roomClosed(code);
+    if (!expired.isEmpty()) {
+        logLine(QStringLiteral("%1 rooms past their time removed").arg(expired.size()));
+        commit();
+    }
+}
+
+void RoomStore::setAside(const QString& code, const QByteArray& snapshot, const QString& reason,
+                         qint64 nowMs) {
+    logLine(QStringLiteral("room %1 cannot be read back and is set aside: %2").arg(code, reason));
+    QSqlDatabase db = QSqlDatabase::database(connection_);
+    db.transaction();
+    QSqlQuery q(db);
+    q.prepare(
+        QStringLiteral("INSERT INTO damaged_rooms (code, snapshot, reason, found) VALUES (?, ?, ?, ?)"));
+    q.addBindValue(code);
+    q.addBindValue(snapshot);
+    q.addBindValue(reason);
+    q.addBindValue(nowMs);
+    q.exec();
+    for (const char* table : {"rooms", "log", "chat"}) {
+        q.prepare(
+            QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+                .arg(QLatin1String(table), QLatin1String(table == QLatin1String("rooms") ? "code" : "room")));
+        q.addBindValue(code);
+        q.exec();
+    }
+    db.commit();
+}
+
+std::vector<StoredRoom> RoomStore::loadRooms(qint64 nowMs) {
+    removeExpired(nowMs);
+    std::vector<StoredRoom> rooms;
+    QSqlDatabase db = QSqlDatabase::database(connection_);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT code, updated, finished, snapshot FROM rooms ORDER BY code"))) {
+        logLine(QStringLiteral("the rooms could not be read: %1").arg(lastError(q)));
+        return rooms;
+    }
+    struct Row {
+        QString code;
+        qint64 updated;
+        QVariant finished;
+        QByteArray snapshot;
+    };
+    std::vector<Row> rows;
+    while (q.next())
+        rows.push_back(
+            {q.value(0).toString(), q.value(1).toLongLong(), q.value(2), q.value(3).toByteArray()});
+    q.finish();
+
+    QSqlQuery lines(db);
+    lines.setForwardOnly(true);
+    for (const Row& row : rows) {
+        QString error;
+        std::optional<RoomSnapshot> snapshot = decodeSnapshot(row.snapshot, row.code, &error);
+        if (!snapshot) {
+            setAside(row.code, row.snapshot, error, nowMs);
+            continue;
+        }
+        // The newest lines, as many as the room keeps, oldest first.
+        lines.prepare(QStringLiteral("SELECT line FROM log WHERE room = ? AND seq > ? ORDER BY seq"));
+        lines.addBindValue(row.code);
+        lines.addBindValue(snapshot->logTotal - Room::kLogKept);
+        if (lines.exec())
+            while (lines.next())
+                snapshot->log.append(lines.value(0).toString());
+        lines.prepare(
+            QStringLiteral("SELECT seat, name, text FROM chat WHERE room = ? AND seq > ? ORDER BY seq"));
+        lines.addBindValue(row.code);
+        lines.addBindValue(snapshot->chatTotal - static_cast<qint64>(Room::kChatKept));
+        if (lines.exec())
+            while (lines.next())
+                snapshot->chat.push_back(
+                    {lines.value(0).toInt(), lines.value(1).toString(), lines.value(2).toString()});
+        written_[row.code] = {snapshot->logTotal, snapshot->chatTotal};
+        StoredRoom room;
+        room.snapshot = std::move(*snapshot);
+        room.updatedMs = row.updated;
+        if (!row.finished.isNull()) room.finishedMs = row.finished.toLongLong();
+        rooms.push_back(std::move(room));
+    }
+    return rooms;
+}
+
+// --- Writing ------------------------------------------------------------------------------------------
+
+void RoomStore::roomChanged(const Room& room) {
+    pending_[room.code()] = {room.snapshot(), QDateTime::currentMSecsSinceEpoch()};
+}
+
+void RoomStore::roomClosed(const QString& code) {
+    pending_[code] = {std::nullopt, QDateTime::currentMSecsSinceEpoch()};
+}
+
+/// The prepared statements, by their text (each a literal).
+struct RoomStore::Statements {
+    std::map<const char*, QSqlQuery> bySql;
+};
+
+QSqlQuery& RoomStore::statement(const char* sql) {
+    if (!statements_) statements_ = std::make_unique<Statements>();
+    auto it = statements_->bySql.find(sql);
+    if (it == statements_->bySql.end()) {
+        QSqlQuery query(QSqlDatabase::database(connection_, false));
+        query.prepare(QLatin1String(sql));
+        it = statements_->bySql.emplace(sql, std::move(query)).first;
+    }
+    return it->second;
+}
+
+QString RoomStore::writeRoom(const QString& code, const Pending& change) {
+    const auto run = [](QSqlQuery& q) { return q.exec() ? QString() : lastError(q); };
+    if (!change.snapshot) {
+        for (const char* sql : {"DELETE FROM rooms WHERE code = ?", "DELETE FROM log WHERE room = ?",
+                                "DELETE FROM chat WHERE room = ?"}) {
+            QSqlQuery& q = statement(sql);
+            q.addBindValue(code);
+            if (const QString why = run(q); !why.isEmpty()) return why;
+        }
+        return {};
+    }
+    const RoomSnapshot& s = *change.snapshot;
+    QSqlQuery& upsert =
+        statement("INSERT INTO rooms (code, version, updated, finished, snapshot) VALUES (?, ?, ?, ?, ?) "
+                  "ON CONFLICT (code) DO UPDATE SET version = excluded.version, updated = excluded.updated, "
+                  "finished = coalesce(rooms.finished, excluded.finished), snapshot = excluded.snapshot");
+    upsert.addBindValue(code);
+    upsert.addBindValue(s.version);
+    upsert.addBindValue(change.atMs);
+    upsert.addBindValue(s.ended ? QVariant(change.atMs) : QVariant(QMetaType::fromType<qint64>()));
+    upsert.addBindValue(encodeSnapshot(s));
+    if (const QString why = run(upsert); !why.isEmpty()) return why;
+
+    // Only the lines added since the last write; the room's own lists hold the newest of them.
+    const auto it = written_.constFind(code);
+    const Written before = it == written_.constEnd() ? Written{} : *it;
+    const qint64 newLog = std::min<qint64>(s.logTotal - before.logTotal, s.log.size());
+    if (newLog > 0) {
+        QSqlQuery& q = statement("INSERT OR REPLACE INTO log (room, seq, line) VALUES (?, ?, ?)");
+        for (qint64 i = s.log.size() - newLog; i < s.log.size(); ++i) {
+            q.addBindValue(code);
+            q.addBindValue(s.logTotal - s.log.size() + i + 1);
+            q.addBindValue(s.log[i]);
+            if (const QString why = run(q); !why.isEmpty()) return why;
+        }
+    }
+    const qint64 chatSize = static_cast<qint64>(s.chat.size());
+    const qint64 newChat = std::min<qint64>(s.chatTotal - before.chatTotal, chatSize);
+    if (newChat > 0) {
+        QSqlQuery& q =
+            statement("INSERT OR REPLACE INTO chat (room, seq, seat, name, text) VALUES (?, ?, ?, ?, ?)");
+        for (qint64 i = chatSize - newChat; i < chatSize; ++i) {
+            const ChatLine& line = s.chat[static_cast<std::size_t>(i)];
+            q.addBindValue(code);
+            q.addBindValue(s.chatTotal - chatSize + i + 1);
+            q.addBindValue(line.seat);
+            q.addBindValue(line.name);
+            q.addBindValue(line.text);
+            if (const QString why = run(q); !why.isEmpty()) return why;
+        }
+    }
+    // Lines the room no longer keeps go in steps, when the count passes a multiple of the step.
+    const auto trim = [&](const char* sql, qint64 total, qint64 beforeTotal, qint64 kept) {
+        if (total <= kept || total / kTrimStep == beforeTotal / kTrimStep) return QString();
+        QSqlQuery& q = statement(sql);
+        q.addBindValue(code);
+        q.addBindValue(total - kept);
+        return run(q);
+    };
+    if (const QString why =
+            trim("DELETE FROM log WHERE room = ? AND seq <= ?", s.logTotal, before.logTotal, Room::kLogKept);
+        !why.isEmpty())
+        return why;
+    return trim("DELETE FROM chat WHERE room = ? AND seq <= ?", s.chatTotal, before.chatTotal,
+                static_cast<qint64>(Room::kChatKept));
+}
+
+bool RoomStore::commit() {
+    if (pending_.isEmpty()) return true;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QString why;
+    bool ok = db.transaction();
+    if (!ok) why = db.lastError().text();
+    for (auto it = pending_.cbegin(); ok && it != pending_.cend(); ++it) {
+        const QString fault = writeRoom(it.key(), it.value());
+        ok = fault.isEmpty();
+        if (!ok) why = QStringLiteral("room %1: %2").arg(it.key(), fault);
+    }
+    if (ok) {
+        ok = db.commit();
+        if (!ok) why = db.lastError().text();
+    } else {
+        db.rollback();
+    }
+    if (!ok) {
+        if (!failing_)
+            logLine(QStringLiteral("the rooms could not be written (kept to try again): %1").arg(why));
+        failing_ = true;
+        return false;
+    }
+    if (failing_) logLine(QStringLiteral("the rooms are written again"));
+    failing_ = false;
+    for (auto it = pending_.cbegin(); it != pending_.cend(); ++it) {
+        if (it.value().snapshot)
+            written_[it.key()] = {it.value().snapshot->logTotal, it.value().snapshot->chatTotal};
+        else
+            written_.remove(it.key());
+    }
+    ++commits_;
+    roomsWritten_ += pending_.size();
+    pending_.clear();
+    return true;
+}
+
+} // namespace dealbrix::net

@@ -1,0 +1,122 @@
+#pragma once
+// The server's rooms on disk: one SQLite database in the data folder, written through Qt SQL. Every
+// change a room reports is queued and the queue is written in one transaction per batch (the server
+// commits before it sends the messages that show the changes), so a killed server loses nothing a
+// client has seen. Commits do not sync the disk (write-ahead log, synchronous=NORMAL): the kernel has
+// the data once a commit returns, which is all a killed process needs. A thread of its own copies the
+// log into the database and syncs it about once a second, which is what a power cut needs.
+
+#include "room.h"
+
+#include <QHash>
+#include <QLockFile>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QSqlQuery;
+
+namespace dealbrix::net {
+
+/// How long the store keeps rooms.
+struct RoomRetention {
+    int finishedRoomHours = 24; // a room whose game is over, after its end
+    int idleRoomDays = 7;       // a room nobody has touched (no change, nobody joining)
+};
+
+/// A room read back from the store, with its times (milliseconds since the epoch, UTC).
+struct StoredRoom {
+    RoomSnapshot snapshot;
+    qint64 updatedMs = 0;
+    std::optional<qint64> finishedMs;
+};
+
+/// The rooms of one server in `DIR/rooms.sqlite`.
+class RoomStore final : public RoomJournal {
+  public:
+    /// The schema this server writes; a database of a later one is refused, never changed.
+    static constexpr int kSchemaVersion = 1;
+    /// The database's file name in the data folder.
+    static constexpr const char* kFileName = "rooms.sqlite";
+
+    /// Opens (or creates) the store in `directory`. Nothing, with `error` set to a sentence, when the
+    /// folder cannot be used, another server holds it, or the file is not a sound database of this
+    /// program's schema or an earlier one (a damaged, truncated or newer file is left as it is).
+    static std::unique_ptr<RoomStore> open(const QString& directory, RoomRetention retention, QString* error);
+    ~RoomStore() override;
+    RoomStore(const RoomStore&) = delete;
+    RoomStore& operator=(const RoomStore&) = delete;
+
+    /// The database file.
+    const QString& path() const { return path_; }
+    /// Where the store's log lines go (damaged rooms, failed commits); the default writes nothing.
+    void setLog(std::function<void(const QString&)> log) { log_ = std::move(log); }
+
+    /// Removes the rooms past their time (`nowMs` since the epoch), then reads every room left. A
+    /// room that cannot be read back is moved aside to the damaged_rooms table and logged; the
+    /// others load.
+    std::vector<StoredRoom> loadRooms(qint64 nowMs);
+
+    // RoomJournal: the room's state is taken now, written at the next commit.
+    void roomChanged(const Room& room) override;
+    void roomClosed(const QString& code) override;
+    /// Writes every queued change in one transaction. False when the database refused it: the
+    /// changes stay queued for the next commit and the failure is logged.
+    bool commit() override;
+
+    /// True while changes wait for a commit.
+    bool hasPending() const { return !pending_.isEmpty(); }
+    /// Commits so far, and rooms written by them (a room changed twice in a batch is written once).
+    qint64 commits() const { return commits_; }
+    qint64 roomsWritten() const { return roomsWritten_; }
+    /// Copies the write-ahead log into the database and syncs it now (the thread does it on its own).
+    void checkpoint();
+
+    /// The room as the store writes it: writeRoomSnapshot without its log and chat, which are kept in
+    /// tables of their own; and back: nothing, with `error` set, when the text is not a sound room
+    /// of that `code`.
+    static QByteArray encodeSnapshot(const RoomSnapshot& snapshot);
+    static std::optional<RoomSnapshot> decodeSnapshot(const QByteArray& text, const QString& code,
+                                                      QString* error);
+
+  private:
+    struct Pending {
+        std::optional<RoomSnapshot> snapshot; // nothing: the room is gone
+        qint64 atMs = 0;
+    };
+    struct Written {
+        qint64 logTotal = 0;  // log lines written so far
+        qint64 chatTotal = 0; // chat lines written so far
+    };
+    class Checkpointer;
+
+    RoomStore(QString directory, RoomRetention retention);
+    QString openDatabase();
+    /// Writes one room's change; an empty string, or what the database said.
+    QString writeRoom(const QString& code, const Pending& change);
+    /// The statement `sql` (a literal), prepared once.
+    QSqlQuery& statement(const char* sql);
+    void removeExpired(qint64 nowMs);
+    void setAside(const QString& code, const QByteArray& snapshot, const QString& reason, qint64 nowMs);
+    void logLine(const QString& line) const;
+
+    QString directory_;
+    QString path_;
+    QString connection_;
+    RoomRetention retention_;
+    QLockFile lock_;
+    QHash<QString, Pending> pending_;
+    QHash<QString, Written> written_;
+    struct Statements;
+    std::unique_ptr<Statements> statements_;
+    qint64 commits_ = 0;
+    qint64 roomsWritten_ = 0;
+    bool failing_ = false; // the last commit failed: logged once until one succeeds
+    std::function<void(const QString&)> log_;
+    std::unique_ptr<Checkpointer> checkpointer_;
+};
+
+} // namespace dealbrix::net

@@ -1,0 +1,376 @@
+#include "load_clients.h"
+
+#include "protocol.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QWebSocket>
+
+#include <algorithm>
+#include <cmath>
+
+namespace dealbrix::load {
+
+namespace {
+
+// Connections being opened at once: each waits for the server's welcome before the next starts.
+constexpr int kParallelOpen = 64;
+// Refused moves in a row before a seat waits for the next state instead of trying again.
+constexpr int kRetries = 3;
+constexpr int kRetryDelayMs = 10;
+constexpr qsizetype kErrorSamples = 5;
+constexpr double kMsPerSecond = 1000.0;
+
+/// The mirror game's screen and dice: it is only read, never played.
+class Quiet final : public Ui, public RandomSource {
+  public:
+    void tell(const Box&) override {}
+    bool ask(const Box&) override { return false; }
+    void endProgram() override {}
+    float next() override { return 0.0f; }
+};
+
+Quiet& quiet() {
+    static Quiet q;
+    return q;
+}
+
+QString typeOf(const QJsonObject& m) {
+    return m.value(QLatin1String("type")).toString();
+}
+
+} // namespace
+
+double percentile(std::vector<float>& values, double p) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const auto rank = static_cast<std::size_t>(std::ceil(p / 100.0 * static_cast<double>(values.size())));
+    return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
+}
+
+// --- The run --------------------------------------------------------------------------------------------
+
+LoadRun::LoadRun(LoadOptions options, QObject* parent)
+    : QObject(parent), options_(std::move(options)), nextSeed_(options_.seed) {
+    clock_.start();
+}
+
+LoadRun::~LoadRun() = default;
+
+LoadRoom& LoadRun::newRoom() {
+    rooms_.push_back(std::make_unique<LoadRoom>());
+    LoadRoom& room = *rooms_.back();
+    room.computer_ = std::make_unique<ComputerPlayer>(ComputerWeights{}, nextSeed_++);
+    room.mirror_ = std::make_unique<Game>(quiet(), quiet());
+    room.paceTimer_.setSingleShot(true);
+    connect(&room.paceTimer_, &QTimer::timeout, this, [this, &room] { consider(room); });
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        room.seats.push_back(std::make_unique<LoadConnection>(*this, room, seat));
+    toOpen_.push_back(room.seats.front().get());
+    return room;
+}
+
+void LoadRun::start() {
+    for (int i = 0; i < options_.rooms; ++i)
+        newRoom();
+    openNext();
+}
+
+void LoadRun::openNext() {
+    while (opening_ < kParallelOpen && !toOpen_.empty()) {
+        LoadConnection* next = toOpen_.front();
+        toOpen_.erase(toOpen_.begin());
+        ++opening_;
+        next->open();
+    }
+}
+
+void LoadRun::setPaused(bool paused) {
+    paused_ = paused;
+    if (!paused_)
+        for (const auto& room : rooms_)
+            consider(*room);
+}
+
+void LoadRun::reconnectAll() {
+    const std::size_t count = rooms_.size();
+    toOpen_.clear();
+    opening_ = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        LoadRoom& room = *rooms_[i];
+        if (room.abandoned || (room.finished && !options_.keepFinished)) continue;
+        if (!room.ready) {
+            // A seat whose joined message never came may be held on the server by a token nobody has.
+            room.abandoned = true;
+            for (const auto& c : room.seats)
+                c->closeNow();
+            if (!room.finished) newRoom();
+            continue;
+        }
+        room.firstAfterRejoin = {};
+        room.paceTimer_.stop();
+        for (const auto& c : room.seats) {
+            c->rejoining_ = true;
+            c->questionId_ = 0;
+            c->sentMs_ = -1;
+            c->refusedInRow_ = 0;
+            toOpen_.push_back(c.get());
+        }
+    }
+    openNext();
+}
+
+bool LoadRun::allRejoined() const {
+    return std::all_of(rooms_.begin(), rooms_.end(), [](const auto& room) {
+        return !room->ready || room->abandoned || room->firstAfterRejoin.version >= 0;
+    });
+}
+
+int LoadRun::roomsReady() const {
+    return static_cast<int>(std::count_if(rooms_.begin(), rooms_.end(),
+                                          [](const auto& room) { return room->ready && !room->abandoned; }));
+}
+
+int LoadRun::connectionsOpen() const {
+    int open = 0;
+    for (const auto& room : rooms_)
+        for (const auto& c : room->seats)
+            open += c->isOpen() ? 1 : 0;
+    return open;
+}
+
+void LoadRun::noteError(const QString& what) {
+    ++errors_;
+    if (errorSamples_.size() < kErrorSamples) errorSamples_.append(what);
+}
+
+void LoadRun::roomFinished(LoadRoom& room) {
+    if (room.finished) return;
+    room.finished = true;
+    room.paceTimer_.stop();
+    ++games_;
+    if (!options_.keepFinished)
+        for (const auto& c : room.seats)
+            c->closeNow();
+    newRoom();
+    openNext();
+}
+
+void LoadRun::consider(LoadRoom& room) {
+    if (paused_ || room.finished || room.abandoned || !room.hasCurrent_) return;
+    if (options_.pace > 0 && room.lastActMs_ >= 0) {
+        const qint64 due = room.lastActMs_ + static_cast<qint64>(kMsPerSecond / options_.pace);
+        if (now() < due) {
+            if (!room.paceTimer_.isActive()) room.paceTimer_.start(static_cast<int>(due - now()));
+            return;
+        }
+    }
+    act(room);
+}
+
+void LoadRun::act(LoadRoom& room) {
+    // The seat asked a question answers it; otherwise the seat holding the turn acts, once per state.
+    for (const auto& c : room.seats) {
+        if (c->questionId_ == 0 || !c->isOpen() || c->sentMs_ >= 0) continue;
+        int given = 0; // amount questions are passed
+        if (!isAmountQuestion(c->question_)) {
+            OfferedMoney offered;
+            if (const std::optional<Action> offer = net::offerFromJson(c->offer_))
+                offered = {Game::readNumber(offer->text), Game::readNumber(offer->otherText)};
+            given = room.computer_->answer(room.current_, c->question_, offered) ? 1 : 0;
+        }
+        c->send(net::message(net::type::kAnswer,
+                             {{"question", c->questionId_}, {"yes", given != 0}, {"amount", given}}));
+        c->questionId_ = 0;
+        c->sentMs_ = now();
+        room.lastActMs_ = now();
+        return;
+    }
+    const GameState& s = room.current_;
+    // A question waits for its own message before anyone acts.
+    if (!isPlayer(s.turn) || room.last.waitingFor != 0) return;
+    LoadConnection& c = *room.seats[static_cast<std::size_t>(s.turn - 1)];
+    // A seat acts on a state it has been sent itself: the next state it is sent then answers its move.
+    if (!c.isOpen() || c.sentMs_ >= 0 || !c.welcomed_ || c.token_.isEmpty() ||
+        c.seenText_ != room.currentText_)
+        return;
+    room.mirror_->restore(s);
+    if (room.mirror_->openQuestion() != nullptr) return;
+    const std::optional<Action> action = room.computer_->nextAction(*room.mirror_);
+    if (!action) return;
+    c.send(net::message(net::type::kAction, {{"action", net::actionToJson(*action)}}));
+    c.sentMs_ = now();
+    room.lastActMs_ = now();
+}
+
+// --- One connection -------------------------------------------------------------------------------------
+
+LoadConnection::LoadConnection(LoadRun& run, LoadRoom& room, int seat)
+    : run_(run), room_(room), seat_(seat) {}
+
+LoadConnection::~LoadConnection() {
+    if (socket_ != nullptr) {
+        socket_->disconnect(this);
+        socket_->abort();
+        delete socket_;
+    }
+}
+
+bool LoadConnection::isOpen() const {
+    return socket_ != nullptr && socket_->state() == QAbstractSocket::ConnectedState;
+}
+
+void LoadConnection::closeNow() {
+    if (socket_ == nullptr) return;
+    QWebSocket* socket = std::exchange(socket_, nullptr);
+    socket->disconnect(this);
+    connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
+    socket->close();
+    if (socket->state() == QAbstractSocket::UnconnectedState) socket->deleteLater();
+}
+
+void LoadConnection::open() {
+    if (socket_ != nullptr) {
+        QWebSocket* old = std::exchange(socket_, nullptr);
+        old->disconnect(this);
+        old->abort();
+        old->deleteLater();
+    }
+    welcomed_ = false;
+    socket_ = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
+    socket_->setMaxAllowedIncomingMessageSize(1 << 24);
+    QWebSocket* socket = socket_;
+    connect(socket, &QWebSocket::connected, this, [this] {
+        send(net::message(net::type::kHello, {{"protocol", net::kProtocolVersion},
+                                              {"client", QStringLiteral("dealbrix-loadtest")}}));
+    });
+    connect(socket, &QWebSocket::textMessageReceived, this, &LoadConnection::received);
+    auto ended = [this, socket] {
+        if (socket != socket_) return;
+        socket_ = nullptr;
+        socket->disconnect(this);
+        socket->deleteLater();
+        if (!welcomed_) {
+            // Never answered: the slot it held for opening is free again.
+            --run_.opening_;
+            run_.openNext();
+        }
+        if (!room_.finished && !room_.abandoned) run_.noteError(QStringLiteral("connection lost"));
+    };
+    connect(socket, &QWebSocket::disconnected, this, ended);
+    connect(socket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), this,
+            [socket, ended](QAbstractSocket::SocketError) {
+                if (socket->state() == QAbstractSocket::UnconnectedState) ended();
+            });
+    socket->open(run_.options_.server);
+}
+
+void LoadConnection::send(const QJsonObject& message) {
+    lastSent_ = net::encode(message);
+    if (socket_ != nullptr) socket_->sendTextMessage(QString::fromUtf8(lastSent_));
+}
+
+void LoadConnection::joinRoom() {
+    if (rejoining_ && !token_.isEmpty()) {
+        send(net::message(net::type::kJoin, {{"room", room_.code}, {"token", token_}}));
+        return;
+    }
+    QJsonObject fields{{"room", room_.code}, {"seats", QJsonArray{seat_}}};
+    if (seat_ == 1) fields.insert(QLatin1String("hostToken"), room_.hostToken);
+    send(net::message(net::type::kJoin, fields));
+}
+
+void LoadConnection::received(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    LoadRoom& room = room_;
+    // The same state goes to all four seats: read once, by the first to get it.
+    const bool sameState = !room.currentText_.isEmpty() && bytes == room.currentText_;
+    std::optional<QJsonObject> parsed;
+    if (!sameState) {
+        parsed = net::decode(bytes);
+        if (!parsed) {
+            run_.noteError(QStringLiteral("a message that is not JSON"));
+            return;
+        }
+    }
+    const QString kind = sameState ? QString::fromLatin1(net::type::kState) : typeOf(*parsed);
+    if (kind == QLatin1String(net::type::kState)) {
+        seenText_ = bytes;
+        if (sentMs_ >= 0) {
+            run_.latencies_.push_back(static_cast<float>(run_.now() - sentMs_));
+            sentMs_ = -1;
+        }
+        refusedInRow_ = 0;
+        if (!sameState) {
+            const QJsonObject& m = *parsed;
+            SeenState seen;
+            seen.version = static_cast<qint64>(m.value(QLatin1String("version")).toDouble());
+            seen.state = m.value(QLatin1String("state")).toObject();
+            seen.waitingFor = m.value(QLatin1String("waitingFor")).toInt();
+            seen.ended = m.value(QLatin1String("ended")).toBool();
+            // A seat slower than another may still deliver an older state: the newest is kept.
+            if (seen.version >= room.last.version) {
+                QString error;
+                const std::optional<GameState> state = net::stateFromJson(seen.state, &error);
+                if (!state) {
+                    run_.noteError(QStringLiteral("a state the game cannot hold: ") + error);
+                    return;
+                }
+                room.current_ = *state;
+                room.hasCurrent_ = true;
+                room.currentText_ = bytes;
+                room.last = seen;
+            }
+            // The first state any seat is sent after coming back is the room as the server reopened it.
+            if (room.firstAfterRejoin.version < 0 && rejoining_) room.firstAfterRejoin = seen;
+        } else if (room.firstAfterRejoin.version < 0 && rejoining_) {
+            room.firstAfterRejoin = room.last;
+        }
+        rejoining_ = false;
+        run_.consider(room);
+        return;
+    }
+    const QJsonObject& m = *parsed;
+    if (kind == QLatin1String(net::type::kWelcome)) {
+        welcomed_ = true;
+        --run_.opening_;
+        run_.openNext();
+        if (seat_ == 1 && room.code.isEmpty())
+            send(net::message(net::type::kCreateRoom, {{"players", kPlayerCount}}));
+        else
+            joinRoom();
+    } else if (kind == QLatin1String(net::type::kRoomCreated)) {
+        room.code = m.value(QLatin1String("room")).toString();
+        room.hostToken = m.value(QLatin1String("hostToken")).toString();
+        joinRoom();
+    } else if (kind == QLatin1String(net::type::kJoined)) {
+        const QString token = m.value(QLatin1String("token")).toString();
+        if (!token.isEmpty()) token_ = token;
+        if (!room.ready && seat_ == 1 && !rejoining_) {
+            for (std::size_t i = 1; i < room.seats.size(); ++i)
+                run_.toOpen_.push_back(room.seats[i].get());
+            run_.openNext();
+        }
+        room.ready = std::all_of(room.seats.begin(), room.seats.end(),
+                                 [](const auto& c) { return !c->token_.isEmpty(); });
+    } else if (kind == QLatin1String(net::type::kQuestion)) {
+        const std::optional<Box> box = net::boxFromJson(m.value(QLatin1String("box")));
+        if (!box) return run_.noteError(QStringLiteral("a question of no known kind"));
+        questionId_ = m.value(QLatin1String("id")).toInt();
+        question_ = *box;
+        offer_ = m.value(QLatin1String("offer")).toObject();
+        run_.consider(room);
+    } else if (kind == QLatin1String(net::type::kRoomEnded)) {
+        run_.roomFinished(room);
+    } else if (kind == QLatin1String(net::type::kError)) {
+        run_.noteError(m.value(QLatin1String("code")).toString() + QStringLiteral(": ") +
+                       m.value(QLatin1String("message")).toString() + QStringLiteral(" (after ") +
+                       QString::fromUtf8(lastSent_) + u')');
+        sentMs_ = -1;
+        room.computer_->dropPlan();
+        if (++refusedInRow_ <= kRetries)
+            QTimer::singleShot(kRetryDelayMs, this, [this] { run_.consider(room_); });
+    }
+}
+
+} // namespace dealbrix::load

@@ -1,0 +1,197 @@
+// dealbrix-loadtest: opens rooms of four computer clients on one game server over real WebSockets,
+// plays them at a given pace for a given time and prints one JSON line: rooms, connections, actions
+// per second, the round trip of an action (an action or answer sent, the next state back) at the
+// 50th and 99th percentile and at most, and errors. It connects only to the address it is given,
+// and only to this machine's loopback addresses.
+
+#include "load_clients.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int kMaxRooms = 10000;
+constexpr int kMaxSeconds = 3600;
+constexpr int kSetupSeconds = 120; // to open every room before the clock starts
+constexpr int kSettleMs = 500;     // after the run, for the last round trips
+constexpr int kTickMs = 50;
+constexpr int kUsageError = 2;
+constexpr int kMsPerSecond = 1000;
+
+void say(const QString& text) {
+    std::fprintf(stderr, "dealbrix-loadtest: %s\n", text.toLocal8Bit().constData());
+}
+
+/// Raises this process's open-file limit to its hard limit: every connection is a file.
+void raiseFileLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+bool isLoopback(const QUrl& url) {
+    if (url.host() == QLatin1String("localhost")) return true;
+    const QHostAddress address(url.host());
+    return !address.isNull() && address.isLoopback();
+}
+
+/// A process's resident memory now and at most, in MiB, from /proc (0 when it cannot be read).
+std::pair<double, double> residentMiB(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return {0, 0};
+    double now = 0;
+    double peak = 0;
+    constexpr double kKiBPerMiB = 1024.0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.simplified().split(' ');
+        if (parts.size() < 2) continue;
+        if (parts[0] == "VmRSS:") now = parts[1].toDouble() / kKiBPerMiB;
+        if (parts[0] == "VmHWM:") peak = parts[1].toDouble() / kKiBPerMiB;
+    }
+    return {now, peak};
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("dealbrix-loadtest"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Plays rooms of four computer clients on a Dealbrix server on this machine and "
+                       "prints what it measured as one JSON line."));
+    parser.addHelpOption();
+    const QCommandLineOption server(QStringLiteral("server"),
+                                    QStringLiteral("ws://127.0.0.1:PORT of the server."),
+                                    QStringLiteral("url"));
+    const QCommandLineOption rooms(QStringLiteral("rooms"), QStringLiteral("Rooms to open (default 10)."),
+                                   QStringLiteral("n"), QStringLiteral("10"));
+    const QCommandLineOption pace(QStringLiteral("pace"),
+                                  QStringLiteral("Actions per second per room; 0 plays as fast as the server "
+                                                 "answers (default 1)."),
+                                  QStringLiteral("a"), QStringLiteral("1"));
+    const QCommandLineOption seconds(QStringLiteral("seconds"),
+                                     QStringLiteral("Seconds to play once every room is open (default 10)."),
+                                     QStringLiteral("t"), QStringLiteral("10"));
+    const QCommandLineOption serverPid(QStringLiteral("server-pid"),
+                                       QStringLiteral("The server's process, to report its memory."),
+                                       QStringLiteral("pid"));
+    parser.addOptions({server, rooms, pace, seconds, serverPid});
+    parser.process(app);
+
+    bool roomsOk = false;
+    bool paceOk = false;
+    bool secondsOk = false;
+    dealbrix::load::LoadOptions options;
+    options.server = QUrl(parser.value(server));
+    options.rooms = parser.value(rooms).toInt(&roomsOk);
+    options.pace = parser.value(pace).toDouble(&paceOk);
+    const int playSeconds = parser.value(seconds).toInt(&secondsOk);
+    if (!parser.isSet(server) || !options.server.isValid() ||
+        (options.server.scheme() != QLatin1String("ws") && options.server.scheme() != QLatin1String("wss"))) {
+        say(QStringLiteral("--server wants ws://127.0.0.1:PORT."));
+        return kUsageError;
+    }
+    if (!isLoopback(options.server)) {
+        say(QStringLiteral("--server must be on this machine (127.0.0.1, ::1 or localhost)."));
+        return kUsageError;
+    }
+    if (!roomsOk || options.rooms < 1 || options.rooms > kMaxRooms || !paceOk || options.pace < 0 ||
+        !secondsOk || playSeconds < 1 || playSeconds > kMaxSeconds) {
+        say(QStringLiteral("--rooms wants 1 to %1, --pace 0 or more, --seconds 1 to %2.")
+                .arg(kMaxRooms)
+                .arg(kMaxSeconds));
+        return kUsageError;
+    }
+    raiseFileLimit();
+
+    dealbrix::load::LoadRun run(options);
+    QElapsedTimer clock;
+    clock.start();
+    qint64 playStartMs = -1;
+    qint64 playedMs = 0;
+    qint64 gamesAtStart = 0;
+    qint64 actionsInWindow = 0;
+    int exitCode = 0;
+    QJsonObject result;
+    auto finish = [&] {
+        std::vector<float> latencies = run.latencies();
+        const double elapsed = static_cast<double>(std::max<qint64>(1, playedMs)) / kMsPerSecond;
+        result.insert(QLatin1String("rooms"), run.roomsReady());
+        result.insert(QLatin1String("connections"), run.connectionsOpen());
+        result.insert(QLatin1String("pace"), options.pace);
+        result.insert(QLatin1String("seconds"), elapsed);
+        result.insert(QLatin1String("actions"), static_cast<double>(actionsInWindow));
+        result.insert(QLatin1String("actionsPerSecond"),
+                      std::round(static_cast<double>(actionsInWindow) / elapsed));
+        result.insert(QLatin1String("p50Ms"), dealbrix::load::percentile(latencies, 50));
+        result.insert(QLatin1String("p99Ms"), dealbrix::load::percentile(latencies, 99));
+        result.insert(QLatin1String("maxMs"),
+                      latencies.empty() ? 0.0 : static_cast<double>(latencies.back()));
+        result.insert(QLatin1String("errors"), static_cast<double>(run.errors()));
+        result.insert(QLatin1String("games"), static_cast<double>(run.gamesFinished() - gamesAtStart));
+        if (parser.isSet(serverPid)) {
+            const auto [now, peak] = residentMiB(parser.value(serverPid).toLongLong());
+            result.insert(QLatin1String("serverRssMiB"), std::round(now));
+            result.insert(QLatin1String("serverPeakRssMiB"), std::round(peak));
+        }
+        std::printf("%s\n", QJsonDocument(result).toJson(QJsonDocument::Compact).constData());
+        std::fflush(stdout);
+        for (const QString& sample : run.errorSamples())
+            say(QStringLiteral("error: ") + sample);
+        if (run.errors() > 0 || run.roomsReady() < options.rooms) exitCode = 1;
+        app.exit(exitCode);
+    };
+
+    // One timer drives the run: the rooms open, then play for the time asked, then the last round
+    // trips come back; whatever happens, the run ends by itself.
+    QTimer tick;
+    tick.setInterval(kTickMs);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        if (playStartMs < 0) {
+            if (run.roomsReady() >= options.rooms) {
+                playStartMs = now;
+                run.clearLatencies();
+                gamesAtStart = run.gamesFinished();
+                say(QStringLiteral("%1 rooms open in %2 s; playing for %3 s")
+                        .arg(run.roomsReady())
+                        .arg(static_cast<double>(now) / kMsPerSecond, 0, 'f', 1)
+                        .arg(playSeconds));
+            } else if (now > kSetupSeconds * kMsPerSecond) {
+                say(QStringLiteral("only %1 of %2 rooms opened in %3 s")
+                        .arg(run.roomsReady())
+                        .arg(options.rooms)
+                        .arg(kSetupSeconds));
+                playedMs = 0;
+                tick.stop();
+                finish();
+            }
+            return;
+        }
+        if (now - playStartMs >= static_cast<qint64>(playSeconds) * kMsPerSecond) {
+            tick.stop();
+            playedMs = now - playStartMs;
+            // Actions are counted up to here; the clients stop, and the answers still on their way are
+            // let in for their round trips.
+            actionsInWindow = static_cast<qint64>(run.latencies().size());
+            run.setPaused(true);
+            QTimer::singleShot(kSettleMs, finish);
+        }
+    });
+    tick.start();
+    run.start();
+    return app.exec();
+}
