@@ -22,6 +22,11 @@ Options parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     addComputerOptions(parser);
+    const QCommandLineOption names(
+        QStringLiteral("names"),
+        QStringLiteral("Names of the seats in order, e.g. Ann,,Cy (an empty one stays \"Player N\")."),
+        QStringLiteral("LIST"));
+    parser.addOption(names);
     addRulesOptions(parser);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("A saved game (*.dealbrix) to open at start."),
@@ -39,6 +44,19 @@ Options parseCommandLine(const QStringList& arguments) {
             options.savedGame = parser.positionalArguments().constFirst();
         if (const std::optional<ComputerOptions> computer = readComputerOptions(parser, problem))
             options.computer = *computer;
+        if (problem.isEmpty() && parser.isSet(names)) {
+            const QStringList given = parser.value(names).split(QLatin1Char(','));
+            PlayerArray<std::string> typed;
+            for (int seat = 1; seat <= kPlayerCount && seat <= given.size(); ++seat)
+                typed[seat] = given[seat - 1].toStdString();
+            const NameCheck check = checkNames(typed);
+            if (given.size() > kPlayerCount)
+                problem = QStringLiteral("--names: at most %1 names").arg(kPlayerCount);
+            else if (!check.error.empty())
+                problem = QStringLiteral("--names: %1").arg(QString::fromStdString(check.error));
+            else
+                options.names = check.names;
+        }
         if (problem.isEmpty())
             if (const std::optional<HouseRules> rules = readRulesOptions(parser, problem))
                 options.rules = *rules;

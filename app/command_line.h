@@ -3,6 +3,7 @@
 
 #include "computer_options.h"
 #include "house_rules.h"
+#include "seats.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,11 +14,12 @@ namespace dealbrix {
 struct Options {
     bool quit = false; // print output and error, then end with exitCode, without opening a window
     int exitCode = 0;
-    QString output;           // for standard output: the help or the version
-    QString error;            // for standard error: what is wrong with the command line
-    QString savedGame;        // a saved game to open at start; empty for a fresh board
-    ComputerOptions computer; // the seats the computer plays and its pace
-    HouseRules rules;         // the house rules and starting money of a fresh board
+    QString output;                   // for standard output: the help or the version
+    QString error;                    // for standard error: what is wrong with the command line
+    QString savedGame;                // a saved game to open at start; empty for a fresh board
+    ComputerOptions computer;         // the seats the computer plays and its pace
+    HouseRules rules;                 // the house rules and starting money of a fresh board
+    PlayerArray<std::string> names{}; // --names: the seats' names for a fresh board, checked
 };
 
 /// Exit status for a command line the program cannot read.

@@ -60,6 +60,7 @@ std::optional<ComputerOptions> readComputerOptions(const QCommandLineParser& par
             return std::nullopt;
         }
         options.delayMs = delay;
+        options.delayGiven = true;
     }
     return options;
 }

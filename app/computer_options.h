@@ -16,6 +16,7 @@ struct ComputerOptions {
     ComputerSeats seats{};
     ComputerLevels levels{}; // Normal for a seat named without a level
     int delayMs = kDefaultComputerDelayMs;
+    bool delayGiven = false; // --computer-delay was on the command line
 };
 
 /// Adds --computer and --computer-delay to `parser` (and so to --help).

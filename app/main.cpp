@@ -7,10 +7,12 @@
 #include "computer_driver.h"
 #include "game_files.h"
 #include "game_log.h"
+#include "game_menus.h"
 #include "network_menu.h"
 #include "network_session.h"
 #include "qt_ui.h"
 #include "random.h"
+#include "remembered.h"
 #include "rules_window.h"
 #include "seat_router.h"
 
@@ -53,10 +55,16 @@ int main(int argc, char* argv[]) {
     const auto seed = static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
     dealbrix::ClockRandom random(seed);
     dealbrix::GameFiles* files = nullptr;
+    dealbrix::Remembered remembered;
     // The winner's message and Exit end the program at once, without close handlers. A finished game
-    // leaves no autosave; after Exit the autosave stays, so the game can be resumed.
-    dealbrix::QtUi ui([&files] {
-        if (files != nullptr && files->gameFinished()) files->removeAutosave();
+    // leaves no autosave but a line in the past games; after Exit the autosave stays, so the game can
+    // be resumed. What is remembered is written first.
+    dealbrix::QtUi ui([&files, &remembered] {
+        remembered.flush();
+        if (files != nullptr && files->gameFinished()) {
+            files->recordFinishedGame();
+            files->removeAutosave();
+        }
         std::fflush(nullptr);
         std::_Exit(EXIT_SUCCESS);
     });
@@ -72,11 +80,27 @@ int main(int argc, char* argv[]) {
     dealbrix::BoardWindow board(game, ui);
     files = new dealbrix::GameFiles(board, ui, random, dealbrix::GameFiles::defaultAutosavePath());
     files->buildGameFileMenu(board.fileMenu());
+    files->setPastGamesPath(dealbrix::defaultPastGamesPath());
+    files->setOfferedTable(remembered.lastTable());
+    files->setTableRemembered(
+        [&remembered](const dealbrix::TableChoice& table) { remembered.setLastTable(table); });
     board.setBeforeBox([files] { files->autosaveInProgress(); });
     board.setAfterAction(
         [files](const dealbrix::Action&, dealbrix::ActionResult result) { files->afterAction(result); });
-    dealbrix::ComputerDriver driver(board, ui, seats, player, log, options.computer.delayMs);
+    // The computer's pace: the command line's, else the one remembered, else the usual one; a pace
+    // given on the command line is remembered for next time.
+    if (options.computer.delayGiven) remembered.setComputerDelay(options.computer.delayMs);
+    const int delayMs = options.computer.delayGiven
+                            ? options.computer.delayMs
+                            : remembered.computerDelay().value_or(options.computer.delayMs);
+    dealbrix::ComputerDriver driver(board, ui, seats, player, log, delayMs);
+    files->setSeatSetter(
+        [&driver](const dealbrix::TableChoice& table) { driver.setComputerSeats(table.computer); });
     dealbrix::addRulesItem(board);
+    // Windows open where they were last time, when that place is still on a screen.
+    board.setRemembered(&remembered);
+    driver.setRemembered(&remembered);
+    remembered.restorePlace(&board);
     // A saved game holds its computer seats, their levels and its log beside the game itself.
     files->setCompanions(
         [&driver, &log](dealbrix::SavedGame& saved) {
@@ -90,12 +114,20 @@ int main(int argc, char* argv[]) {
     // The Network menu comes after the Computer menu; a game that never uses it is the local one.
     dealbrix::NetworkSession network(board, ui, log, driver, *files, options.computer.delayMs);
     dealbrix::NetworkMenu networkMenu(board, network, ui);
+    // The Game and Help menus come last, so Help stands at the right.
+    dealbrix::GameMenus menus(board, ui, dealbrix::defaultPastGamesPath(),
+                              QString::fromLatin1(dealbrix::kApplicationVersion), &remembered);
     // A file that cannot be opened gets its box, and the fresh board stays. Seats named on the
     // command line take the computer's seats and levels over from the file's.
     if (!options.savedGame.isEmpty()) files->openFile(options.savedGame);
     if (options.computer.seats != dealbrix::ComputerSeats{}) {
         driver.setLevels(options.computer.levels);
         driver.setComputerSeats(options.computer.seats);
+    }
+    // Names from the command line are for a game not yet started.
+    if (options.names != dealbrix::PlayerArray<std::string>{} && game.state.playerCount == 0) {
+        game.nameSeats(options.names);
+        board.syncAll();
     }
     board.showWithGrid();
     return QApplication::exec();

@@ -4,8 +4,10 @@
 
 #include "action.h"
 #include "board.h"
+#include "history.h"
 #include "house_rules.h"
 #include "ports.h"
+#include "seats.h"
 #include "values.h"
 
 #include <array>
@@ -116,6 +118,8 @@ struct GameState : Holdings {
     PlayerArray<i16> seatOut{};                            // 0 in play, kTrue out (bankrupt or not seated)
     i16 debtor = 0;                                        // player held for debt, 0 none
     i16 tradePartner = 0;                                  // the other party of a trade, chosen in the grid
+    PlayerArray<std::string> names{};                      // the seats' own names, empty for "Player N"
+    GameHistory history;                                   // worth by round and landings, for the statistics
 
     // The house rules and what they keep; untouched while the rules are off.
     HouseRules rules;
@@ -132,6 +136,15 @@ struct GameState : Holdings {
 
     bool operator==(const GameState&) const = default;
 };
+
+/// What `seat` (1..4) is called in `state`: its name, or "Player N".
+inline std::string seatName(const GameState& state, int seat) {
+    return seatName(isPlayer(seat) ? state.names[seat] : std::string(), seat);
+}
+
+/// A seat's worth: its cash, its squares at their price, their houses at their cost and mortgaged
+/// squares at half their price.
+int worthOf(const Holdings& holdings, int seat);
 
 inline constexpr i16 kAnswerYes = 6;
 inline constexpr i16 kAnswerNo = 7;
@@ -165,6 +178,13 @@ class Game {
     void restore(const GameState& snapshot) {
         state = snapshot;
         inProgress_.reset();
+    }
+
+    /// Gives the seats their names (already judged by checkNames) before the start; the turn label
+    /// follows.
+    void nameSeats(const PlayerArray<std::string>& names) {
+        state.names = names;
+        state.board.turnLabel = seatName(state, state.turn) + "'s turn";
     }
 
     /// Keeps a record of each action while it runs (`inProgress`), so that a copy of the game taken
@@ -297,6 +317,10 @@ class Game {
     [[noreturn]] void quit();
     void settleOwnedSquare(int square, std::string_view name, i16 price);
     void offerPurchase(int square, std::string_view name, i16 price);
+    /// The figures beside the purchase question: the price, the rent once bought, the cash left.
+    MoneyFacts purchaseFacts(int square, i16 price) const;
+    /// The figures beside a house question on `square`: price, houses, rent before and after.
+    MoneyFacts houseFacts(int square, bool buying) const;
     void playCard(int deck, int card);
     void cardMoney(int player, int delta);
     void moveToNearest(std::span<const i16> squares);
@@ -337,6 +361,10 @@ class Game {
     /// Asks for an amount in [box.minimum, box.maximum], or 0 to pass.
     int askAmount(Box box);
     float draw();
+    /// Adds the worth of every seat to the history: at the start (once), or as a round ends.
+    void recordRound(bool start);
+    /// The squares of `squares` named one after another ("A, B and C").
+    static std::string squareList(const std::vector<int>& squares);
 
     Ui& ui_;
     RandomSource& random_;

@@ -1,5 +1,6 @@
 #include "game_log.h"
 
+#include "seats.h"
 #include "values.h"
 
 namespace dealbrix {
@@ -11,7 +12,7 @@ constexpr const char* kLineBreak = " / "; // card texts and the help list come i
 GameLog::GameLog(Ui& inner) : inner_(inner) {}
 
 std::string GameLog::lineFor(const Box& box, const bool* answer) {
-    std::string line = "Player " + num(box.turn) + ": ";
+    std::string line = (box.turnName.empty() ? seatName({}, box.turn) : box.turnName) + ": ";
     const std::string& text = box.text;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r' || text[i] == '\n') {
@@ -28,8 +29,29 @@ std::string GameLog::lineFor(const Box& box, const bool* answer) {
 
 void GameLog::tell(const Box& box) {
     // Written before the box shows, so the log is whole even if the program ends at this box.
-    add(lineFor(box));
+    const std::string line = lineFor(box);
+    if (!countRepeat(box)) {
+        add(line);
+        if (box.kind == BoxKind::Debt) {
+            repeated_ = box.text;
+            repeatedAmount_ = box.amount;
+            repeats_ = 1;
+        }
+    }
     inner_.tell(box);
+}
+
+bool GameLog::countRepeat(const Box& box) {
+    // Every money refresh repeats the debt hold's box while the balance stays below zero; the log
+    // keeps the hold's first line and counts. A balance that has moved is news.
+    if (box.kind != BoxKind::Debt || repeated_.empty() || box.text != repeated_ ||
+        box.amount != repeatedAmount_ || lines_.empty())
+        return false;
+    if (repeats_ == 1) firstLine_ = lines_.back();
+    ++repeats_;
+    lines_.back() = firstLine_ + " (" + num(repeats_) + " times)";
+    if (rewriteListener_) rewriteListener_(lines_.back());
+    return true;
 }
 
 bool GameLog::ask(const Box& question) {
@@ -60,6 +82,7 @@ void GameLog::endProgram() {
 }
 
 void GameLog::add(std::string line) {
+    repeated_.clear();
     lines_.push_back(std::move(line));
     if (listener_) listener_(lines_.back());
 }

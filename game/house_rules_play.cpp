@@ -277,6 +277,7 @@ void Game::settleEstate(int debtor) {
 
 void Game::note(Box box) {
     box.turn = state.turn;
+    box.turnName = seatName(state, state.turn);
     // Like a box, a replayed action writes only the lines its earlier runs had not written yet.
     if (inProgress_ && ++boxesTold_ <= inProgress_->boxesShown) return;
     ui_.note(box);

@@ -1,7 +1,33 @@
 // Houses, mortgages and the House Options window.
 #include "game.h"
+#include "ownership.h"
+
+#include <algorithm>
 
 namespace dealbrix {
+
+namespace {
+
+/// The rent of a street of a whole group with `houses` (0..5) on it.
+int groupStreetRent(int square, int houses) {
+    const SquareInfo& info = squareInfo(square);
+    if (houses >= 1 && houses <= kHotel) return info.houseRents[static_cast<std::size_t>(houses - 1)];
+    return colourGroupOf(square)->size == 2 ? info.groupRent : 2 * info.baseRent;
+}
+
+} // namespace
+
+MoneyFacts Game::houseFacts(int square, bool buying) const {
+    const ColourGroup& group = *colourGroupOf(square);
+    const int houses = state.houses[square];
+    const int after = std::clamp(houses + (buying ? 1 : -1), 0, static_cast<int>(kHotel));
+    const int refund = static_cast<int>(roundHalfEven(group.housePrice / 2.0));
+    return {.price = group.housePrice,
+            .rentNow = groupStreetRent(square, houses),
+            .rentAfter = groupStreetRent(square, after),
+            .houses = houses,
+            .cashAfter = state.money[state.turn] + (buying ? -group.housePrice : refund)};
+}
 
 void Game::openHouseOptionsOn(int square) {
     state.houseOptionsSquare = static_cast<i16>(square);
@@ -52,7 +78,8 @@ void Game::buyHouseHere() {
                     .seat = t,
                     .square = p,
                     .amount = group->housePrice,
-                    .text = "Are you sure you want to buy a house here?"})) {
+                    .text = "Are you sure you want to buy a house here?",
+                    .facts = houseFacts(p, true)})) {
         addHouse(p, group->housePrice);
     }
     refreshMoney();
@@ -79,7 +106,8 @@ void Game::sellHouseHere() {
                     .seat = t,
                     .square = p,
                     .amount = group->housePrice,
-                    .text = "Are you sure you want to sell a house here?"})) {
+                    .text = "Are you sure you want to sell a house here?",
+                    .facts = houseFacts(p, false)})) {
         removeHouse(p, group->housePrice);
     }
     refreshMoney();
@@ -128,6 +156,10 @@ void Game::toggleMortgageHere() {
         } else if (changeMoneyByChoice(t, half)) {
             state.owners[p] = mortgagedCode(t);
             state.houseOptions.mortgageCaption = "Unmortgage";
+            note({.kind = BoxKind::Mortgaged,
+                  .seat = t,
+                  .text = seatName(state, t) + " mortgaged " + std::string(squareTitle(p)) + " for $" +
+                          num(half) + "."});
         }
     } else if (state.owners[p] == mortgagedCode(t)) {
         const i16 before = state.money[t];
@@ -135,6 +167,10 @@ void Game::toggleMortgageHere() {
             owe(t, kBank, before);
             state.owners[p] = static_cast<i16>(t);
             state.houseOptions.mortgageCaption = "Mortgage";
+            note({.kind = BoxKind::Redeemed,
+                  .seat = t,
+                  .text = seatName(state, t) + " paid off the mortgage on " + std::string(squareTitle(p)) +
+                          " for $" + num(half) + "."});
         }
     }
     setMoneyLabel(t);

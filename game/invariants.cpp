@@ -28,7 +28,7 @@ void checkViews(const GameState& s, Report& r) {
     const BoardView& b = s.board;
     bool namesSeat = false;
     for (int p = 1; p <= kPlayerCount; ++p) {
-        namesSeat = namesSeat || b.turnLabel == "Player " + num(p) + "'s turn";
+        namesSeat = namesSeat || b.turnLabel == seatName(s, p) + "'s turn";
         const TokenView& t = b.tokens[p];
         if (t.square != s.positions[p] || !inRange(t.stack, 0, kPlayerCount - 1) ||
             (!t.moved && t.square != 0))
@@ -36,6 +36,8 @@ void checkViews(const GameState& s, Report& r) {
                    s.positions[p]);
     }
     if (!namesSeat) r.fail("turn label reads ", b.turnLabel);
+    const NameCheck names = checkNames(s.names);
+    if (!names.error.empty() || names.names != s.names) r.fail("names: ", names.error);
     for (int k = 1; k <= 2; ++k)
         if (!inRange(b.dice[k], 0, 6)) r.fail("die ", k, " shows ", b.dice[k]);
     if (!inRange(b.checkedPlayers, 2, kPlayerCount)) r.fail("Players item ", b.checkedPlayers, " ticked");

@@ -2,16 +2,19 @@
 #include "game.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace dealbrix {
 
 void Game::landOn(int square) {
     if (!isSquare(square)) return;
     const SquareInfo& info = squareInfo(square);
+    int& landings = state.history.landings[square];
+    if (landings < std::numeric_limits<int>::max()) ++landings;
     tell({.kind = BoxKind::Landing,
           .seat = state.turn,
           .square = square,
-          .text = "Player " + num(state.turn) + " lands on " + std::string(info.landingText)});
+          .text = seatName(state, state.turn) + " lands on " + std::string(info.landingText)});
     switch (info.kind) {
     case SquareKind::Go:
     case SquareKind::Jail:
@@ -106,12 +109,31 @@ void Game::settleOwnedSquare(int square, std::string_view name, i16 price) {
               .seat = t,
               .square = square,
               .amount = state.rent,
-              .text = "You Owe $" + num(state.rent) + " to Player " + num(owner)});
+              .text = "You Owe $" + num(state.rent) + " to " + seatName(state, owner)});
         const i16 before = state.money[t];
         state.money[t] = clampedAdd(state.money[t], -state.rent);
         state.money[owner] = clampedAdd(state.money[owner], state.rent);
         owe(t, owner, before);
     }
+}
+
+MoneyFacts Game::purchaseFacts(int square, i16 price) const {
+    const int t = state.turn;
+    const SquareInfo& info = squareInfo(square);
+    int rent = 0; // a utility's rent hangs on the dice
+    if (info.kind == SquareKind::Railroad) {
+        const auto held = std::count(kRailroads.begin(), kRailroads.end(), static_cast<i16>(t));
+        rent = railroadRent(static_cast<int>(held) + 1);
+    } else if (const ColourGroup* group = colourGroupOf(square)) {
+        // Buying the last square of a group the buyer holds outright makes the group's rent.
+        bool whole = true;
+        for (int k = 0; k < group->size; ++k) {
+            const int other = group->squares[static_cast<std::size_t>(k)];
+            if (other != square && state.owners[other] != t) whole = false;
+        }
+        rent = !whole ? info.baseRent : group->size == 2 ? info.groupRent : 2 * info.baseRent;
+    }
+    return {.price = price, .rentNow = rent, .cashAfter = state.money[t] - price};
 }
 
 void Game::offerPurchase(int square, std::string_view name, i16 price) {
@@ -121,7 +143,8 @@ void Game::offerPurchase(int square, std::string_view name, i16 price) {
                           .square = square,
                           .amount = price,
                           .title = "Buy Property",
-                          .text = "Buy " + std::string(name) + "?"});
+                          .text = "Buy " + std::string(name) + "?",
+                          .facts = purchaseFacts(square, price)});
     state.purchaseAnswer = yes ? kAnswerYes : kAnswerNo;
     if (!yes) {
         tell(
@@ -139,7 +162,8 @@ void Game::offerPurchase(int square, std::string_view name, i16 price) {
           .seat = t,
           .square = square,
           .amount = price,
-          .text = std::string(name) + " Bought by player " + num(t)});
+          .text = std::string(name) + " Bought by " +
+                  (state.names[t].empty() ? "player " + num(t) : state.names[t])});
 }
 
 } // namespace dealbrix

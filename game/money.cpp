@@ -21,7 +21,7 @@ void Game::refreshMoney() {
         int winner = 1;
         while (state.seatOut[winner] == kTrue)
             ++winner;
-        tell({.kind = BoxKind::Winner, .seat = winner, .text = "Player " + num(winner) + " WINS!!!"});
+        tell({.kind = BoxKind::Winner, .seat = winner, .text = seatName(state, winner) + " WINS!!!"});
         quit();
     }
     // Fewer players and Start again after bankruptcies can put every seat out; nobody is left to play.
@@ -35,7 +35,7 @@ void Game::holdDebtor(int player) {
     tell({.kind = BoxKind::Debt,
           .seat = player,
           .amount = state.money[player],
-          .text = "Player " + num(player) +
+          .text = seatName(state, player) +
                   " must acheive a positive money balance or declare bankruptcy before continuing"});
     state.board.endTurnEnabled = false;
     state.board.rollEnabled = false;
@@ -50,6 +50,7 @@ void Game::declareBankruptcy() {
     state.seatOut[d] = kTrue;
     state.board.endTurnEnabled = true;
     state.debtor = 0;
+    const SquareArray<i16> held = state.owners;
     if (state.rules.has(HouseRule::CreditorBankruptcy)) {
         settleEstate(d);
     } else {
@@ -61,6 +62,26 @@ void Game::declareBankruptcy() {
             }
         }
     }
+    // The log says where each of the seat's squares went.
+    std::vector<int> returned;
+    std::vector<int> kept;
+    PlayerArray<std::vector<int>> passed;
+    for (int square = 0; square < kSquareCount; ++square) {
+        if (held[square] == kBank || ownerOf(held[square]) != d) continue;
+        const int now = ownerOf(state.owners[square]);
+        if (now == kBank)
+            returned.push_back(square);
+        else if (now == d)
+            kept.push_back(square);
+        else
+            passed[now].push_back(square);
+    }
+    std::string text = seatName(state, d) + " gave up";
+    if (!returned.empty()) text += "; back to the bank: " + squareList(returned);
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        if (!passed[seat].empty()) text += "; to " + seatName(state, seat) + ": " + squareList(passed[seat]);
+    if (!kept.empty()) text += "; still mortgaged in the same name: " + squareList(kept);
+    note({.kind = BoxKind::GaveUp, .seat = d, .text = text + "."});
     state.money[d] = 0;
     state.board.tokens[d].visible = false;
     state.turn = state.turnAfterDebt;
@@ -72,8 +93,9 @@ bool Game::changeMoneyByChoice(int player, long long delta) {
     if (!result) {
         tell({.kind = BoxKind::MoneyOutOfRange,
               .seat = player,
-              .text = "That would take Player " + num(player) + "'s money beyond what the bank can count (" +
-                      num(kMin16) + " to " + num(kMax16) + "), so nothing was changed."});
+              .text = "That would take " + seatName(state, player) +
+                      "'s money beyond what the bank can count (" + num(kMin16) + " to " + num(kMax16) +
+                      "), so nothing was changed."});
         return false;
     }
     state.money[player] = *result;

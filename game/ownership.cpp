@@ -54,7 +54,7 @@ std::string ownershipDescription(const GameState& state, int square) {
     if (!isSquare(square) || !isOwnable(square)) return {};
     const SquareHolding holding = holdingOf(state, square);
     if (holding.owner == kBank) return "For sale";
-    const std::string owner = "Player " + num(holding.owner);
+    const std::string owner = seatName(state, holding.owner);
     if (holding.mortgaged) return "Mortgaged, owned by " + owner;
     if (holding.houses == 0) return "Owned by " + owner;
     return "Owned by " + owner + ", " + housesText(holding.houses);

@@ -2,7 +2,9 @@
 // The two collaborators the rules are given: the screen (typed boxes and questions, and the end of
 // the program) and the random source. Real ones live with the windows and in random.h.
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace dealbrix {
 
@@ -39,10 +41,26 @@ enum class BoxKind {
     AuctionCannotBid, // a seat without the cash to beat the high bid drops out (a note)
     AuctionWon,       // "<name> goes to Player N for $M"
     AuctionUnsold,    // nobody bid: the square stays with the bank
+    GaveUp,           // a seat gave up: where its squares went (a note)
+    Mortgaged,        // a square was mortgaged (a note)
+    Redeemed,         // a mortgaged square was paid off (a note)
+    Traded,           // what an accepted offer moved, both ways (a note)
+    ToComputer,       // the computer took a seat over (a note)
+    ToPerson,         // a person took a seat back from the computer (a note)
     PotCollected,     // "Player N collects the Free Parking pot of $M"
     NoRentInJail,     // the landlord is in jail
     EstateHandedOver, // a bankrupt's estate goes to the creditor or to the bank
     TradeAnswer,      // a computer seat's answer to a person's offer
+};
+
+/// Money facts that come with a question, for the player to weigh; fields that do not apply are 0.
+struct MoneyFacts {
+    int price = 0;     // the square's or the house's price
+    int rentNow = 0;   // the rent as things stand (before buying a house, or the square's rent once bought)
+    int rentAfter = 0; // the rent once the house is bought or sold
+    int houses = 0;    // houses on the square now
+    int cashAfter = 0; // the player's cash once the price is paid
+    bool operator==(const MoneyFacts&) const = default;
 };
 
 /// One box the rules show: an OK box, a Yes/No question, or a question whose answer is an amount.
@@ -56,6 +74,8 @@ struct Box {
     int maximum = 0;     // an amount question's largest answer; 0 for a Yes/No question
     std::string title{}; // empty for the program's own caption
     std::string text{};
+    std::string turnName{};            // what the seat of `turn` is called ("Player N" or its name)
+    std::optional<MoneyFacts> facts{}; // the figures behind a money question
 
     bool operator==(const Box&) const = default;
 };

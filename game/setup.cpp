@@ -23,6 +23,7 @@ void Game::startGame() {
     for (int seat = 1; seat <= state.playerCount; ++seat)
         state.board.tokens[seat].visible = true;
     passTurnFromSeatOut();
+    recordRound(true);
     if (first && !state.rules.plain()) noteRules();
 }
 
@@ -32,7 +33,7 @@ void Game::passTurnFromSeatOut() {
     // No seat is in play: there is no one to hand the turn to, so it stays where it is.
     if (state.seatOut[next] == kTrue) return;
     state.turn = static_cast<i16>(next);
-    state.board.turnLabel = "Player " + num(next) + "'s turn";
+    state.board.turnLabel = seatName(state, next) + "'s turn";
 }
 
 void Game::quit() {
@@ -46,6 +47,7 @@ void Game::setMoneyLabel(int player) {
 
 void Game::tell(Box box) {
     box.turn = state.turn;
+    box.turnName = seatName(state, state.turn);
     if (!inProgress_) {
         ui_.tell(box);
         return;
@@ -66,6 +68,7 @@ int Game::askAmount(Box box) {
 
 int Game::nextAnswer(Box box) {
     box.turn = state.turn;
+    box.turnName = seatName(state, state.turn);
     if (!inProgress_) {
         if (!isAmountQuestion(box)) return ui_.ask(box) ? 1 : 0;
         const int amount = ui_.askAmount(box);
@@ -88,6 +91,15 @@ int Game::nextAnswer(Box box) {
     inProgress_->question.reset();
     inProgress_->answers.push_back(answer);
     return answer;
+}
+
+std::string Game::squareList(const std::vector<int>& squares) {
+    std::string list;
+    for (std::size_t k = 0; k < squares.size(); ++k) {
+        if (k > 0) list += k + 1 == squares.size() ? " and " : ", ";
+        list += squareTitle(squares[k]);
+    }
+    return list;
 }
 
 float Game::draw() {

@@ -117,8 +117,8 @@ void Game::openTradeWith(int player) {
 
 void Game::loadTrade() {
     TradeView& view = state.trade;
-    view.traderName = "Player " + num(state.turn);
-    view.partnerName = "Player " + num(state.tradePartner);
+    view.traderName = seatName(state, state.turn);
+    view.partnerName = seatName(state, state.tradePartner);
     view.moneyOffered = {};
     view.squaresOffered = {};
 }
@@ -151,7 +151,7 @@ void Game::putOffer(std::string_view money0, std::string_view money1) {
     };
     // A seat that is out (bankrupt, or not seated at Start) holds nothing it could give or accept.
     if (isPlayer(o) && state.seatOut[o] == kTrue) {
-        refuse("Player " + num(o) + " is not in the game, so the offer was not made.");
+        refuse(seatName(state, o) + " is not in the game, so the offer was not made.");
         return;
     }
     // Every listed square must still be its side's outright, as the players stand now.
@@ -163,7 +163,7 @@ void Game::putOffer(std::string_view money0, std::string_view money1) {
             if (!isSquare(square) || state.owners[square] != player) {
                 const std::string name = isSquare(square) ? std::string(squareTitle(square)) : num(square);
                 refuse(
-                    name + " is no longer Player " + num(player) +
+                    name + " is no longer " + seatName(state, player) +
                     "'s to trade (sold, traded or mortgaged since it was listed). The offer was not made.");
                 return;
             }
@@ -187,17 +187,34 @@ void Game::putOffer(std::string_view money0, std::string_view money1) {
     }
     if (ask({.kind = BoxKind::TradeQuestion,
              .seat = o,
-             .text = "Player " + num(o) + ", do you accept this offer?"})) {
+             .text = seatName(state, o) + ", do you accept this offer?"})) {
         const PlayerArray<i16> before = state.money;
         state.money = money;
         owe(t, kBank, before[t]);
         owe(o, kBank, before[o]);
+        std::array<std::vector<int>, 2> moved;
         for (std::size_t k = 0; k < kOfferedSquaresPerSide; ++k) {
             const OfferedSquare& given = state.trade.squaresOffered[0][k];
-            if (!given.text.empty()) giveSquare(offeredSquare(given), o);
+            if (!given.text.empty()) {
+                giveSquare(offeredSquare(given), o);
+                moved[0].push_back(offeredSquare(given));
+            }
             const OfferedSquare& taken = state.trade.squaresOffered[1][k];
-            if (!taken.text.empty()) giveSquare(offeredSquare(taken), t);
+            if (!taken.text.empty()) {
+                giveSquare(offeredSquare(taken), t);
+                moved[1].push_back(offeredSquare(taken));
+            }
         }
+        std::string text = seatName(state, t) + " traded with " + seatName(state, o) + ": ";
+        // Each side's squares and the money typed for it, as the offer read them.
+        auto half = [](const std::vector<int>& squares, double amount) {
+            std::string part = squareList(squares);
+            if (amount != 0) part += (part.empty() ? "$" : " and $") + showNumber(amount);
+            return part.empty() ? std::string("nothing") : part;
+        };
+        text += seatName(state, t) + " gave " + half(moved[0], readNumber(money0)) + ", " +
+                seatName(state, o) + " gave " + half(moved[1], readNumber(money1)) + ".";
+        note({.kind = BoxKind::Traded, .seat = o, .text = text});
     }
     refreshMoney();
 }

@@ -84,7 +84,7 @@ void Game::passGo() {
           .seat = t,
           .square = 0,
           .amount = kGoSalary,
-          .text = "Player " + num(t) + " Passed GO"});
+          .text = seatName(state, t) + " Passed GO"});
     state.money[t] = clampedAdd(state.money[t], kGoSalary);
     setMoneyLabel(t);
 }
@@ -118,7 +118,9 @@ int Game::seatInPlayFrom(int seat) const {
 
 void Game::handOverTurn() {
     refreshMoney();
-    if (state.diceRoll[0] == state.diceRoll[1]) {
+    const int handing = state.turn;
+    const bool doubles = state.diceRoll[0] == state.diceRoll[1];
+    if (doubles) {
         tell({.kind = BoxKind::Doubles, .seat = state.turn, .text = "Doubles, Roll Again !!"});
     } else {
         ++state.turn;
@@ -127,7 +129,9 @@ void Game::handOverTurn() {
         setMoneyLabel(player);
     // refreshMoney has ended the game unless two seats are in play, so a seat in play is found.
     state.turn = static_cast<i16>(seatInPlayFrom(state.turn));
-    state.board.turnLabel = "Player " + num(state.turn) + "'s turn";
+    // The turn coming back round to an earlier seat (or the same one, without doubles) ends a round.
+    if (!doubles && state.turn <= handing) recordRound(false);
+    state.board.turnLabel = seatName(state, state.turn) + "'s turn";
     state.board.rollEnabled = true;
     state.board.endTurnEnabled = false;
 }

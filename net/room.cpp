@@ -367,6 +367,17 @@ void Room::startIfReady() {
 
 void Room::begin() {
     started_ = true;
+    // The people's names go into the game, so every box, label and log line calls them by name on
+    // every client. A name no seat could carry, or one another seat has already, stays "Player N".
+    PlayerArray<std::string> names;
+    for (int seat = 1; seat <= settings_.players; ++seat) {
+        if (seats_[seat].computer || seats_[seat].name == defaultName(seat)) continue;
+        PlayerArray<std::string> tried = names;
+        tried[seat] = seats_[seat].name.toStdString();
+        const NameCheck check = checkNames(tried);
+        if (check.error.empty()) names = check.names;
+    }
+    game_->nameSeats(names);
     run(Action::start());
 }
 

@@ -12,6 +12,7 @@
 #include <QSaveFile>
 
 #include <cmath>
+#include <limits>
 
 namespace dealbrix {
 
@@ -40,7 +41,7 @@ QJsonObject writePlayer(const GameState& s, int p) {
     QJsonArray ticked;
     for (int sq = 0; sq < kSquareCount; ++sq)
         if (s.grid.ticked[p][sq]) ticked.append(sq);
-    return {
+    QJsonObject player{
         {"money", s.money[p]},
         {"position", s.positions[p]},
         {"jailTurns", s.jailTurns[p]},
@@ -50,6 +51,23 @@ QJsonObject writePlayer(const GameState& s, int p) {
         {"token",
          QJsonObject{{"square", t.square}, {"stack", t.stack}, {"moved", t.moved}, {"visible", t.visible}}},
         {"gridTicks", ticked}};
+    // A seat without a name is written as before names existed.
+    if (!s.names[p].empty()) player.insert(QLatin1String("name"), text(s.names[p]));
+    return player;
+}
+
+QJsonObject writeHistory(const GameHistory& history) {
+    QJsonArray worth;
+    for (const RoundWorth& entry : history.worth) {
+        QJsonArray row{entry.round};
+        for (int p = 1; p <= kPlayerCount; ++p)
+            row.append(entry.worth[p]);
+        worth.append(row);
+    }
+    QJsonArray landings;
+    for (int sq = 0; sq < kSquareCount; ++sq)
+        landings.append(history.landings[sq]);
+    return {{"rounds", history.rounds}, {"worth", worth}, {"landings", landings}};
 }
 
 QJsonObject writeTrade(const TradeView& trade) {
@@ -176,6 +194,59 @@ void readPlayers(const QJsonObject& top, GameState& s) {
         for (const QJsonValue sq : arrayOf(field(o, "gridTicks", ticksName), ticksName))
             s.grid.ticked[p][numberOf(sq, ticksName, 0, kSquareCount - 1)] = true;
     }
+}
+
+/// A whole number of the statistics, within low..high.
+int countOf(const QJsonValue& value, const QString& what, int low, int high) {
+    const double d = value.toDouble();
+    if (!value.isDouble() || d != std::floor(d) || d < low || d > high)
+        damaged(QStringLiteral("%1 is not a whole number from %2 to %3").arg(what).arg(low).arg(high));
+    return static_cast<int>(d);
+}
+
+void readNames(const QJsonObject& top, GameState& s) {
+    const QJsonArray players = top.value(QLatin1String("players")).toArray();
+    PlayerArray<std::string> names;
+    for (int p = 1; p <= kPlayerCount; ++p) {
+        const QJsonObject o = players[p - 1].toObject();
+        // Files from before names, and seats without one, have none.
+        if (o.contains(QLatin1String("name")))
+            names[p] = textOf(o.value(QLatin1String("name")), ofPlayer("name", p));
+    }
+    // A name is written as the check leaves it, so a name it would refuse or change was not ours.
+    const NameCheck check = checkNames(names);
+    for (int p = 1; p <= kPlayerCount; ++p)
+        if (p == check.seat || check.names[p] != names[p])
+            damaged(QStringLiteral("the name of player %1 is not one a seat can carry").arg(p));
+    s.names = names;
+}
+
+void readHistory(const QJsonObject& top, GameState& s) {
+    // Files from before the statistics have none; the game goes on without its past.
+    s.history = {};
+    if (!top.contains(QLatin1String("history"))) return;
+    const QString name = QStringLiteral("the statistics");
+    const QJsonObject o = objectOf(top.value(QLatin1String("history")), name);
+    GameHistory& h = s.history;
+    h.rounds = countOf(field(o, "rounds", name), QStringLiteral("the rounds played"), 0,
+                       std::numeric_limits<int>::max());
+    // A seat's worth is its cash and what its squares and houses cost, far inside these bounds.
+    constexpr int kWorthBound = 1 << 24;
+    const QJsonArray worth = arrayOf(field(o, "worth", name), QStringLiteral("the worth by round"));
+    if (worth.size() > kMaxRoundsKept) damaged(QStringLiteral("the statistics hold too many rounds"));
+    for (const QJsonValue row : worth) {
+        const QJsonArray values = arrayOf(row, QStringLiteral("a round's worth"), kPlayerCount + 1);
+        RoundWorth entry{.round = countOf(values[0], QStringLiteral("a round number"), 0, h.rounds)};
+        if (!h.worth.empty() && entry.round <= h.worth.back().round)
+            damaged(QStringLiteral("the rounds of the statistics are out of order"));
+        for (int p = 1; p <= kPlayerCount; ++p)
+            entry.worth[p] = countOf(values[p], QStringLiteral("a round's worth"), -kWorthBound, kWorthBound);
+        h.worth.push_back(entry);
+    }
+    const QJsonArray landings =
+        arrayOf(field(o, "landings", name), QStringLiteral("the landings"), kSquareCount);
+    for (int sq = 0; sq < kSquareCount; ++sq)
+        h.landings[sq] = countOf(landings[sq], ofSquare("landings", sq), 0, std::numeric_limits<int>::max());
 }
 
 void readSquares(const QJsonObject& top, GameState& s) {
@@ -334,6 +405,8 @@ void readStateFields(const QJsonObject& top, GameState& s, bool withDecks, Rules
     s.diceRoll[1] = numberOf(roll[1], QStringLiteral("second die"), 0, 6);
     s.diceRoll[2] = numberOf(roll[2], QStringLiteral("dice total"), 0, kDiceTotalMax);
     readPlayers(top, s);
+    readNames(top, s);
+    readHistory(top, s);
     readSquares(top, s);
     if (withDecks) readDecks(top, s);
     readBoard(top, s);
@@ -460,6 +533,13 @@ SavedGame readGame(const QJsonObject& top, int version) {
     if (!(actions >= 0 && actions < kMaxActions) || actions != std::floor(actions))
         damaged(QStringLiteral("the action count is not a whole number of actions"));
     game.actions = static_cast<std::int64_t>(actions);
+    // Files from before the playing time was kept have none.
+    if (top.contains(QLatin1String("playSeconds"))) {
+        const double seconds = top.value(QLatin1String("playSeconds")).toDouble(-1);
+        if (!(seconds >= 0 && seconds < kMaxActions) || seconds != std::floor(seconds))
+            damaged(QStringLiteral("the playing time is not a whole number of seconds"));
+        game.playSeconds = static_cast<std::int64_t>(seconds);
+    }
     // Files from before the house rules have none: the game goes on with every rule off.
     readStateFields(top, game.state, true,
                     version >= kSavedGameVersion ? RulesField::Required : RulesField::Optional);
@@ -511,8 +591,10 @@ QJsonObject writeGameState(const GameState& s, bool withDecks) {
                                      {"mortgageEnabled", h.mortgageEnabled},
                                      {"mortgageCaption", text(h.mortgageCaption)}}},
         {"trade", writeTrade(s.trade)},
+        {"history", writeHistory(s.history)},
         {"houseRules", writeHouseRules(s)},
     };
+
     if (withDecks) top.insert(QLatin1String("decks"), decks);
     return top;
 }
@@ -534,6 +616,7 @@ QJsonObject savedGameObject(const SavedGame& game) {
     top.insert(QLatin1String("format"), QLatin1String(kSavedGameFormat));
     top.insert(QLatin1String("version"), kSavedGameVersion);
     top.insert(QLatin1String("actions"), static_cast<double>(game.actions));
+    top.insert(QLatin1String("playSeconds"), static_cast<double>(game.playSeconds));
     QJsonArray players = top.value(QLatin1String("players")).toArray();
     for (int p = 1; p <= kPlayerCount; ++p) {
         QJsonObject player = players[p - 1].toObject();
@@ -561,7 +644,15 @@ LoadResult readSavedGame(const QByteArray& bytes) {
         return {{}, QStringLiteral("The file is empty: it is not a Dealbrix saved game.")};
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject()) return {{}, notSavedGame()};
+    if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
+        // A saved game cut short or broken in the middle still names its format near the top.
+        if (bytes.trimmed().startsWith('{') && bytes.contains(kSavedGameFormat))
+            return {{},
+                    QStringLiteral("The file is a damaged Dealbrix saved game: it ends too soon or its text "
+                                   "is broken (%1).")
+                        .arg(parseError.errorString())};
+        return {{}, notSavedGame()};
+    }
     return readSavedGameObject(document.object());
 }
 

@@ -30,12 +30,13 @@ struct SavedGame {
     GameState state;
     PlayerArray<bool> computerSeats{};           // seats played by the computer
     PlayerArray<ComputerLevel> computerLevels{}; // the level of each seat (Normal unless chosen)
-    std::vector<std::string> log;                // the game log, oldest line first
+    std::vector<std::string> log{};              // the game log, oldest line first
     std::int64_t actions = 0;                    // actions completed since the program started the game
+    std::int64_t playSeconds = 0;                // how long the game has been played, over all its sessions
     /// The action that was on its way when the game was saved (a box or a question open), to be
     /// played on from its start with the same draws and answers. The file then holds the game as
     /// the action found it (`inProgress->before`), and that is the `state` read back.
-    std::optional<ActionInProgress> inProgress;
+    std::optional<ActionInProgress> inProgress{};
     bool operator==(const SavedGame&) const = default;
 };
 

@@ -5,11 +5,11 @@ set -euo pipefail
 packages=(
     g++ make cmake pkgconf
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    qt6-websockets-dev libqt6sql6-sqlite qt6-charts-dev
+    qt6-websockets-dev libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     fonts-dejavu-core
-    xvfb xauth
+    xvfb xauth x11-utils xdotool
     python3-pyatspi gir1.2-atspi-2.0 at-spi2-core dbus procps
     desktop-file-utils appstream shared-mime-info groff-base file dpkg-dev
     haproxy openssl openbox lintian systemd sqlite3 ccache

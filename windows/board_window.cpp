@@ -4,6 +4,7 @@
 #include "ownership.h"
 #include "placement.h"
 #include "qt_ui.h"
+#include "remembered.h"
 
 #include "auction_window.h"
 #include "house_options_window.h"
@@ -15,6 +16,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 // Resources live in the static windows library; they must be registered by name from outside any namespace.
 static void initAssets() {
@@ -41,6 +43,11 @@ constexpr int kAwayWidth = 900;     // "(away)" right of a money line, in a netw
 const QColor kAwayText(96, 96, 96); // the dimmed "(away)"
 constexpr int kSwatchSize = 210;    // the token colour square left of a money line
 constexpr int kSwatchGap = 90;
+// While the window manager places the board and the grid, the grid's place is checked this often, up
+// to this many times, and for this many checks once both are on the screen.
+constexpr int kSettleCheckMs = 100;
+constexpr int kSettleChecks = 150;
+constexpr int kExposedChecks = 15;
 // The house rules' lines, under the money lines in the board's empty middle.
 constexpr int kRulesLineLeft = 2640;
 constexpr int kRulesLineWidth = 4455;
@@ -73,6 +80,9 @@ BoardWindow::BoardWindow(Game& game, QtUi& ui, QWidget* parent) : QMainWindow(pa
     buildMenu();
 
     grid_ = new OwnershipGrid(this);
+    grid_->installEventFilter(this);
+    settleTimer_.setInterval(kSettleCheckMs);
+    connect(&settleTimer_, &QTimer::timeout, this, &BoardWindow::checkGridSettled);
     connect(grid_, &OwnershipGrid::headingClicked, this, &BoardWindow::clickPlayerHeading);
     ui.setParentWindow(this);
     ui.setBeforeBox([this] {
@@ -236,10 +246,65 @@ void BoardWindow::buildMenu() {
 }
 
 void BoardWindow::showWithGrid() {
+    // Left where the window manager likes (centred, say), the board leaves no room beside it for the
+    // grid and the windows that open beside them on a common screen; unless it has a place of its
+    // own, the board opens at the top left of the screen, where it stands without a window manager.
+    if (!testAttribute(Qt::WA_Moved)) move(screen()->availableGeometry().topLeft());
     show();
-    // The grid opens beside the board.
-    grid_->move(frameGeometry().right() + 1, frameGeometry().top());
+    const bool remembered = remembered_ != nullptr && remembered_->restorePlace(grid_);
+    if (!remembered) {
+        placeGrid();
+        // A window manager puts the board where it likes once it is mapped (centred, say) and gives it
+        // a frame; the grid follows the board's moves for a while, so it ends beside the board as it
+        // stands rather than beside where it was before the window manager saw it.
+        gridSettling_ = true;
+        settleChecks_ = 0;
+        exposedChecks_ = 0;
+        settleTimer_.start();
+    }
     grid_->show();
+}
+
+void BoardWindow::placeGrid() {
+    const QRect board = frameGeometry();
+    const QRect screenArea = screen()->availableGeometry();
+    const QSize size = frameSizeOf(grid_);
+    // Right of the board where it fits, as the grid always opened; anywhere clear of it otherwise.
+    const QRect right(QPoint(board.right() + 1, board.top()), size);
+    grid_->move(screenArea.contains(right) ? right.topLeft() : placeBeside(board, {}, size, screenArea));
+}
+
+void BoardWindow::checkGridSettled() {
+    // The grid follows until both windows have been on the screen for a while (a loaded machine maps
+    // them late), or at the most for kSettleChecks checks.
+    const bool exposed = windowHandle() != nullptr && windowHandle()->isExposed() &&
+                         grid_->windowHandle() != nullptr && grid_->windowHandle()->isExposed();
+    if (exposed) {
+        placeGrid();
+        ++exposedChecks_;
+    }
+    if (exposedChecks_ >= kExposedChecks || ++settleChecks_ >= kSettleChecks) {
+        settleTimer_.stop();
+        gridSettling_ = false;
+    }
+}
+
+void BoardWindow::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (gridSettling_) placeGrid();
+}
+
+bool BoardWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The grid's own frame comes once the window manager has mapped it; it is placed again with it.
+    if (watched == grid_ && gridSettling_ && (event->type() == QEvent::Move || event->type() == QEvent::Show))
+        QTimer::singleShot(0, this, [this] {
+            if (gridSettling_) placeGrid();
+        });
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void BoardWindow::setRemembered(Remembered* remembered) {
+    remembered_ = remembered;
 }
 
 ActionResult BoardWindow::act(const Action& action) {
@@ -308,13 +373,18 @@ void BoardWindow::drawBoard() {
     setAnnounced(turnLabel_, toQString(view.turnLabel), toQString(view.turnLabel));
     for (int p = 1; p <= kPlayerCount; ++p) {
         const QString money = toQString(view.moneyLabels[p]);
+        const QString called = toQString(seatName(game_.state, p));
         setAnnounced(moneyLabels_[static_cast<std::size_t>(p)], money,
-                     QStringLiteral("Player %1: %2").arg(p).arg(money));
+                     QStringLiteral("%1: %2").arg(called, money));
         const TokenView& t = view.tokens[p];
         QLabel* token = tokens_[static_cast<std::size_t>(p)];
         const Rect place = tokenPlace(p, t);
         token->move(toPixels(place.left), toPixels(place.top));
         token->setVisible(t.visible);
+        if (token->accessibleName() != called + QStringLiteral(" token")) {
+            token->setAccessibleName(called + QStringLiteral(" token"));
+            swatches_[static_cast<std::size_t>(p)]->setAccessibleName(called + QStringLiteral(" colour"));
+        }
         token->setAccessibleDescription(
             QStringLiteral("On %1").arg(toQString(squareInfo(game_.state.positions[p]).landingText)));
     }
@@ -440,21 +510,42 @@ QSize BoardWindow::frameSizeOf(const QWidget* window) const {
 }
 
 void BoardWindow::placeBesideBoard(QWidget* window) {
-    std::vector<QRect> others{grid_->isVisible() ? grid_->frameGeometry() : QRect()};
-    for (QWidget* open : {static_cast<QWidget*>(houseOptions_), static_cast<QWidget*>(trade_)})
-        if (open != nullptr && open != window && open->isVisible()) others.push_back(open->frameGeometry());
     const QRect screenArea = screen()->availableGeometry();
-    window->move(placeBeside(frameGeometry(), others, frameSizeOf(window), screenArea));
+    window->move(placeBeside(frameGeometry(), openWindows(window), frameSizeOf(window), screenArea));
 }
 
 void BoardWindow::placeBox(QMessageBox& box, const Box& about) {
+    box.adjustSize();
+    const QRect screenArea = screen()->availableGeometry();
     // The acceptance question, and a computer's answer, stand clear of the offer they are about: over
     // the trade window's lower part, or beside it.
     const bool aboutTrade = about.kind == BoxKind::TradeQuestion || about.kind == BoxKind::TradeAnswer;
-    if (!aboutTrade || !trade_ || !trade_->isVisible()) return;
-    box.adjustSize();
-    const QRect screenArea = screen()->availableGeometry();
-    box.move(placeBeside(trade_->offerArea(), {}, frameSizeOf(&box), screenArea));
+    if (aboutTrade && trade_ && trade_->isVisible()) {
+        box.move(placeBeside(trade_->offerArea(), {}, frameSizeOf(&box), screenArea));
+        return;
+    }
+    // Every other box stays clear of the dice, the money lines and the token that has just moved, so
+    // the player sees what the box is about.
+    std::vector<QRect> keepClear;
+    auto onScreen = [](const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
+    for (int k = 1; k <= 2; ++k)
+        keepClear.push_back(onScreen(diceShown_[static_cast<std::size_t>(k)]));
+    for (int p = 1; p <= kPlayerCount; ++p) {
+        keepClear.push_back(onScreen(moneyLabels_[static_cast<std::size_t>(p)]));
+        keepClear.push_back(onScreen(swatches_[static_cast<std::size_t>(p)]));
+    }
+    const int mover = about.turn;
+    if (isPlayer(mover) && tokens_[static_cast<std::size_t>(mover)]->isVisible())
+        keepClear.push_back(onScreen(tokens_[static_cast<std::size_t>(mover)]));
+    box.move(placeBoxClear(frameGeometry(), keepClear, openWindows(nullptr), frameSizeOf(&box), screenArea));
+}
+
+std::vector<QRect> BoardWindow::openWindows(const QWidget* except) const {
+    std::vector<QRect> open;
+    for (const QWidget* w : {static_cast<const QWidget*>(grid_), static_cast<const QWidget*>(houseOptions_),
+                             static_cast<const QWidget*>(trade_)})
+        if (w != nullptr && w != except && w->isVisible()) open.push_back(w->frameGeometry());
+    return open;
 }
 
 void BoardWindow::raiseWindow(QWidget* window) {

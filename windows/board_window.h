@@ -11,9 +11,11 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 
 #include <array>
 #include <functional>
+#include <vector>
 
 namespace dealbrix {
 
@@ -22,6 +24,7 @@ class OwnershipGrid;
 class HouseOptionsWindow;
 class TradeWindow;
 class QtUi;
+class Remembered;
 
 /// The main window. It passes every click to the game and redraws all four windows afterwards.
 class BoardWindow final : public QMainWindow {
@@ -75,6 +78,8 @@ class BoardWindow final : public QMainWindow {
     /// The square picture of square 0..39.
     SquareView* squareView(int square) const { return squares_.at(static_cast<std::size_t>(square)); }
 
+    /// Where windows were last time: the grid opens there when the place is on a screen.
+    void setRemembered(Remembered* remembered);
     /// Where the actions of a game played elsewhere go (a network game's server): `act` hands every
     /// action but Exit to `sink` instead of the game, whose state then only changes from outside.
     /// An empty sink puts the local game back in charge.
@@ -102,11 +107,15 @@ class BoardWindow final : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     ActionResult afterActing(const Action& action, ActionResult result);
     void buildBoard(QWidget* board);
     void buildMenu();
+    void placeGrid();
+    void checkGridSettled();
     void buildMoneySwatches(QWidget* board);
     void drawBoard();
     void drawHoldings();
@@ -115,6 +124,8 @@ class BoardWindow final : public QMainWindow {
     int askAuction(const Box& question);
     void placeBox(QMessageBox& box, const Box& about);
     QSize frameSizeOf(const QWidget* window) const;
+    /// The frames of the grid, House Options and trade windows that are open, but `except`.
+    std::vector<QRect> openWindows(const QWidget* except) const;
     void syncSecondaryWindows();
     void raiseWindow(QWidget* window);
     void stepAroundBoard(int from, Qt::Key key);
@@ -145,6 +156,11 @@ class BoardWindow final : public QMainWindow {
     QPointer<HouseOptionsWindow> houseOptions_;
     QPointer<TradeWindow> trade_;
     QMenu* fileMenu_ = nullptr;
+    Remembered* remembered_ = nullptr;
+    bool gridSettling_ = false; // the grid follows the board while the window manager places it
+    QTimer settleTimer_;
+    int settleChecks_ = 0;
+    int exposedChecks_ = 0;
     std::function<void(const Action&, ActionResult)> afterAction_;
     std::function<int(AuctionWindow&)> auctionRunner_;
     std::function<void()> beforeBox_;

@@ -3,6 +3,7 @@
 #include "game_log_window.h"
 #include "qt_ui.h"
 #include "trade_window.h"
+#include "remembered.h"
 
 #include <QEvent>
 #include <QMenu>
@@ -40,6 +41,9 @@ ComputerDriver::ComputerDriver(BoardWindow& board, QtUi& ui, SeatRouter& seats, 
         [this](const Box& question, int amount) { board_.showComputerBid(question, amount, delayMs_); });
     log_.setListener([this](const std::string& line) {
         if (logWindow_) logWindow_->append(line);
+    });
+    log_.setRewriteListener([this](const std::string& line) {
+        if (logWindow_) logWindow_->replaceLast(line);
     });
     addMenus();
     board_.installEventFilter(this);
@@ -136,8 +140,9 @@ void ComputerDriver::showSeat(int seat) {
 }
 
 std::string ComputerDriver::seatLine(int seat) const {
-    if (!seats_.isComputer(seat)) return "Player " + num(seat) + " is played by a person";
-    return "Player " + num(seat) + " is played by the computer (" +
+    const std::string who = seatName(board_.game().state, seat);
+    if (!seats_.isComputer(seat)) return who + " is played by a person";
+    return who + " is played by the computer (" +
            std::string(levelTitle(player_.level(seat))) + ")";
 }
 
@@ -190,6 +195,9 @@ void ComputerDriver::setChat(std::function<void(const QString&)> send) {
 void ComputerDriver::openLog() {
     if (!logWindow_) {
         logWindow_ = new GameLogWindow(log_.lines(), &board_);
+        // It opens clear of the board, or where it was last time.
+        if (remembered_ == nullptr || !remembered_->restorePlace(logWindow_))
+            board_.placeBesideBoard(logWindow_);
         logWindow_->setChatEnabled(static_cast<bool>(sendChat_));
         connect(logWindow_, &GameLogWindow::chatEntered, this, [this](const QString& text) {
             if (sendChat_) sendChat_(text);

@@ -21,6 +21,7 @@ namespace dealbrix {
 
 class GameLogWindow;
 class QtUi;
+class Remembered;
 
 /// One pace of Computer > Speed: its caption and the pause before each computer action.
 struct ComputerSpeed {
@@ -70,6 +71,8 @@ class ComputerDriver final : public QObject {
     void setDelay(int delayMs);
     /// File's Game Log item.
     QAction* logItem() const { return logItem_; }
+    /// Where windows were last time: the Game Log opens there when the place is on a screen.
+    void setRemembered(Remembered* remembered) { remembered_ = remembered; }
     /// Opens the Game Log window, or brings it forward.
     void openLog();
     /// The Game Log window, or nullptr until it is first opened.
@@ -108,6 +111,7 @@ class ComputerDriver final : public QObject {
     std::array<std::array<QAction*, kComputerLevels.size()>, kPlayerCount + 1> levelItems_{};
     std::array<QAction*, kComputerSpeeds.size()> speedItems_{};
     QAction* logItem_ = nullptr;
+    Remembered* remembered_ = nullptr;
     QPointer<GameLogWindow> logWindow_;
     std::function<void(const QString&)> sendChat_;
 };

@@ -15,6 +15,10 @@ namespace dealbrix {
 
 namespace {
 
+QString toQStringName(const GameState& state, int seat) {
+    return QString::fromStdString(seatName(state, seat));
+}
+
 const QString kFilter = QStringLiteral("Dealbrix games (*.dealbrix)");
 const QString kSuffix = QStringLiteral("dealbrix");
 
@@ -28,6 +32,12 @@ GameFiles::GameFiles(BoardWindow& board, QtUi& ui, RandomSource& random, QString
     chooseSavePath_ = [this] {
         return QFileDialog::getSaveFileName(&board_, QStringLiteral("Save Game"), QString(), kFilter);
     };
+    chooseTable_ = [this](const TableChoice& offered) -> std::optional<TableChoice> {
+        NewGameDialog dialog(offered, &board_);
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        return dialog.choice();
+    };
+    clock_.start();
 }
 
 QString GameFiles::defaultAutosavePath() {
@@ -47,7 +57,7 @@ void GameFiles::buildGameFileMenu(QMenu* file) {
         items_.push_back(action);
         return action;
     };
-    item("mnuFileNewGame", QStringLiteral("&New Game"), QKeySequence::New, &GameFiles::newGame);
+    item("mnuFileNewGame", QStringLiteral("&New Game..."), QKeySequence::New, &GameFiles::newGame);
     item("mnuFileOpenGame", QStringLiteral("&Open Game..."), QKeySequence::Open, &GameFiles::openGame);
     item("mnuFileSaveGame", QStringLiteral("&Save Game..."), QKeySequence::Save, &GameFiles::saveGame);
     resume_ = item("mnuFileResumeGame", QStringLiteral("&Resume Last Game"), QKeySequence::UnknownKey,
@@ -75,6 +85,12 @@ void GameFiles::setCompanions(Collector collect, Restorer restore) {
 }
 
 void GameFiles::newGame() {
+    if (!mayReplaceGame()) return;
+    const std::optional<TableChoice> table = chooseTable_(offered_);
+    if (table) startTable(*table);
+}
+
+void GameFiles::resetGame() {
     // A new Game object deals fresh decks exactly as the program's own start does. The autosave of
     // the old game stays until the new game's first action replaces it, so Resume can bring it back.
     Game fresh(ui_, random_);
@@ -82,10 +98,37 @@ void GameFiles::newGame() {
     fresh.chooseRules(board_.game().state.rules);
     board_.game().restore(fresh.state);
     actions_ = 0;
+    secondsBefore_ = 0;
+    clock_.start();
+    recorded_ = false;
     board_.syncAll();
 }
 
+void GameFiles::startTable(const TableChoice& table) {
+    // The house rules chosen for the board (the Rules window, the command line) stay unless the
+    // table brings its own.
+    const HouseRules rules = table.rules.value_or(board_.game().state.rules);
+    resetGame();
+    board_.act(Action::chooseRules(rules));
+    board_.game().nameSeats(checkNames(table.names).names);
+    board_.syncAll();
+    board_.act(Action::choosePlayers(table.players));
+    if (setSeats_) setSeats_(table);
+    board_.act(Action::start());
+    offered_ = table;
+    if (remember_) remember_(table);
+}
+
+bool GameFiles::gameInProgress() const {
+    return board_.game().state.playerCount != 0 && !gameFinished();
+}
+
+bool GameFiles::mayReplaceGame() {
+    return !gameInProgress() || ui_.confirm(QStringLiteral("Abandon the game in progress?"));
+}
+
 void GameFiles::openGame() {
+    if (!mayReplaceGame()) return;
     const QString path = chooseOpenPath_();
     if (!path.isEmpty()) openFile(path);
 }
@@ -105,12 +148,17 @@ void GameFiles::resumeLastGame() {
 bool GameFiles::openFile(const QString& path) {
     const LoadResult loaded = loadGameFile(path);
     if (!loaded.game) {
-        ui_.inform(
-            QStringLiteral("%1 cannot be opened.\n\n%2").arg(QFileInfo(path).fileName(), loaded.error));
+        // The autosave is the player's last game, not a file they ever named.
+        const QString what = QFileInfo(path) == QFileInfo(autosavePath_) ? QStringLiteral("The last game")
+                                                                         : QFileInfo(path).fileName();
+        ui_.inform(QStringLiteral("%1 cannot be opened.\n\n%2").arg(what, loaded.error));
         return false;
     }
     board_.game().restore(loaded.game->state);
     actions_ = loaded.game->actions;
+    secondsBefore_ = loaded.game->playSeconds;
+    clock_.start();
+    recorded_ = false;
     if (restore_) restore_(*loaded.game);
     board_.syncAll();
     // An action saved on its way plays on once the board is up, with the dice it had drawn and the
@@ -152,6 +200,7 @@ SavedGame GameFiles::snapshot() const {
     saved.state = board_.game().state;
     if (const ActionInProgress* record = board_.game().inProgress()) saved.inProgress = *record;
     saved.actions = actions_;
+    saved.playSeconds = playSeconds();
     if (collect_) collect_(saved);
     return saved;
 }
@@ -169,6 +218,36 @@ void GameFiles::autosave() {
     if (!error.isEmpty() && !autosaveFailed_) ui_.inform(error);
     autosaveFailed_ = !error.isEmpty();
     updateResume();
+}
+
+std::int64_t GameFiles::playSeconds() const {
+    return secondsBefore_ + clock_.elapsed() / 1000;
+}
+
+PastGame GameFiles::pastGame() const {
+    const SavedGame saved = snapshot();
+    const GameState& s = saved.state;
+    PastGame game;
+    game.finished = QDateTime::currentDateTimeUtc();
+    for (int seat = 1; seat <= s.playerCount; ++seat)
+        game.seats.push_back({toQStringName(s, seat), saved.computerSeats[seat] ? QStringLiteral("Computer")
+                                                                                : QStringLiteral("Person")});
+    for (int seat = 1; seat <= s.playerCount; ++seat) {
+        if (s.seatOut[seat] == kTrue) continue;
+        game.winner = toQStringName(s, seat);
+        game.winnerWorth = worthOf(s, seat);
+    }
+    game.rounds = s.history.rounds;
+    if (!s.rules.plain()) game.rules = QString::fromStdString(describeHouseRules(s.rules));
+    game.seconds = saved.playSeconds;
+    return game;
+}
+
+void GameFiles::recordFinishedGame() {
+    if (recorded_ || pastGamesPath_.isEmpty() || !gameFinished()) return;
+    recorded_ = true;
+    const QString problem = addPastGame(pastGamesPath_, pastGame());
+    if (!problem.isEmpty()) ui_.inform(problem);
 }
 
 void GameFiles::updateResume() {

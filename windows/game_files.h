@@ -4,13 +4,17 @@
 
 #include "file_syncer.h"
 #include "game.h"
+#include "new_game_dialog.h"
+#include "past_games.h"
 #include "saved_game.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -31,6 +35,10 @@ class GameFiles final : public QObject {
     using Collector = std::function<void(SavedGame&)>;
     /// Puts back what an opened saved game holds beside the game itself.
     using Restorer = std::function<void(const SavedGame&)>;
+    /// Asks for a table, offering `offered`; nothing when the player cancels (the New Game dialog).
+    using TableChooser = std::function<std::optional<TableChoice>(const TableChoice& offered)>;
+    /// Seats the computer as a table says, as the Computer items would.
+    using SeatSetter = std::function<void(const TableChoice&)>;
 
     /// Serves `board`, whose boxes `ui` shows; `random` shuffles the decks of a new game. The
     /// autosave goes to `autosavePath`.
@@ -50,8 +58,34 @@ class GameFiles final : public QObject {
     /// game) is neither replaced nor saved from here.
     void setItemsEnabled(bool enabled);
 
-    /// Replaces the running game with a fresh one, as at program start.
+    /// New Game...: after the abandon question (while a game is on), asks for the table and starts it.
     void newGame();
+    /// Replaces the running game with a fresh one, as at program start.
+    void resetGame();
+    /// Starts a fresh game at `table`, exactly as the Players item, the Computer items and Start would.
+    void startTable(const TableChoice& table);
+    /// Replaces the New Game dialog (tests answer it without a real dialog).
+    void setTableChooser(TableChooser chooser) { chooseTable_ = std::move(chooser); }
+    /// Seats the computer as a chosen table says.
+    void setSeatSetter(SeatSetter setter) { setSeats_ = std::move(setter); }
+    /// The table the New Game dialog offers first (the last one started), and where it is remembered.
+    void setOfferedTable(const TableChoice& table) { offered_ = table; }
+    void setTableRemembered(std::function<void(const TableChoice&)> remember) {
+        remember_ = std::move(remember);
+    }
+    /// True while a started game is not finished: New and Open ask before replacing it.
+    bool gameInProgress() const;
+    /// Asks "Abandon the game in progress?" while a game is on; true when it may be replaced.
+    bool mayReplaceGame();
+    /// Where finished games are listed (Past Games); empty keeps no list.
+    void setPastGamesPath(QString path) { pastGamesPath_ = std::move(path); }
+    const QString& pastGamesPath() const { return pastGamesPath_; }
+    /// Adds the finished game to the past games, saying so if the list was damaged or cannot be written.
+    void recordFinishedGame();
+    /// The finished game as the past games list it: seats, rules, winner, rounds, playing time.
+    PastGame pastGame() const;
+    /// Seconds this game has been played, across saves.
+    std::int64_t playSeconds() const;
     /// Asks for a file and opens it.
     void openGame();
     /// Asks for a file name and saves the game there.
@@ -97,8 +131,16 @@ class GameFiles final : public QObject {
     std::vector<QAction*> items_; // New, Open, Save, Resume
     bool itemsEnabled_ = true;
     std::int64_t actions_ = 0;
-    bool autosaveFailed_ = false; // a failing autosave is reported once, not after every action
-    FileSyncer syncer_;           // the autosave's disk sync, off the window's thread
+    TableChooser chooseTable_;
+    SeatSetter setSeats_;
+    TableChoice offered_;
+    std::function<void(const TableChoice&)> remember_;
+    QString pastGamesPath_;
+    std::int64_t secondsBefore_ = 0; // playing time of earlier sessions of this game
+    QElapsedTimer clock_;            // since this session of the game began
+    bool recorded_ = false;          // the finished game is in the past games already
+    bool autosaveFailed_ = false;    // a failing autosave is reported once, not after every action
+    FileSyncer syncer_;              // the autosave's disk sync, off the window's thread
 };
 
 } // namespace dealbrix

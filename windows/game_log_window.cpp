@@ -4,6 +4,8 @@
 
 #include <QAccessible>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 namespace dealbrix {
@@ -49,6 +51,18 @@ void GameLogWindow::setLines(const std::vector<std::string>& lines) {
     view_->clear();
     for (const std::string& line : lines)
         view_->appendPlainText(toQString(line));
+}
+
+void GameLogWindow::replaceLast(const std::string& line) {
+    QTextCursor cursor(view_->document()->lastBlock());
+    cursor.select(QTextCursor::BlockUnderCursor);
+    // The first block has no line break before it to keep.
+    if (view_->document()->blockCount() > 1) {
+        cursor.insertText(QStringLiteral("\n") + toQString(line));
+    } else {
+        cursor.select(QTextCursor::LineUnderCursor);
+        cursor.insertText(toQString(line));
+    }
 }
 
 void GameLogWindow::setChatEnabled(bool enabled) {

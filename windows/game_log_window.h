@@ -22,6 +22,8 @@ class GameLogWindow final : public QWidget {
     void setLines(const std::vector<std::string>& lines);
     /// Adds one line at the end and announces it to assistive technology.
     void append(const std::string& line);
+    /// Writes the last line anew (a repeated debt hold's count).
+    void replaceLast(const std::string& line);
     /// Enables or disables the chat line (a network game has one; a local game none to send to).
     void setChatEnabled(bool enabled);
     /// The text view (for tests).

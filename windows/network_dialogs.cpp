@@ -13,7 +13,6 @@ namespace dealbrix {
 
 namespace {
 
-constexpr int kMaxNameLength = 24;
 constexpr int kMaxPasswordLength = 64;
 constexpr int kMaxRoomLength = 16;
 constexpr int kMaxAddressLength = 255;

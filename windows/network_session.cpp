@@ -165,7 +165,7 @@ void NetworkSession::enterGame() {
     waitingFor_ = 0;
     boxes_.clear();
     // Nothing of the local game stays on the board while the room's state is on its way.
-    files_.newGame();
+    files_.resetGame();
     updateControls();
     emit changed();
 }
@@ -193,7 +193,7 @@ void NetworkSession::leave() {
     files_.setItemsEnabled(true);
     board_.statusBar()->hide();
     board_.setControlsEnabled(true);
-    files_.newGame();
+    files_.resetGame();
     emit changed();
 }
 

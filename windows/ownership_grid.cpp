@@ -73,9 +73,18 @@ QCheckBox* OwnershipGrid::box(int player, int square) const {
 }
 
 void OwnershipGrid::draw(const GameState& state) {
-    for (int p = 1; p <= kPlayerCount; ++p)
+    for (int p = 1; p <= kPlayerCount; ++p) {
         for (const GridRow& row : gridRows())
             box(p, row.square)->setChecked(state.grid.ticked[p][row.square]);
+        // A long name is shortened on the heading; its accessible name and tip keep it whole.
+        ClickableLabel* heading = headings_[static_cast<std::size_t>(p)];
+        const QString called = toQString(seatName(state, p)) + QLatin1Char(':');
+        const QString shown = heading->fontMetrics().elidedText(called, Qt::ElideMiddle, heading->width());
+        if (heading->text() == shown && heading->accessibleName() == called) continue;
+        heading->setText(shown);
+        heading->setAccessibleName(called);
+        heading->setToolTip(QStringLiteral("Trade with %1").arg(toQString(seatName(state, p))));
+    }
 }
 
 void OwnershipGrid::closeEvent(QCloseEvent* event) {

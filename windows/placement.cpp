@@ -60,4 +60,26 @@ QPoint placeBeside(const QRect& board, const std::vector<QRect>& others, const Q
     return best;
 }
 
+QPoint placeBoxClear(const QRect& board, const std::vector<QRect>& keepClear,
+                     const std::vector<QRect>& others, const QSize& box, const QRect& screen) {
+    QRect span;
+    for (const QRect& r : keepClear)
+        span = span.united(r);
+    const int left = board.center().x() - box.width() / 2;
+    // A small gap, so the box's shadow or border does not touch what it leaves clear.
+    constexpr int kGap = 4;
+    std::vector<QPoint> tries{{left, board.center().y() - box.height() / 2}};
+    if (!span.isEmpty()) {
+        tries.emplace_back(left, span.top() - kGap - box.height());
+        tries.emplace_back(left, span.bottom() + 1 + kGap);
+    }
+    for (const QPoint& place : tries) {
+        const QRect frame(clampInto(place, box, screen), box);
+        const bool clear = std::none_of(keepClear.begin(), keepClear.end(),
+                                        [&frame](const QRect& r) { return frame.intersects(r); });
+        if (clear && board.contains(frame)) return frame.topLeft();
+    }
+    return placeBeside(board, others, box, screen);
+}
+
 } // namespace dealbrix

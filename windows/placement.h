@@ -18,4 +18,11 @@ namespace dealbrix {
 QPoint placeBeside(const QRect& board, const std::vector<QRect>& others, const QSize& window,
                    const QRect& screen);
 
+/// The top left of a message box whose frame is `box` in size, shown over `board` (its frame): centred
+/// on the board if that covers none of `keepClear` (the dice, the money lines, the token that moved),
+/// else centred across the board just above or just below all of them, else beside the board as
+/// placeBeside puts it (clear of `others`). Always inside `screen`.
+QPoint placeBoxClear(const QRect& board, const std::vector<QRect>& keepClear,
+                     const std::vector<QRect>& others, const QSize& box, const QRect& screen);
+
 } // namespace dealbrix

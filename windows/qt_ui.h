@@ -39,6 +39,10 @@ class QtUi final : public Ui {
 
     /// Shows an OK box of the program's own (a file that cannot be opened), through the same runner.
     void inform(const QString& text);
+    /// Asks a Yes/No question of the program's own ("Abandon the game in progress?"); true for Yes.
+    bool confirm(const QString& text);
+    /// The figures a money question carries, one per line, as its box shows them beside its text.
+    static QString factsText(const Box& box);
 
     void tell(const Box& box) override;
     bool ask(const Box& question) override;
@@ -46,7 +50,8 @@ class QtUi final : public Ui {
     void endProgram() override;
 
   private:
-    QMessageBox::StandardButton show(const Box& box, QMessageBox::StandardButtons buttons, bool closesItself);
+    QMessageBox::StandardButton show(const Box& box, QMessageBox::StandardButtons buttons, bool closesItself,
+                                     bool ownQuestion = false);
 
     std::function<void()> endProgram_;
     BoxRunner runner_;

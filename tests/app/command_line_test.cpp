@@ -123,3 +123,21 @@ int main(int argc, char* argv[]) {
     dealbrix::describeApplication();
     return RUN_ALL_TESTS();
 }
+
+TEST(CommandLine, NamesAreCheckedAsTheNewGameDialogChecksThem) {
+    const dealbrix::Options named = dealbrix::parseCommandLine(
+        {QStringLiteral("dealbrix"), QStringLiteral("--names"), QStringLiteral(" Ann,,Cy")});
+    EXPECT_FALSE(named.quit) << named.error.toStdString();
+    EXPECT_EQ(named.names[1], "Ann");
+    EXPECT_EQ(named.names[2], "");
+    EXPECT_EQ(named.names[3], "Cy");
+    const dealbrix::Options twice =
+        dealbrix::parseCommandLine({QStringLiteral("dealbrix"), QStringLiteral("--names=Bo,bo")});
+    EXPECT_EQ(twice.exitCode, dealbrix::kUsageError);
+    EXPECT_TRUE(
+        twice.error.startsWith(QStringLiteral("--names: The name of Player 2 is already taken by Player 1.")))
+        << twice.error.toStdString();
+    const dealbrix::Options five =
+        dealbrix::parseCommandLine({QStringLiteral("dealbrix"), QStringLiteral("--names=a,b,c,d,e")});
+    EXPECT_EQ(five.exitCode, dealbrix::kUsageError);
+}

@@ -232,7 +232,12 @@ TEST(ComputerTrades, AcceptsAClearlyFavourableOffer) {
         << "a computer's question shows no box";
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.back(), "Player 2 accepts the offer.") << "the person who offered hears the answer";
-    EXPECT_EQ(t.log.lines().back(), "Player 1: Player 2, do you accept this offer? - Yes");
+    const std::vector<std::string>& lines = t.log.lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "Player 1: Player 2, do you accept this offer? - Yes");
+    EXPECT_EQ(lines.back(),
+              "Player 1: Player 1 traded with Player 2: Player 1 gave Boardwalk and $100, Player 2 "
+              "gave Mediteranean Avenue.");
 }
 
 TEST(ComputerTrades, RefusesAnOfferThatCompletesOnlyTheRivalsGroup) {

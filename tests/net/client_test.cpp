@@ -88,6 +88,10 @@ TEST(NetworkGame, RemoteClientsAndComputerSeatsPlayToAWinnerAndEveryClientEndsWi
     expected.decks = guest.client.state().decks;
     expected.nextCard = guest.client.state().nextCard;
     EXPECT_EQ(guest.client.state(), expected);
+    // The people's names travel in the state; the computer's seat keeps "Player 3".
+    EXPECT_EQ(guest.client.state().names[1], "Ann");
+    EXPECT_EQ(guest.client.state().names[2], "Bob");
+    EXPECT_EQ(seatName(guest.client.state(), 3), "Player 3");
 }
 
 } // namespace

@@ -156,7 +156,7 @@ TEST(SavedGameRoundTrip, LevelsComeBackAndFilesWithoutThemPlayNormal) {
     EXPECT_EQ(old.game->computerLevels, (PlayerArray<ComputerLevel>{})) << "every seat Normal";
     EXPECT_EQ(old.game->computerLevels[2], ComputerLevel::Normal);
 
-    for (const QJsonValue wrong : {QJsonValue(QStringLiteral("expert")), QJsonValue(QStringLiteral("Hard")),
+    for (const QJsonValue& wrong : {QJsonValue(QStringLiteral("expert")), QJsonValue(QStringLiteral("Hard")),
                                    QJsonValue(2), QJsonValue(QJsonValue::Null)}) {
         const QJsonObject bad = edited(top, {"players", 1, "level"}, wrong).toObject();
         const LoadResult refused = readSavedGame(QJsonDocument(bad).toJson());
@@ -203,8 +203,11 @@ TEST(SavedGameRefused, WhatIsNotASavedGameAtAll) {
     EXPECT_EQ(readSavedGame(" \n").error.toStdString(),
               "The file is empty: it is not a Dealbrix saved game.");
     EXPECT_EQ(readSavedGame("hello").error.toStdString(), notOurs);
-    EXPECT_EQ(readSavedGame(good.left(good.size() / 2)).error.toStdString(), notOurs);
-    EXPECT_EQ(readSavedGame(good.chopped(2)).error.toStdString(), notOurs);
+    // A saved game cut short is ours, but damaged.
+    const std::string cutShort = "The file is a damaged Dealbrix saved game: it ends too soon";
+    EXPECT_EQ(readSavedGame(good.left(good.size() / 2)).error.toStdString().substr(0, cutShort.size()),
+              cutShort);
+    EXPECT_EQ(readSavedGame(good.chopped(2)).error.toStdString().substr(0, cutShort.size()), cutShort);
     EXPECT_EQ(readSavedGame("[1, 2]").error.toStdString(), notOurs);
     QByteArray garbage;
     for (int i = 0; i < 4096; ++i)
@@ -340,4 +343,35 @@ TEST(SavedGameFile, SaveReplacesTheWholeFileAndReportsWhatFails) {
     EXPECT_FALSE(saveGameFile(dir.filePath(QStringLiteral("no/such/folder/x.dealbrix")), saved).isEmpty());
     EXPECT_TRUE(loadGameFile(dir.filePath(QStringLiteral("missing.dealbrix")))
                     .error.startsWith(QStringLiteral("The file could not be read: ")));
+}
+
+TEST(SavedGameRoundTrip, NamesAndStatisticsComeBackAndOlderFilesWithoutThemRead) {
+    QJsonObject top = midGame();
+    SavedGame saved = readSavedGame(QJsonDocument(top).toJson()).game.value();
+    EXPECT_FALSE(saved.state.history.worth.empty()) << "a started game has its start's worth";
+    saved.state.names[2] = "Zoë";
+    saved.state.history.landings[5] = 17;
+    EXPECT_EQ(roundTrip(saved), saved);
+    // No name is written for an unnamed seat, and a file without statistics reads with none.
+    const QJsonObject written = QJsonDocument::fromJson(writeSavedGame(saved)).object();
+    EXPECT_FALSE(written["players"].toArray()[0].toObject().contains(QStringLiteral("name")));
+    EXPECT_EQ(written["players"].toArray()[1].toObject()["name"].toString(), QStringLiteral("Zoë"));
+    top.remove(QStringLiteral("history"));
+    const LoadResult older = readSavedGame(QJsonDocument(top).toJson());
+    ASSERT_TRUE(older.game) << older.error.toStdString();
+    EXPECT_EQ(older.game->state.history, GameHistory{});
+}
+
+TEST(SavedGameRefused, NamesNoSeatCanCarryAndStatisticsOutOfShape) {
+    EXPECT_EQ(refusal({"players", 0, "name"}, QString(25, QLatin1Char('x'))),
+              "The file is damaged: the name of player 1 is not one a seat can carry.");
+    EXPECT_EQ(refusal({"players", 1, "name"}, " padded"),
+              "The file is damaged: the name of player 2 is not one a seat can carry.");
+    EXPECT_EQ(refusal({"players", 0, "name"}, 5), "The file is damaged: name of player 1 is not a text.");
+    EXPECT_EQ(refusal({"history", "landings", 3}, -1),
+              "The file is damaged: landings of square 3 is not a whole number from 0 to 2147483647.");
+    EXPECT_EQ(refusal({"history", "worth"}, QJsonArray{QJsonArray{0, 1, 2, 3, 4}, QJsonArray{0, 1, 2, 3, 4}}),
+              "The file is damaged: the rounds of the statistics are out of order.");
+    EXPECT_EQ(refusal({"history", "worth"}, QJsonArray{QJsonArray{0, 1, 2}}),
+              "The file is damaged: a round's worth has 3 entries instead of 5.");
 }

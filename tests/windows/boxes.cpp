@@ -23,6 +23,7 @@ QMessageBox::StandardButton ScriptedBoxes::answer(QMessageBox& box) {
     const std::string text = box.text().toStdString();
     shown_.push_back(text);
     places_.push_back(box.testAttribute(Qt::WA_Moved) ? QRect(box.pos(), box.size()) : QRect());
+    informative_.push_back(box.informativeText());
     if (script_.empty()) {
         ADD_FAILURE() << "unexpected box: \"" << text << "\"";
         return QMessageBox::No;

@@ -28,6 +28,8 @@ class ScriptedBoxes {
     /// Where each box shown so far was moved before it was shown; an empty rectangle for a box left
     /// where Qt puts it (centred on its parent).
     const std::vector<QRect>& places() const { return places_; }
+    /// The informative text (the figures beside a money question) of each box shown so far.
+    const std::vector<QString>& informative() const { return informative_; }
     /// The runner to give the QtUi.
     QtUi::BoxRunner runner();
 
@@ -37,6 +39,7 @@ class ScriptedBoxes {
     std::deque<ExpectedBox> script_;
     std::vector<std::string> shown_;
     std::vector<QRect> places_;
+    std::vector<QString> informative_;
 };
 
 /// A game on the real windows, with scripted dice and boxes. The program's end is recorded, never real.

@@ -23,10 +23,16 @@ struct FileWindows : Windows {
     GameFiles files{board, ui, random, dir.filePath(QStringLiteral("data/autosave.dealbrix"))};
     QString openPath;
     QString savePath;
+    std::optional<TableChoice> table = TableChoice{.players = 2}; // the New Game dialog's answer
+    std::vector<TableChoice> offered;                             // what the dialog was opened with
 
     FileWindows() {
         files.buildGameFileMenu(board.fileMenu());
         files.setPathChoosers([this] { return openPath; }, [this] { return savePath; });
+        files.setTableChooser([this](const TableChoice& first) {
+            offered.push_back(first);
+            return table;
+        });
         board.setAfterAction([this](const Action&, ActionResult result) { files.afterAction(result); });
     }
     QAction* item(const char* name) { return board.findChild<QAction*>(QString::fromLatin1(name)); }
@@ -45,7 +51,7 @@ TEST(GameFileMenu, KeepsTheGameItemsFirstThenASeparatorAndTheFileItems) {
     for (const QAction* a : w.board.fileMenu()->actions())
         captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(captions.join(QLatin1Char('|')).toStdString(),
-              "&Exit|&Players|&Start|-|&New Game|&Open Game...|&Save Game...|&Resume Last Game");
+              "&Exit|&Players|&Start|-|&New Game...|&Open Game...|&Save Game...|&Resume Last Game");
     EXPECT_EQ(w.item("mnuFileNewGame")->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
     EXPECT_EQ(w.item("mnuFileOpenGame")->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
     EXPECT_EQ(w.item("mnuFileSaveGame")->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
@@ -96,12 +102,14 @@ TEST(GameFiles, SaveNewAndOpenBringBackTheGameWithItsTradeWindow) {
 
     w.random.identityShuffle();
     w.random.identityShuffle();
+    w.boxes.expect({ask("Abandon the game in progress?", true)});
     w.menu("mnuFileNewGame");
-    EXPECT_EQ(w.s().playerCount, 0);
+    EXPECT_EQ(w.s().playerCount, 2) << "the dialog's table has started";
     EXPECT_EQ(w.board.tradeWindow(), nullptr);
-    EXPECT_EQ(w.files.actionCount(), 0);
+    EXPECT_EQ(w.files.actionCount(), 3) << "the board's rules, the Players item and Start";
 
     w.openPath = w.dir.filePath(QStringLiteral("evening.dealbrix"));
+    w.boxes.expect({ask("Abandon the game in progress?", true)});
     w.menu("mnuFileOpenGame");
     EXPECT_EQ(w.s(), saved);
     ASSERT_NE(w.board.tradeWindow(), nullptr) << "the trade window opens as it was saved";
@@ -121,13 +129,15 @@ TEST(GameFiles, BadFileShowsWhyAndLeavesTheRunningGame) {
     bad.close();
     w.openPath = bad.fileName();
     w.boxes.expect(
-        {msg("bad.dealbrix cannot be opened.\n\nThe file is damaged: number of players is missing.")});
+        {ask("Abandon the game in progress?", true),
+         msg("bad.dealbrix cannot be opened.\n\nThe file is damaged: number of players is missing.")});
     w.menu("mnuFileOpenGame");
     EXPECT_TRUE(w.boxes.done());
     EXPECT_EQ(w.s(), before);
     EXPECT_NE(w.board.houseOptionsWindow(), nullptr);
 
     w.openPath.clear(); // the dialog was cancelled
+    w.boxes.expect({ask("Abandon the game in progress?", true)});
     w.menu("mnuFileOpenGame");
     EXPECT_EQ(w.s(), before);
 }
@@ -138,7 +148,11 @@ TEST(GameFiles, ResumeBringsBackTheAutosavedGameAfterNewGame) {
     const GameState autosaved = w.s();
     w.random.identityShuffle();
     w.random.identityShuffle();
+    w.table.reset(); // the dialog cancelled: the game stays
+    w.boxes.expect({ask("Abandon the game in progress?", true)});
     w.menu("mnuFileNewGame");
+    EXPECT_EQ(w.s(), autosaved);
+    w.files.resetGame();
     ASSERT_NE(w.s(), autosaved);
     EXPECT_TRUE(w.item("mnuFileResumeGame")->isEnabled())
         << "a new game keeps the old autosave until it moves";
@@ -165,6 +179,7 @@ TEST(SavedGameCompanions, ComputerSeatsAndTheLogGoIntoTheFileAndComeBackOnOpenin
         });
     w.start(2); // autosaved with the companions
     w.openPath = w.files.autosavePath();
+    w.boxes.expect({ask("Abandon the game in progress?", true)});
     w.files.openGame();
     EXPECT_EQ(restoredSeats, seats);
     EXPECT_EQ(restoredLog, log);

@@ -297,12 +297,18 @@ TEST(TradeQuestion, StandsClearOfTheOfferItAsksAbout) {
     EXPECT_TRUE(screenArea(w).contains(question));
 }
 
-TEST(TradeQuestion, OtherBoxesStayCentredOnTheBoard) {
+TEST(TradeQuestion, OtherBoxesStayClearOfTheDiceAndMoneyLines) {
     Windows w;
     w.start(2);
     w.board.clickPlayerHeading(2);
     w.boxes.expect({msg(Game::helpText())});
     w.click(w.board.tradeWindow(), "cmdHelp(0)");
     ASSERT_EQ(w.boxes.places().size(), 1u);
-    EXPECT_EQ(w.boxes.places().front(), QRect()); // not moved: Qt centres it when it is shown
+    const QRect box = w.boxes.places().front();
+    ASSERT_FALSE(box.isNull());
+    for (const char* name : {"Dice(1)", "Dice(2)", "Label1(1)", "Label1(2)", "Label1(3)", "Label1(4)"}) {
+        const auto* shown = w.board.findChild<QWidget*>(QString::fromLatin1(name));
+        EXPECT_FALSE(box.intersects(QRect(shown->mapToGlobal(QPoint(0, 0)), shown->size()))) << name;
+    }
+    EXPECT_TRUE(screenArea(w).contains(box));
 }
