@@ -2,8 +2,8 @@
 
 #include "game_log_window.h"
 #include "qt_ui.h"
-#include "trade_window.h"
 #include "remembered.h"
+#include "trade_window.h"
 
 #include <QEvent>
 #include <QMenu>
@@ -142,8 +142,7 @@ void ComputerDriver::showSeat(int seat) {
 std::string ComputerDriver::seatLine(int seat) const {
     const std::string who = seatName(board_.game().state, seat);
     if (!seats_.isComputer(seat)) return who + " is played by a person";
-    return who + " is played by the computer (" +
-           std::string(levelTitle(player_.level(seat))) + ")";
+    return who + " is played by the computer (" + std::string(levelTitle(player_.level(seat))) + ")";
 }
 
 void ComputerDriver::chooseSeat(int seat, std::optional<ComputerLevel> level) {
