@@ -379,6 +379,11 @@ void Room::startIfReady() {
 
 void Room::begin() {
     started_ = true;
+    // As at one computer, the log says who the computer plays and at which level.
+    for (int seat = 1; seat <= settings_.players; ++seat)
+        if (seats_[seat].computer)
+            addLog("Player " + std::to_string(seat) + " is played by the computer (" +
+                   std::string(levelTitle(computer_->level(seat))) + ")");
     run(Action::start());
 }
 

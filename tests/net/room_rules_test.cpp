@@ -195,6 +195,9 @@ TEST(RoomRules, AHardComputerSeatPlaysItsTurnsAndEveryClientIsToldItsLevel) {
     LocalServer local;
     ASSERT_TRUE(local.listening);
     Creator watcher(local.url(), {});
+    QStringList history;
+    QObject::connect(&watcher.client, &Client::historyReceived,
+                     [&](const QStringList& log, const QList<ChatLine>&) { history = log; });
     ComputerChoice computer{{1, 2}, {}};
     computer.levels[2] = ComputerLevel::Hard;
     watcher.client.createRoom(2, computer.seats, {}, {}, computer.levels);
@@ -205,6 +208,8 @@ TEST(RoomRules, AHardComputerSeatPlaysItsTurnsAndEveryClientIsToldItsLevel) {
     ASSERT_NE(room, nullptr);
     EXPECT_EQ(room->level(2), ComputerLevel::Hard) << "the room's computer plays the seat at Hard";
     EXPECT_EQ(room->level(1), ComputerLevel::Normal);
+    EXPECT_TRUE(history.contains(QStringLiteral("Player 2 is played by the computer (Hard)")))
+        << history.join(u'\n').toStdString();
     // Seat 2 has its turn and ends it: the turn comes back to seat 1.
     bool seatTwoPlayed = false;
     EXPECT_TRUE(waitUntil(
