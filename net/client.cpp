@@ -22,8 +22,9 @@ Client::~Client() {
     }
 }
 
-void Client::connectTo(const QUrl& url) {
-    url_ = url;
+void Client::connectTo(const QUrl& url, const QString& room) {
+    serverUrl_ = url;
+    url_ = roomUrl(url, room);
     closing_ = false;
     comingBack_ = false;
     reconnectTimer_.stop();
@@ -122,12 +123,12 @@ void Client::sendWhenReady(const QJsonObject& m) {
         outbox_.append(m);
 }
 
-void Client::createRoom(int players, const QList<int>& computerSeats, const QString& password) {
-    QJsonArray computer;
-    for (const int seat : computerSeats)
-        computer.append(seat);
-    QJsonObject fields{{"players", players}, {"computer", computer}};
+void Client::createRoom(int players, const QList<int>& computerSeats, const QString& password,
+                        const HouseRules& rules, const PlayerArray<ComputerLevel>& levels) {
+    ComputerChoice computer{computerSeats, levels};
+    QJsonObject fields{{"players", players}, {"computer", computerChoiceToJson(computer)}};
     if (!password.isEmpty()) fields.insert(QLatin1String("password"), password);
+    if (!rules.plain()) insertRules(fields, rules);
     sendWhenReady(message(type::kCreateRoom, fields));
 }
 
@@ -263,6 +264,11 @@ void Client::handle(const QJsonObject& m) {
         emit roomCreated(m.value(QLatin1String("room")).toString(), hostToken_);
     } else if (kind == QLatin1String(type::kJoined)) {
         room_ = m.value(QLatin1String("room")).toString();
+        // A drop from here on comes back through the room's path, as a join by code would: behind a
+        // proxy the server's bare address may lead to another server.
+        url_ = roomUrl(serverUrl_, room_);
+        rules_ = {};
+        readRules(m, rules_, nullptr);
         seats_.clear();
         for (const QJsonValue seat : m.value(QLatin1String("seats")).toArray())
             seats_.append(seat.toInt());
@@ -288,6 +294,7 @@ void Client::handle(const QJsonObject& m) {
         info.started = m.value(QLatin1String("started")).toBool();
         info.ended = m.value(QLatin1String("ended")).toBool();
         info.seats = seatsFromJson(m.value(QLatin1String("seats"))).value_or(QList<SeatInfo>{});
+        readRules(m, info.rules, nullptr);
         emit roomInfoReceived(info);
     } else if (kind == QLatin1String(type::kHistory)) {
         QStringList log;

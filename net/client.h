@@ -35,6 +35,7 @@ struct RoomInfo {
     bool started = false;
     bool ended = false;
     QList<SeatInfo> seats;
+    HouseRules rules; // the rules and starting money the room plays by
 };
 
 /// The protocol's client side.
@@ -52,8 +53,12 @@ class Client final : public QObject {
     ~Client() override;
 
     // --- The connection ---------------------------------------------------------------------
-    /// Connects to `url` (see serverUrl) and says hello; `ready` follows the server's welcome.
-    void connectTo(const QUrl& url);
+    /// Connects to `url` (see serverUrl) and says hello; `ready` follows the server's welcome. With a
+    /// `room` code it connects to the room's path (see roomUrl), which a proxy routes to the server
+    /// holding the room; once in a room, coming back after a drop takes that path too.
+    void connectTo(const QUrl& url, const QString& room = {});
+    /// The address the connection opens (with the room's path once one is known).
+    const QUrl& url() const { return url_; }
     /// Closes the connection for good: no reconnecting; the seats held stay held on the server.
     void disconnectFromServer();
     /// True between the server's welcome and the connection's end.
@@ -64,8 +69,10 @@ class Client final : public QObject {
     const QString& serverName() const { return serverName_; }
 
     // --- Rooms (each may be called before `ready`: it is sent once the server has welcomed) ----
-    /// Asks for a room for `players` with `computerSeats` played by the computer; `roomCreated` answers.
-    void createRoom(int players, const QList<int>& computerSeats, const QString& password = {});
+    /// Asks for a room for `players` with `computerSeats` played by the computer, each at its level in
+    /// `levels`, played by `rules`; `roomCreated` answers (or `error` badSettings).
+    void createRoom(int players, const QList<int>& computerSeats, const QString& password = {},
+                    const HouseRules& rules = {}, const PlayerArray<ComputerLevel>& levels = {});
     /// Takes `seats` of `room` (empty to watch); `joined` answers, then the room's state.
     void join(const QString& room, const QList<int>& seats, const QString& password = {},
               const QString& name = {});
@@ -99,6 +106,8 @@ class Client final : public QObject {
     const QString& hostToken() const { return hostToken_; }
     bool isHost() const { return host_; }
     bool hasState() const { return hasState_; }
+    /// The rules of the room joined, as the server told them on joining.
+    const HouseRules& rules() const { return rules_; }
     /// The room's game as last told (the decks placeholders in order: no client knows them).
     const GameState& state() const { return state_; }
     /// Completed actions of the room's game, as of `state`.
@@ -160,6 +169,7 @@ class Client final : public QObject {
     QString clientName_;
     QWebSocket* socket_ = nullptr;
     QUrl url_;
+    QUrl serverUrl_; // the server's own address, without a room's path
     bool ready_ = false;
     bool closing_ = false; // disconnectFromServer was called
     bool autoReconnect_ = true;
@@ -172,6 +182,7 @@ class Client final : public QObject {
 
     QString room_;
     QList<int> seats_;
+    HouseRules rules_;
     QString token_;
     QString hostToken_;
     bool host_ = false;

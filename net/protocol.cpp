@@ -14,7 +14,7 @@ namespace dealbrix::net {
 
 namespace {
 
-constexpr std::array<std::pair<ErrorCode, const char*>, 13> kErrorNames{{
+constexpr std::array<std::pair<ErrorCode, const char*>, 14> kErrorNames{{
     {ErrorCode::Protocol, "protocol"},
     {ErrorCode::Malformed, "malformed"},
     {ErrorCode::UnknownRoom, "unknownRoom"},
@@ -28,17 +28,44 @@ constexpr std::array<std::pair<ErrorCode, const char*>, 13> kErrorNames{{
     {ErrorCode::Full, "full"},
     {ErrorCode::NotHost, "notHost"},
     {ErrorCode::NotInRoom, "notInRoom"},
+    {ErrorCode::BadSettings, "badSettings"},
 }};
 
-constexpr std::array<const char*, 24> kBoxNames{"Landing",          "PassedGo",      "JailTurnsLeft",
-                                                "JailCardQuestion", "Doubles",       "PurchaseOffer",
-                                                "PurchaseDeclined", "PurchaseMade",  "OwnSquare",
-                                                "MortgagedSquare",  "Rent",          "CardDrawn",
-                                                "CardText",         "Debt",          "Winner",
-                                                "NoPlayerLeft",     "HouseQuestion", "HouseBought",
-                                                "HouseSold",        "HouseRefused",  "MoneyOutOfRange",
-                                                "TradeHelp",        "TradeRefused",  "TradeQuestion"};
-static_assert(static_cast<std::size_t>(BoxKind::TradeQuestion) + 1 == kBoxNames.size(),
+constexpr std::array<const char*, 33> kBoxNames{"Landing",
+                                                "PassedGo",
+                                                "JailTurnsLeft",
+                                                "JailCardQuestion",
+                                                "Doubles",
+                                                "PurchaseOffer",
+                                                "PurchaseDeclined",
+                                                "PurchaseMade",
+                                                "OwnSquare",
+                                                "MortgagedSquare",
+                                                "Rent",
+                                                "CardDrawn",
+                                                "CardText",
+                                                "Debt",
+                                                "Winner",
+                                                "NoPlayerLeft",
+                                                "HouseQuestion",
+                                                "HouseBought",
+                                                "HouseSold",
+                                                "HouseRefused",
+                                                "MoneyOutOfRange",
+                                                "TradeHelp",
+                                                "TradeRefused",
+                                                "TradeQuestion",
+                                                "RulesChosen",
+                                                "AuctionBid",
+                                                "AuctionCannotBid",
+                                                "AuctionWon",
+                                                "AuctionUnsold",
+                                                "PotCollected",
+                                                "NoRentInJail",
+                                                "EstateHandedOver",
+                                                "TradeAnswer"};
+// A kind without its name here would be read past the table's end.
+static_assert(static_cast<std::size_t>(BoxKind::TradeAnswer) + 1 == kBoxNames.size(),
               "every box kind has its protocol name");
 
 /// A whole number within [low, high] from a JSON value, or nothing.
@@ -199,7 +226,8 @@ QJsonArray seatsToJson(const QList<SeatInfo>& seats) {
                                {"name", s.name},
                                {"computer", s.computer},
                                {"connected", s.connected},
-                               {"taken", s.taken}});
+                               {"taken", s.taken},
+                               {"level", levelText(s.level)}});
     return out;
 }
 
@@ -210,11 +238,122 @@ std::optional<QList<SeatInfo>> seatsFromJson(const QJsonValue& value) {
         const QJsonObject o = entry.toObject();
         const std::optional<int> seat = intField(o, "seat", 1, kPlayerCount);
         if (!seat || !o.value(QLatin1String("name")).isString()) return std::nullopt;
+        // A server from before the levels names none: its computer plays Normal.
+        const QJsonValue levelValue = o.value(QLatin1String("level"));
+        const std::optional<ComputerLevel> level = levelValue.isUndefined()
+                                                       ? ComputerLevel::Normal
+                                                       : levelNamed(levelValue.toString().toStdString());
+        if (!level) return std::nullopt;
         seats.append(
             {*seat, o.value(QLatin1String("name")).toString(), o.value(QLatin1String("computer")).toBool(),
-             o.value(QLatin1String("connected")).toBool(), o.value(QLatin1String("taken")).toBool()});
+             o.value(QLatin1String("connected")).toBool(), o.value(QLatin1String("taken")).toBool(), *level});
     }
     return seats;
+}
+
+QString levelText(ComputerLevel level) {
+    const std::string_view name = levelName(level);
+    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+void insertRules(QJsonObject& fields, const HouseRules& rules) {
+    QJsonArray names;
+    for (const HouseRuleInfo& info : houseRuleTable())
+        if (rules.has(info.rule))
+            names.append(QString::fromLatin1(info.name.data(), static_cast<qsizetype>(info.name.size())));
+    fields.insert(QLatin1String("rules"), names);
+    fields.insert(QLatin1String("startingMoney"), rules.startingMoney);
+}
+
+SettingsFault readRules(const QJsonObject& object, HouseRules& rules, QString* problem) {
+    const auto fault = [problem](SettingsFault kind, const QString& why) {
+        if (problem != nullptr) *problem = why;
+        return kind;
+    };
+    HouseRules chosen;
+    QString unknown; // the first value the game does not have
+    const QJsonValue names = object.value(QLatin1String("rules"));
+    if (!names.isUndefined()) {
+        if (!names.isArray() || names.toArray().size() > kHouseRuleCount)
+            return fault(
+                SettingsFault::Malformed,
+                QStringLiteral("The rules are a list of at most %1 rule names.").arg(kHouseRuleCount));
+        for (const QJsonValue name : names.toArray()) {
+            if (!name.isString())
+                return fault(SettingsFault::Malformed, QStringLiteral("Each rule is named by a text."));
+            // One name per entry: the game's own reading of names, never a list hidden in one text.
+            const std::optional<HouseRule> rule = houseRuleNamed(name.toString().toStdString());
+            if (rule)
+                chosen.set(*rule, true);
+            else if (unknown.isEmpty())
+                unknown = QStringLiteral("There is no rule \"%1\"; the rules are: %2.")
+                              .arg(name.toString().left(kMaxActionTextLength),
+                                   QString::fromStdString(houseRuleNames()));
+        }
+    }
+    const QJsonValue money = object.value(QLatin1String("startingMoney"));
+    if (!money.isUndefined()) {
+        const std::optional<int> amount = intField(object, "startingMoney", std::numeric_limits<int>::min(),
+                                                   std::numeric_limits<int>::max());
+        if (!amount)
+            return fault(SettingsFault::Malformed, QStringLiteral("The starting money is a whole number."));
+        if (validStartingMoney(*amount))
+            chosen.startingMoney = static_cast<i16>(*amount);
+        else if (unknown.isEmpty())
+            unknown = QStringLiteral("The starting money is %1 to %2 in steps of %3.")
+                          .arg(kMinStartingMoney)
+                          .arg(kMaxStartingMoney)
+                          .arg(kStartingMoneyStep);
+    }
+    // Every field is judged well-formed before any value is judged known.
+    if (!unknown.isEmpty()) return fault(SettingsFault::Unknown, unknown);
+    rules = chosen;
+    return SettingsFault::None;
+}
+
+QJsonArray computerChoiceToJson(const ComputerChoice& choice) {
+    QJsonArray out;
+    for (const int seat : choice.seats)
+        out.append(QJsonObject{{"seat", seat}, {"level", levelText(choice.levels[seat])}});
+    return out;
+}
+
+SettingsFault readComputerChoice(const QJsonValue& value, int players, ComputerChoice& choice,
+                                 QString* problem) {
+    const auto fault = [problem](SettingsFault kind, const QString& why) {
+        if (problem != nullptr) *problem = why;
+        return kind;
+    };
+    const QString shape = QStringLiteral(
+        "The computer's seats are distinct seats of the room, each a number or {seat, level}.");
+    ComputerChoice read;
+    QString unknown; // the first level the game does not have
+    if (value.isUndefined()) {
+        choice = read;
+        return SettingsFault::None;
+    }
+    if (!value.isArray() || value.toArray().size() > kPlayerCount)
+        return fault(SettingsFault::Malformed, shape);
+    for (const QJsonValue entry : value.toArray()) {
+        const QJsonObject o = entry.toObject();
+        const std::optional<int> seat =
+            entry.isObject() ? intField(o, "seat", 1, players) : wholeNumber(entry, 1, players);
+        if (!seat || read.seats.contains(*seat)) return fault(SettingsFault::Malformed, shape);
+        read.seats.append(*seat);
+        const QJsonValue levelValue = o.value(QLatin1String("level"));
+        if (levelValue.isUndefined()) continue;
+        if (!levelValue.isString()) return fault(SettingsFault::Malformed, shape);
+        const std::optional<ComputerLevel> level = levelNamed(levelValue.toString().toStdString());
+        if (level)
+            read.levels[*seat] = *level;
+        else if (unknown.isEmpty())
+            unknown = QStringLiteral("The computer plays at easy, normal or hard, not \"%1\".")
+                          .arg(levelValue.toString().left(kMaxActionTextLength));
+    }
+    if (!unknown.isEmpty()) return fault(SettingsFault::Unknown, unknown);
+    std::sort(read.seats.begin(), read.seats.end());
+    choice = read;
+    return SettingsFault::None;
 }
 
 QJsonObject chatToJson(const ChatLine& line) {
@@ -288,6 +427,19 @@ QUrl serverUrl(const QString& typed) {
     QUrl url(QStringLiteral("ws://") + text, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty()) return {};
     if (url.port() == -1) url.setPort(kDefaultPort);
+    return url;
+}
+
+QUrl roomUrl(const QUrl& server, const QString& room) {
+    const QString code = room.trimmed().toUpper();
+    if (code.isEmpty()) return server;
+    QUrl url = server;
+    QString base = server.path(QUrl::FullyEncoded);
+    while (base.endsWith(u'/'))
+        base.chop(1);
+    // The code is one path segment whatever was typed: a slash or a space in it is encoded.
+    url.setPath(base + QStringLiteral("/room/") + QString::fromLatin1(QUrl::toPercentEncoding(code)),
+                QUrl::TolerantMode);
     return url;
 }
 

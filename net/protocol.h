@@ -70,6 +70,7 @@ enum class ErrorCode {
     Full,        // too many rooms or connections
     NotHost,     // only the room's host may do that
     NotInRoom,   // the message needs a room joined first
+    BadSettings, // a room asked for with rules, starting money or computer levels the game does not have
 };
 
 /// The code's name in the protocol, e.g. "notYourTurn".
@@ -112,10 +113,39 @@ struct SeatInfo {
     bool computer = false;  // the computer plays it now
     bool connected = false; // a client holding it is connected
     bool taken = false;     // a person holds it (connected or away)
+    ComputerLevel level =
+        ComputerLevel::Normal; // the level the computer plays it at, now or once handed over
     bool operator==(const SeatInfo&) const = default;
 };
 QJsonArray seatsToJson(const QList<SeatInfo>& seats);
 std::optional<QList<SeatInfo>> seatsFromJson(const QJsonValue& value);
+
+/// Why a room's settings in a message could not be read.
+enum class SettingsFault {
+    None,
+    Malformed, // a field of the wrong type: the message breaks the protocol
+    Unknown,   // well typed, but a rule, starting money or level the game does not have
+};
+
+/// The chosen rules as messages carry them: `rules` (the command-line names of the rules chosen) and
+/// `startingMoney`, added to `fields`.
+void insertRules(QJsonObject& fields, const HouseRules& rules);
+/// Reads the optional `rules` and `startingMoney` of `object` into `rules` (missing: every rule off,
+/// the usual starting money); `problem` says what is wrong when it is not SettingsFault::None.
+SettingsFault readRules(const QJsonObject& object, HouseRules& rules, QString* problem);
+
+/// The computer's seats of a new room and the level each plays at.
+struct ComputerChoice {
+    QList<int> seats; // distinct, ascending
+    PlayerArray<ComputerLevel> levels{};
+};
+/// The `computer` field of createRoom: each entry a seat (played at Normal) or {`seat`, `level`}.
+QJsonArray computerChoiceToJson(const ComputerChoice& choice);
+/// Reads a `computer` field for a room of `players`; `problem` says what is wrong.
+SettingsFault readComputerChoice(const QJsonValue& value, int players, ComputerChoice& choice,
+                                 QString* problem);
+/// A level's name as messages carry it: "easy", "normal" or "hard".
+QString levelText(ComputerLevel level);
 
 /// A line of chat as the room tells it.
 struct ChatLine {
@@ -146,5 +176,8 @@ bool isPrintable(const QString& text);
 /// The server address a player typed: "host:port", "host" (the default port), or a ws:// or
 /// wss:// address. An invalid URL for anything else.
 QUrl serverUrl(const QString& typed);
+/// Where a join by room code connects: `server` with `/room/CODE` after its own path, the path a
+/// proxy such as HAProxy routes on to the server that holds the room. `server` as it is for no code.
+QUrl roomUrl(const QUrl& server, const QString& room);
 
 } // namespace dealbrix::net

@@ -28,10 +28,10 @@ QByteArray randomBytes(int count) {
 }
 
 bool isClientKind(ActionKind kind) {
-    // The room chooses the players and starts itself, nothing a client sends ends its game, and answers
-    // come as answer messages.
+    // The room chooses the players and its rules and starts itself, nothing a client sends ends its
+    // game, and answers come as answer messages.
     return kind != ActionKind::ChoosePlayers && kind != ActionKind::Start && kind != ActionKind::Exit &&
-           kind != ActionKind::Answer;
+           kind != ActionKind::Answer && kind != ActionKind::ChooseRules;
 }
 
 QString defaultName(int seat) {
@@ -71,8 +71,10 @@ std::optional<QString> storedText(const QJsonValue& value) {
 QByteArray writeRoomSnapshot(const RoomSnapshot& s) {
     SavedGame game;
     game.state = s.state;
-    for (int seat = 1; seat <= kPlayerCount; ++seat)
+    for (int seat = 1; seat <= kPlayerCount; ++seat) {
         game.computerSeats[seat] = s.seats[seat].computer;
+        game.computerLevels[seat] = s.settings.levels[seat];
+    }
     for (const QString& line : s.log)
         game.log.push_back(line.toStdString());
     game.actions = s.version;
@@ -162,6 +164,9 @@ std::optional<RoomSnapshot> readRoomSnapshot(const QByteArray& bytes, QString* e
     const LoadResult loaded = readSavedGameObject(top.value(QLatin1String("game")).toObject());
     if (!loaded.game) return refuse(loaded.error);
     s.state = loaded.game->state;
+    // The rules live in the game; the levels beside its computer seats.
+    s.settings.rules = s.state.rules;
+    s.settings.levels = loaded.game->computerLevels;
     s.inProgress = loaded.game->inProgress;
     s.version = loaded.game->actions;
     for (const std::string& line : loaded.game->log)
@@ -210,6 +215,8 @@ class Room::Screen final : public Ui {
         room_.pendingBoxes_.push_back(box);
         room_.addLog(GameLog::lineFor(box));
     }
+    // A line no box shows (the rules chosen at Start, a bidder dropping out) goes to the room's log.
+    void note(const Box& line) override { room_.addLog(GameLog::lineFor(line)); }
     bool ask(const Box&) override { return false; } // questions wait; the rules never call this here
     void endProgram() override {}                   // the rules stop by themselves; the room ends
 
@@ -226,6 +233,9 @@ Room::Room(QString code, RoomSettings settings, std::uint64_t seed, RoomEvents& 
     // The computer's own choices vary with the room, from the same source as the dice.
     createGame(static_cast<std::uint64_t>(random_.next() * 16777216.0f));
     game_->apply(Action::choosePlayers(settings_.players));
+    // The creator's rules through the game's own choice, before Start fixes them; the server has
+    // already refused names and money the game does not have.
+    if (!settings_.rules.plain()) game_->apply(Action::chooseRules(settings_.rules));
     startIfReady();
 }
 
@@ -258,6 +268,8 @@ void Room::createGame(std::uint64_t computerSeed) {
     game_ = std::make_unique<Game>(*screen_, random_);
     game_->setQuestionsWait(true);
     computer_ = std::make_unique<ComputerPlayer>(ComputerWeights{}, computerSeed);
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        computer_->setLevel(seat, settings_.levels[seat]);
 }
 
 RoomSnapshot Room::snapshot() const {
@@ -301,8 +313,8 @@ QList<SeatInfo> Room::seats(const std::vector<int>& connectedPerSeat) const {
     for (int seat = 1; seat <= settings_.players; ++seat) {
         const bool connected =
             static_cast<std::size_t>(seat) < connectedPerSeat.size() && connectedPerSeat[seat] > 0;
-        out.append(
-            {seat, seats_[seat].name, seats_[seat].computer, connected, !seats_[seat].tokenHash.isEmpty()});
+        out.append({seat, seats_[seat].name, seats_[seat].computer, connected,
+                    !seats_[seat].tokenHash.isEmpty(), computer_->level(seat)});
     }
     return out;
 }
@@ -378,6 +390,11 @@ void Room::begin() {
         if (check.error.empty()) names = check.names;
     }
     game_->nameSeats(names);
+    // As at one computer, the log says who the computer plays and at which level.
+    for (int seat = 1; seat <= settings_.players; ++seat)
+        if (seats_[seat].computer)
+            addLog(seatName(game_->state, seat) + " is played by the computer (" +
+                   std::string(levelTitle(computer_->level(seat))) + ")");
     run(Action::start());
 }
 

@@ -35,7 +35,11 @@ class RoomRandom final : public RandomSource {
 struct RoomSettings {
     int players = 2;          // 2..4
     ComputerSeats computer{}; // seats the computer plays from the start
-    QByteArray passwordHash;  // empty: no password
+    /// The level the computer plays each seat at, whenever it plays it; fixed with the room.
+    PlayerArray<ComputerLevel> levels{};
+    /// The house rules and starting money, chosen before the start and fixed from then on.
+    HouseRules rules;
+    QByteArray passwordHash; // empty: no password
     QByteArray passwordSalt;
     bool operator==(const RoomSettings&) const = default;
 };
@@ -132,6 +136,10 @@ class Room {
     const QString& code() const { return code_; }
     int players() const { return settings_.players; }
     bool hasPassword() const { return !settings_.passwordHash.isEmpty(); }
+    /// The rules the room's game is played by.
+    const HouseRules& rules() const { return game_->state.rules; }
+    /// The level the computer plays `seat` at (whenever it plays it).
+    ComputerLevel level(int seat) const { return computer_->level(seat); }
     bool started() const { return started_; }
     bool ended() const { return ended_; }
     qint64 version() const { return version_; }

@@ -195,18 +195,30 @@ void ServerCore::createRoom(int id, Connection& c, const QJsonObject& m) {
                  closeCode::kPolicyViolation);
         return;
     }
-    const QJsonValue computerValue = m.value(QLatin1String("computer"));
-    const std::optional<QList<int>> computer =
-        computerValue.isUndefined() ? QList<int>{} : seatListOf(computerValue, *players);
+    ComputerChoice computer;
+    QString computerProblem;
+    const SettingsFault computerFault =
+        readComputerChoice(m.value(QLatin1String("computer")), *players, computer, &computerProblem);
     const QJsonValue passwordValue = m.value(QLatin1String("password"));
     const bool passwordFits =
         passwordValue.isUndefined() || passwordValue.isNull() ||
         (passwordValue.isString() && passwordValue.toString().size() <= kMaxPasswordLength);
-    if (!computer || !passwordFits) {
+    HouseRules rules;
+    QString rulesProblem;
+    const SettingsFault rulesFault = readRules(m, rules, &rulesProblem);
+    if (computerFault == SettingsFault::Malformed || !passwordFits ||
+        rulesFault == SettingsFault::Malformed) {
         breakOff(id, ErrorCode::Malformed,
-                 QStringLiteral(
-                     "The computer's seats must be distinct seats of the room, the password a short text."),
+                 computerFault == SettingsFault::Malformed ? computerProblem
+                 : !passwordFits                           ? QStringLiteral("The password is a short text.")
+                                                           : rulesProblem,
                  closeCode::kPolicyViolation);
+        return;
+    }
+    // Well typed but not what the game has: refused, no room made, and the connection stays.
+    if (computerFault != SettingsFault::None || rulesFault != SettingsFault::None) {
+        sendError(id, ErrorCode::BadSettings,
+                  computerFault != SettingsFault::None ? computerProblem : rulesProblem);
         return;
     }
     if (static_cast<int>(rooms_.size()) >= limits_.maxRooms) {
@@ -226,8 +238,10 @@ void ServerCore::createRoom(int id, Connection& c, const QJsonObject& m) {
     }
     RoomSettings settings;
     settings.players = *players;
-    for (const int seat : *computer)
+    for (const int seat : computer.seats)
         settings.computer[seat] = true;
+    settings.levels = computer.levels;
+    settings.rules = rules;
     const QString password = passwordValue.toString();
     if (!password.isEmpty()) {
         settings.passwordSalt = newToken().toLatin1();
@@ -239,14 +253,21 @@ void ServerCore::createRoom(int id, Connection& c, const QJsonObject& m) {
     entry.room = std::make_unique<Room>(code, settings, QRandomGenerator::system()->generate64(), *this);
     const QString hostToken = newToken();
     entry.room->setHostToken(hostToken);
-    logLine(QStringLiteral("room %1 created for %2 players (computer seats: %3%4) from %5")
-                .arg(code)
-                .arg(*players)
-                .arg(computer->isEmpty() ? QStringLiteral("none") : seatList(*computer))
-                .arg(password.isEmpty() ? QString() : QStringLiteral(", with a password"))
-                .arg(c.address));
+    QStringList computerSeats;
+    for (const int seat : computer.seats)
+        computerSeats.append(QStringLiteral("%1 %2").arg(seat).arg(levelText(computer.levels[seat])));
+    logLine(
+        QStringLiteral("room %1 created for %2 players (computer seats: %3%4; %5) from %6")
+            .arg(code)
+            .arg(*players)
+            .arg(computerSeats.isEmpty() ? QStringLiteral("none") : computerSeats.join(QStringLiteral(", ")))
+            .arg(password.isEmpty() ? QString() : QStringLiteral(", with a password"))
+            .arg(QString::fromStdString(describeHouseRules(rules)))
+            .arg(c.address));
     c.created = code;
-    send(id, message(type::kRoomCreated, {{"room", code}, {"hostToken", hostToken}}));
+    QJsonObject answer{{"room", code}, {"hostToken", hostToken}};
+    insertRules(answer, rules);
+    send(id, message(type::kRoomCreated, answer));
     afterRoomChange(code);
 }
 
@@ -332,11 +353,12 @@ void ServerCore::join(int id, Connection& c, const QJsonObject& m) {
                       .arg(room.code(), seatList(outcome.seats),
                            tokenValue.isUndefined() ? QStringLiteral("taken") : QStringLiteral("back"),
                            c.address));
-    send(id, message(type::kJoined,
-                     {{"room", room.code()},
-                      {"seats", QJsonArray::fromVariantList(QVariantList(c.seats.begin(), c.seats.end()))},
-                      {"token", token},
-                      {"host", c.host}}));
+    QJsonObject joined{{"room", room.code()},
+                       {"seats", QJsonArray::fromVariantList(QVariantList(c.seats.begin(), c.seats.end()))},
+                       {"token", token},
+                       {"host", c.host}};
+    insertRules(joined, room.rules());
+    send(id, message(type::kJoined, joined));
     enterRoom(id, c, *entry);
 }
 
@@ -382,12 +404,14 @@ void ServerCore::roomInfo(int id, const QJsonObject& m) {
     if (entry == nullptr)
         return fail(id, connections_[id], ErrorCode::UnknownRoom, QStringLiteral("There is no such room."));
     const Room& room = *entry->room;
-    send(id, message(type::kRoomInfo, {{"room", room.code()},
-                                       {"players", room.players()},
-                                       {"password", room.hasPassword()},
-                                       {"started", room.started()},
-                                       {"ended", room.ended()},
-                                       {"seats", seatsToJson(room.seats(connectedPerSeat(room.code())))}}));
+    QJsonObject info{{"room", room.code()},
+                     {"players", room.players()},
+                     {"password", room.hasPassword()},
+                     {"started", room.started()},
+                     {"ended", room.ended()},
+                     {"seats", seatsToJson(room.seats(connectedPerSeat(room.code())))}};
+    insertRules(info, room.rules());
+    send(id, message(type::kRoomInfo, info));
 }
 
 void ServerCore::action(int id, Connection& c, const QJsonObject& m) {

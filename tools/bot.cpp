@@ -104,7 +104,7 @@ int main(int argc, char* argv[]) {
             client.rejoin(code, heldToken);
         else
             client.join(code, wanted, {}, parser.value(name));
-        client.connectTo(url);
+        client.connectTo(url, code); // the room's path, which a proxy routes on
     };
     QObject::connect(&client, &dealbrix::net::Client::joined,
                      [&](const QString& r, const QList<int>& s, const QString& t) {

@@ -127,6 +127,26 @@ HostGameWindow::HostGameWindow(QWidget* parent) : QDialog(parent) {
     QHBoxLayout* computerRow = seatRow(this, "chkComputer", 2, computer_);
     auto* computerLabel = new QLabel(QStringLiteral("The computer plays"));
     form->addRow(computerLabel, computerRow);
+    // Each computer seat's level, as the Computer menu offers them.
+    auto* levelRow = new QHBoxLayout;
+    for (int seat = 2; seat <= kPlayerCount; ++seat) {
+        auto* level = new QComboBox(this);
+        nameControl(level, QStringLiteral("cmbLevel%1").arg(seat),
+                    QStringLiteral("Level of Player %1").arg(seat));
+        for (const ComputerLevel each : kComputerLevels)
+            level->addItem(toQString(levelTitle(each)), static_cast<int>(each));
+        level->setCurrentIndex(level->findData(static_cast<int>(ComputerLevel::Normal)));
+        levels_[static_cast<std::size_t>(seat)] = level;
+        levelRow->addWidget(level);
+        connect(computer_[static_cast<std::size_t>(seat)], &QCheckBox::toggled, this,
+                &HostGameWindow::followChoices);
+    }
+    levelRow->addStretch();
+    form->addRow(new QLabel(QStringLiteral("At the level")), levelRow);
+    // The room's rules are the table's: chosen in the Rules window (or on the command line) first.
+    rulesLine_ = new QLabel(this);
+    rulesLine_->setWordWrap(true);
+    form->addRow(new QLabel(QStringLiteral("Rules")), rulesLine_);
     form->addRow(buddyLabel(QStringLiteral("&Password"), password_), password_);
     form->addRow(buddyLabel(QStringLiteral("P&ort"), port_), port_);
     form->addRow(buddyLabel(QStringLiteral("Your &name"), name_), name_);
@@ -141,13 +161,31 @@ HostGameWindow::HostGameWindow(QWidget* parent) : QDialog(parent) {
     connect(box, &QDialogButtonBox::accepted, this, &HostGameWindow::tryHost);
     connect(players_, &QSpinBox::valueChanged, this, &HostGameWindow::followChoices);
     connect(server_, &QLineEdit::textChanged, this, &HostGameWindow::followChoices);
+    setChoices({}, {});
+}
+
+void HostGameWindow::setChoices(const HouseRules& rules, const ComputerLevels& levels) {
+    rules_ = rules;
+    const QString text = toQString(describeHouseRules(rules)) +
+                         QStringLiteral(". They are chosen with File > Rules... before hosting, and fixed "
+                                        "for the room.");
+    nameControl(rulesLine_, QStringLiteral("lblHostRules"), toQString(describeHouseRules(rules)));
+    rulesLine_->setText(text);
+    for (int seat = 2; seat <= kPlayerCount; ++seat) {
+        QComboBox* level = levels_[static_cast<std::size_t>(seat)];
+        level->setCurrentIndex(level->findData(static_cast<int>(levels[seat])));
+    }
     followChoices();
 }
 
 void HostGameWindow::followChoices() {
     // Seats beyond the player count are not at the table at all.
-    for (int seat = 2; seat <= kPlayerCount; ++seat)
-        computer_[static_cast<std::size_t>(seat)]->setEnabled(seat <= players_->value());
+    for (int seat = 2; seat <= kPlayerCount; ++seat) {
+        QCheckBox* computer = computer_[static_cast<std::size_t>(seat)];
+        computer->setEnabled(seat <= players_->value());
+        // A level matters only where the computer plays.
+        levels_[static_cast<std::size_t>(seat)]->setEnabled(computer->isEnabled() && computer->isChecked());
+    }
     // A server elsewhere listens where it listens.
     const bool here = server_->text().trimmed().isEmpty();
     port_->setEnabled(here);
@@ -172,8 +210,13 @@ std::optional<HostSettings> HostGameWindow::settings() const {
         chosen.server = *server;
     }
     chosen.players = players_->value();
-    for (int seat = 2; seat <= chosen.players; ++seat)
+    for (int seat = 2; seat <= chosen.players; ++seat) {
         chosen.computer[seat] = computer_[static_cast<std::size_t>(seat)]->isChecked();
+        if (chosen.computer[seat])
+            chosen.levels[seat] =
+                static_cast<ComputerLevel>(levels_[static_cast<std::size_t>(seat)]->currentData().toInt());
+    }
+    chosen.rules = rules_;
     chosen.password = password_->text();
     chosen.port = port_->value();
     chosen.everyAddress = everyAddress_->isChecked();

@@ -2,9 +2,11 @@
 // The two windows of the Network menu that ask before anything happens: Host Game and Join Game.
 
 #include "protocol.h"
+#include "seat_router.h"
 #include "values.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +29,8 @@ struct HostSettings {
     bool everyAddress = true; // listen on all the machine's addresses; off, on 127.0.0.1 only
     QString name;             // the host's name at the table; empty for the seat's own
     QUrl server;              // a game server elsewhere to open the room on; empty to run one here
+    HouseRules rules;         // the house rules and starting money the room plays by
+    ComputerLevels levels{};  // the level of each computer seat
 };
 
 /// What the player chose in the Join Game window.
@@ -50,9 +54,16 @@ class HostGameWindow final : public QDialog {
 
     /// The settings as the window shows them now; nothing while the server address cannot be read.
     std::optional<HostSettings> settings() const;
+    /// Offers the room `rules` (the table's, from the Rules window or the command line), shown
+    /// read-only, and starts each seat's level at its level in `levels` (the Computer menu's).
+    void setChoices(const HouseRules& rules, const ComputerLevels& levels);
 
     QSpinBox* playersBox() const { return players_; }
     QCheckBox* computerBox(int seat) const { return computer_[static_cast<std::size_t>(seat)]; }
+    /// The level the computer plays `seat` 2..4 at, as a list of Easy, Normal and Hard.
+    QComboBox* levelBox(int seat) const { return levels_[static_cast<std::size_t>(seat)]; }
+    /// The line naming the rules the room will play by.
+    QLabel* rulesLine() const { return rulesLine_; }
     QLineEdit* passwordField() const { return password_; }
     QSpinBox* portBox() const { return port_; }
     QCheckBox* everyAddressBox() const { return everyAddress_; }
@@ -68,6 +79,9 @@ class HostGameWindow final : public QDialog {
 
     QSpinBox* players_;
     std::array<QCheckBox*, kPlayerCount + 1> computer_{}; // 2..4
+    std::array<QComboBox*, kPlayerCount + 1> levels_{};   // 2..4
+    HouseRules rules_;
+    QLabel* rulesLine_;
     QLineEdit* password_;
     QSpinBox* port_;
     QCheckBox* everyAddress_;

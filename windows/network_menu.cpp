@@ -81,6 +81,8 @@ void NetworkMenu::update() {
 void NetworkMenu::openHostWindow() {
     if (!hostWindow_) {
         hostWindow_ = new HostGameWindow(&board_);
+        // The room is offered the table's rules and the Computer menu's levels.
+        hostWindow_->setChoices(board_.game().state.rules, session_.computerLevels());
         connect(hostWindow_, &HostGameWindow::hostRequested, this, &NetworkMenu::host);
     }
     bringForward(hostWindow_);

@@ -79,6 +79,10 @@ quint16 NetworkSession::serverPort() const {
     return server_ ? server_->port() : 0;
 }
 
+ComputerLevels NetworkSession::computerLevels() const {
+    return driver_.levels();
+}
+
 bool NetworkSession::isHost() const {
     return client_ != nullptr && client_->isHost();
 }
@@ -124,13 +128,16 @@ void NetworkSession::open(const QUrl& server) {
     enterGame();
     serverShown_ = server.toString();
     setStatus(QStringLiteral("Connecting to %1").arg(serverShown_));
-    client_->connectTo(server);
+    // A join by code goes to the room's own path, which a proxy in front of several servers routes
+    // to the one holding the room; a new room may open on any of them.
+    client_->connectTo(server, goal_ == Goal::Join ? joinSettings_.room : QString());
     // Sent as soon as the server has welcomed the client.
     if (goal_ == Goal::Host) {
         QList<int> computer;
         for (int seat = 2; seat <= hostSettings_.players; ++seat)
             if (hostSettings_.computer[seat]) computer << seat;
-        client_->createRoom(hostSettings_.players, computer, hostSettings_.password);
+        client_->createRoom(hostSettings_.players, computer, hostSettings_.password, hostSettings_.rules,
+                            hostSettings_.levels);
     } else {
         QList<int> seats;
         for (int seat = 1; seat <= kPlayerCount; ++seat)

@@ -72,6 +72,8 @@ class NetworkSession final : public QObject {
     const QList<net::SeatInfo>& seatInfo() const { return seatInfo_; }
     /// The seat a question waits for, 0 when none.
     int waitingFor() const { return waitingFor_; }
+    /// The level of each seat in the Computer menu, which a hosted room's computer seats start at.
+    ComputerLevels computerLevels() const;
     /// The status line under the board (shown in a network game only).
     QLabel* statusLine() const { return status_; }
 

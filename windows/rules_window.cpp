@@ -64,9 +64,9 @@ RulesWindow::RulesWindow(std::function<void(const Action&)> act, QWidget* parent
     setFixedWidth(kWidthPx);
 }
 
-void RulesWindow::draw(const GameState& state) {
+void RulesWindow::draw(const GameState& state, bool room) {
     drawing_ = true;
-    const bool changeable = state.playerCount == 0;
+    const bool changeable = state.playerCount == 0 && !room;
     for (const HouseRuleInfo& info : houseRuleTable()) {
         QCheckBox* box = ruleBox(info.rule);
         box->setChecked(state.rules.has(info.rule));
@@ -74,6 +74,9 @@ void RulesWindow::draw(const GameState& state) {
     }
     money_->setValue(state.rules.startingMoney);
     money_->setEnabled(changeable);
+    const QString why = room ? QStringLiteral("The room's rules were fixed when it was opened.")
+                             : QStringLiteral("The game has started: its rules are fixed.");
+    setAnnounced(fixed_, why, why);
     fixed_->setVisible(!changeable);
     drawing_ = false;
 }
@@ -95,7 +98,7 @@ class RulesItem final : public QObject {
   public:
     explicit RulesItem(BoardWindow& board) : QObject(&board), board_(board) {
         connect(&board, &BoardWindow::synced, this, [this] {
-            if (window_) window_->draw(board_.game().state);
+            if (window_) draw();
         });
     }
 
@@ -103,7 +106,7 @@ class RulesItem final : public QObject {
         if (!window_) {
             window_ = new RulesWindow([this](const Action& action) { board_.act(action); }, &board_);
             window_->setAttribute(Qt::WA_DeleteOnClose);
-            window_->draw(board_.game().state);
+            draw();
             window_->adjustSize();
             board_.placeBesideBoard(window_);
         }
@@ -113,6 +116,11 @@ class RulesItem final : public QObject {
     }
 
   private:
+    void draw() {
+        // A board that sends its actions to a room shows the room's rules, fixed.
+        window_->draw(board_.game().state, board_.hasActionSink());
+    }
+
     BoardWindow& board_;
     QPointer<RulesWindow> window_;
 };

@@ -26,8 +26,9 @@ class RulesWindow final : public QWidget {
     /// Hands each change to `act` (the board's).
     explicit RulesWindow(std::function<void(const Action&)> act, QWidget* parent = nullptr);
 
-    /// Shows the rules of `state`; they can be changed only before Start.
-    void draw(const GameState& state);
+    /// Shows the rules of `state`; they can be changed only before Start, and never while `room`
+    /// (a network room's rules, fixed when it was opened).
+    void draw(const GameState& state, bool room = false);
 
     /// The tick box of `rule`.
     QCheckBox* ruleBox(HouseRule rule) const { return boxes_[static_cast<std::size_t>(rule)]; }

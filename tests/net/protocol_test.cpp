@@ -66,6 +66,49 @@ TEST(Protocol, BoxesReadBackAsWrittenAndOutOfRangeSeatsAreRefused) {
     EXPECT_FALSE(boxFromJson(bad));
 }
 
+TEST(Protocol, EveryBoxKindOfTheHouseRulesHasItsOwnNameAndReadsBack) {
+    // An auction's bid question reaches a client only if its kind is named; every kind up to the
+    // last the game has reads back as itself.
+    for (int kind = 0; kind <= static_cast<int>(BoxKind::TradeAnswer); ++kind) {
+        const Box box{.kind = static_cast<BoxKind>(kind), .seat = 1, .turn = 1};
+        const std::optional<Box> read = boxFromJson(boxToJson(box));
+        ASSERT_TRUE(read) << kind;
+        EXPECT_EQ(read->kind, box.kind) << boxKindName(box.kind).toStdString();
+    }
+    EXPECT_EQ(boxKindName(BoxKind::AuctionBid), "AuctionBid");
+}
+
+TEST(Protocol, SeatsCarryTheirComputerLevelAndAnUnknownLevelIsRefused) {
+    const QList<SeatInfo> seats{{1, "Ann", false, true, true, ComputerLevel::Normal},
+                                {2, "Computer", true, false, false, ComputerLevel::Hard},
+                                {3, "Computer", true, false, false, ComputerLevel::Easy}};
+    EXPECT_EQ(seatsFromJson(seatsToJson(seats)), seats);
+    QJsonArray bad = seatsToJson(seats);
+    QJsonObject seat = bad[1].toObject();
+    seat["level"] = "expert";
+    bad[1] = seat;
+    EXPECT_FALSE(seatsFromJson(bad));
+    // A server from before the levels names none: Normal.
+    QJsonArray old = seatsToJson(seats);
+    seat = old[1].toObject();
+    seat.remove(QStringLiteral("level"));
+    old[1] = seat;
+    EXPECT_EQ(seatsFromJson(old)->at(1).level, ComputerLevel::Normal);
+}
+
+TEST(Protocol, AJoinByCodeConnectsToTheRoomsPathAfterTheServersOwn) {
+    EXPECT_EQ(roomUrl(QUrl(QStringLiteral("ws://127.0.0.1:7532")), QStringLiteral(" a-7kq2m9xd ")),
+              QUrl(QStringLiteral("ws://127.0.0.1:7532/room/A-7KQ2M9XD")));
+    EXPECT_EQ(roomUrl(QUrl(QStringLiteral("wss://example.org/")), QStringLiteral("B-1")),
+              QUrl(QStringLiteral("wss://example.org/room/B-1")));
+    EXPECT_EQ(roomUrl(QUrl(QStringLiteral("wss://example.org/games/")), QStringLiteral("B-1")),
+              QUrl(QStringLiteral("wss://example.org/games/room/B-1")));
+    // Whatever was typed stays one segment of the path.
+    EXPECT_EQ(roomUrl(QUrl(QStringLiteral("ws://h:1")), QStringLiteral("A/../B C")).path(QUrl::FullyEncoded),
+              "/room/A%2F..%2FB%20C");
+    EXPECT_EQ(roomUrl(QUrl(QStringLiteral("ws://h:1")), QString()), QUrl(QStringLiteral("ws://h:1")));
+}
+
 TEST(Protocol, StateCarriesNoDeckOrderAndReadsBackWithPlaceholderDecks) {
     // A mid-game state from random play, decks shuffled.
     std::mt19937_64 rng(11);
@@ -107,8 +150,9 @@ TEST(Protocol, TypedServerAddresses) {
 }
 
 TEST(Protocol, ErrorCodesHaveTheirNames) {
-    for (const char* name : {"protocol", "malformed", "unknownRoom", "badPassword", "seatTaken", "badToken",
-                             "notYourTurn", "refused", "tooLarge", "tooFast", "full"}) {
+    for (const char* name :
+         {"protocol", "malformed", "unknownRoom", "badPassword", "seatTaken", "badToken", "notYourTurn",
+          "refused", "tooLarge", "tooFast", "full", "notHost", "notInRoom", "badSettings"}) {
         const auto code = errorCodeFromName(QString::fromLatin1(name));
         ASSERT_TRUE(code) << name;
         EXPECT_EQ(errorCodeName(*code), QString::fromLatin1(name));

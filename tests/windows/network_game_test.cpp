@@ -9,10 +9,13 @@
 #include "network_session.h"
 #include "qt_ui.h"
 #include "random.h"
+#include "rules_window.h"
 #include "server.h"
 #include "trade_window.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -124,7 +127,14 @@ class Relay final : public QObject {
         connect(&listener_, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* near = listener_.nextPendingConnection()) {
                 auto* far = new QTcpSocket(near);
-                connect(near, &QTcpSocket::readyRead, far, [near, far] { far->write(near->readAll()); });
+                const qsizetype index = requests_.size();
+                requests_.append(QString());
+                connect(near, &QTcpSocket::readyRead, far, [this, near, far, index] {
+                    const QByteArray bytes = near->readAll();
+                    if (requests_[index].isEmpty())
+                        requests_[index] = QString::fromLatin1(bytes.left(bytes.indexOf('\r')));
+                    far->write(bytes);
+                });
                 connect(far, &QTcpSocket::readyRead, near, [near, far] { near->write(far->readAll()); });
                 connect(far, &QTcpSocket::disconnected, near, &QTcpSocket::disconnectFromHost);
                 connect(near, &QTcpSocket::disconnected, near, &QObject::deleteLater);
@@ -135,6 +145,8 @@ class Relay final : public QObject {
     }
     quint16 port() const { return listener_.serverPort(); }
     int connections() const { return connections_; }
+    /// The request line each connection opened with, e.g. "GET /room/CODE HTTP/1.1".
+    const QStringList& requests() const { return requests_; }
     /// Cuts every connection through the relay at once.
     void cut() {
         for (QTcpSocket* near : listener_.findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly))
@@ -145,6 +157,7 @@ class Relay final : public QObject {
     quint16 target_;
     QTcpServer listener_;
     int connections_ = 0;
+    QStringList requests_;
 };
 
 /// True once both programs draw the same game and neither has anything left to show.
@@ -420,3 +433,74 @@ TEST(NetworkGameWindows, AWatcherFollowsTheGameWithEveryControlDisabled) {
 }
 
 } // namespace
+
+TEST(NetworkGameWindows, HostGameOffersTheTablesRulesAndLevelsAndEveryProgramShowsTheRoomsRulesFixed) {
+    Program a;
+    HouseRules rules;
+    rules.set(HouseRule::Auction, true);
+    rules.set(HouseRule::FreeParkingPot, true);
+    rules.startingMoney = 2500;
+    // The table's choices: the Rules window's (as the command line's) and the Computer menu's.
+    a.board.act(Action::chooseRules(rules));
+    ASSERT_EQ(a.s().rules, rules);
+    ComputerLevels levels{};
+    levels[3] = ComputerLevel::Hard;
+    a.driver.setLevels(levels);
+    a.menu.openHostWindow();
+    HostGameWindow* window = a.menu.hostWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->rulesLine()->text().contains(QStringLiteral("Auction, Free Parking pot")))
+        << window->rulesLine()->text().toStdString();
+    EXPECT_EQ(window->rulesLine()->accessibleName().toStdString(), describeHouseRules(rules));
+    for (int seat = 2; seat <= kPlayerCount; ++seat) {
+        EXPECT_EQ(window->levelBox(seat)->accessibleName(), QStringLiteral("Level of Player %1").arg(seat));
+        EXPECT_FALSE(window->levelBox(seat)->isEnabled()) << "a level only where the computer plays";
+    }
+    window->playersBox()->setValue(3);
+    window->computerBox(3)->setChecked(true);
+    EXPECT_TRUE(window->levelBox(3)->isEnabled());
+    EXPECT_EQ(window->levelBox(3)->currentText(), "Hard");
+    std::optional<HostSettings> settings = window->settings();
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(settings->rules, rules);
+    EXPECT_EQ(settings->levels[3], ComputerLevel::Hard);
+    window->close();
+    settings->port = 0;
+    settings->everyAddress = false;
+    ASSERT_EQ(a.session.host(*settings), QString());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !a.session.room().isEmpty() && a.session.seats()[1]; }, kWaitMs));
+
+    Program b;
+    QAction* rulesItem = addRulesItem(b.board);
+    b.join(a, {2});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.s().playerCount == 3 && b.s().playerCount == 3; }, kWaitMs));
+    EXPECT_EQ(b.s().rules, rules);
+    EXPECT_EQ(b.s().money[2], 2500);
+    const auto level3 = std::find_if(b.session.seatInfo().begin(), b.session.seatInfo().end(),
+                                     [](const net::SeatInfo& info) { return info.seat == 3; });
+    ASSERT_NE(level3, b.session.seatInfo().end());
+    EXPECT_EQ(level3->level, ComputerLevel::Hard);
+    // The joiner's Rules window shows the room's rules, and nothing in it can be changed.
+    rulesItem->trigger();
+    RulesWindow* shown = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (shown = b.board.findChild<RulesWindow*>(QStringLiteral("Rules"))) != nullptr; },
+        kWaitMs));
+    EXPECT_TRUE(shown->ruleBox(HouseRule::Auction)->isChecked());
+    EXPECT_FALSE(shown->ruleBox(HouseRule::Auction)->isEnabled());
+    EXPECT_FALSE(shown->ruleBox(HouseRule::DoubleGo)->isEnabled());
+    EXPECT_EQ(shown->startingMoney()->value(), 2500);
+    EXPECT_FALSE(shown->startingMoney()->isEnabled());
+}
+
+TEST(NetworkGameWindows, AJoinByRoomCodeConnectsToTheRoomsPathThatAProxyRoutesOn) {
+    Program a;
+    a.host(2);
+    Program b;
+    Relay relay(a.session.serverPort());
+    b.join(a, {2}, {}, relay.port());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.s().playerCount == 2 && inStep(a, b); }, kWaitMs));
+    ASSERT_FALSE(relay.requests().isEmpty());
+    EXPECT_EQ(relay.requests().first(), QStringLiteral("GET /room/%1 HTTP/1.1").arg(a.session.room()));
+}
