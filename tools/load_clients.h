@@ -57,7 +57,7 @@ class LoadRoom {
     friend class LoadRun;
     GameState current_;
     bool hasCurrent_ = false;
-    QByteArray currentText_; // the state message the current state was read from
+    QString currentText_; // the state message the current state was read from
     qint64 lastActMs_ = -1;
     std::unique_ptr<ComputerPlayer> computer_;
     std::unique_ptr<Game> mirror_;
@@ -147,7 +147,7 @@ class LoadConnection final : public QObject {
     QJsonObject offer_;
     int refusedInRow_ = 0;
     QByteArray lastSent_; // the last message sent, for the error samples
-    QByteArray seenText_; // the last state this connection was sent
+    QString seenText_;    // the last state this connection was sent
 };
 
 /// The p-th percentile (0..100) of `values` (sorted in place); 0 for none.

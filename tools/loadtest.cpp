@@ -66,6 +66,9 @@ std::pair<double, double> residentMiB(qint64 pid) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Qt's own event loop, as dealbrix-server uses: GLib's costs each message in proportion to every
+    // open connection (see app/server_main.cpp).
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dealbrix-loadtest"));
     QCommandLineParser parser;
