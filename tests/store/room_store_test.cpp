@@ -155,6 +155,48 @@ TEST_F(RoomStoreTest, RunsEveryFewActionsGiveWayToAWholeSnapshotAndSeatChangesWr
     EXPECT_EQ(rooms[0].snapshot, room->snapshot());
 }
 
+TEST_F(RoomStoreTest, ASchemaOneDatabaseGetsTheRunsTableAndItsRoomsComeBack) {
+    std::unique_ptr<Room> room = playedRoom(QStringLiteral("OLD00001"), events, 30, false, 9);
+    {
+        auto store = open();
+        store->roomChanged(*room);
+        ASSERT_TRUE(store->commit());
+    }
+    const auto peek = [&](const QString& sql) {
+        QVariant value;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+            db.setDatabaseName(dbPath());
+            EXPECT_TRUE(db.open());
+            QSqlQuery q(db);
+            if (q.exec(sql) && q.next()) value = q.value(0);
+            q.finish();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("old"));
+        return value;
+    };
+    // The database as a schema 1 server left it: no runs table.
+    peek(QStringLiteral("DROP TABLE runs"));
+    peek(QStringLiteral("PRAGMA user_version=1"));
+    ASSERT_EQ(peek(QStringLiteral("PRAGMA user_version")).toInt(), 1);
+    auto store = open();
+    ASSERT_TRUE(store);
+    std::vector<StoredRoom> rooms = store->loadRooms(QDateTime::currentMSecsSinceEpoch());
+    ASSERT_EQ(rooms.size(), 1u);
+    EXPECT_EQ(rooms[0].snapshot, room->snapshot());
+    ASSERT_TRUE(room->stepComputer());
+    store->roomChanged(*room);
+    ASSERT_TRUE(store->commit());
+    EXPECT_EQ(store->runsWritten(), 1);
+    store.reset();
+    EXPECT_EQ(peek(QStringLiteral("PRAGMA user_version")).toInt(), RoomStore::kSchemaVersion);
+    store = open();
+    rooms = store->loadRooms(QDateTime::currentMSecsSinceEpoch());
+    ASSERT_EQ(rooms.size(), 1u);
+    EXPECT_EQ(rooms[0].snapshot, room->snapshot());
+}
+
 TEST_F(RoomStoreTest, OnlyNewLinesAreWrittenAndTheNewestKeptOnesComeBack) {
     auto store = open();
     ASSERT_TRUE(store);
