@@ -95,9 +95,15 @@ void LoadRun::openNext() {
 
 void LoadRun::setPaused(bool paused) {
     paused_ = paused;
-    if (!paused_)
-        for (const auto& room : rooms_)
-            consider(*room);
+    if (paused_) return;
+    // At a pace the rooms go on spread over one interval, as a crowd of tables would, not all at once.
+    const qint64 interval = options_.pace > 0 ? static_cast<qint64>(kMsPerSecond / options_.pace) : 0;
+    const auto count = static_cast<qint64>(rooms_.size());
+    for (qint64 i = 0; i < count; ++i) {
+        LoadRoom& room = *rooms_[static_cast<std::size_t>(i)];
+        if (interval > 0) room.lastActMs_ = now() - interval * i / count;
+        consider(room);
+    }
 }
 
 void LoadRun::reconnectAll() {

@@ -211,6 +211,7 @@ int main(int argc, char* argv[]) {
         if (playStartMs < 0) {
             if (run.roomsReady() >= options.rooms) {
                 playStartMs = now;
+                run.setPaused(false);
                 run.clearLatencies();
                 loadAtStart = loadAverage();
                 ownCpuStart = processorMs(ownPid);
@@ -244,6 +245,9 @@ int main(int argc, char* argv[]) {
         }
     });
     tick.start();
+    // The rooms wait until every one is open: opening thousands of connections goes faster without
+    // the games of the first rooms in its way, and the clock starts with every room playing.
+    run.setPaused(true);
     run.start();
     return app.exec();
 }
