@@ -122,6 +122,7 @@ void LoadRun::reconnectAll() {
             continue;
         }
         room.firstAfterRejoin = {};
+        room.rejoinAwaited_ = true;
         room.paceTimer_.stop();
         for (const auto& c : room.seats) {
             c->rejoining_ = true;
@@ -136,7 +137,9 @@ void LoadRun::reconnectAll() {
 
 bool LoadRun::allRejoined() const {
     return std::all_of(rooms_.begin(), rooms_.end(), [](const auto& room) {
-        return !room->ready || room->abandoned || room->firstAfterRejoin.version >= 0;
+        // A room opened since (in place of one whose setup was cut off) has nothing to come back to.
+        return !room->ready || room->abandoned || !room->rejoinAwaited_ ||
+               room->firstAfterRejoin.version >= 0;
     });
 }
 
