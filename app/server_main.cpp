@@ -68,6 +68,10 @@ std::optional<QSslConfiguration> readTls(const QString& certFile, const QString&
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Qt's own event loop rather than GLib's: GLib's finds a socket's notifier in a list of every
+    // socket, and a socket turns its write notifier on and off with each message it sends, so with
+    // thousands of connections each message cost in proportion to all of them.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     dealbrix::describeApplication();
     const dealbrix::ServerOptions options = dealbrix::parseServerCommandLine(QCoreApplication::arguments());

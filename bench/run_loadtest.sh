@@ -22,8 +22,9 @@ run() { # rooms pace
         sleep 0.1
     done
     line=$("$build/dealbrix-loadtest" --server "ws://127.0.0.1:$port" --rooms "$1" --pace "$2" \
-        --seconds "$seconds" --server-pid "$pid" 2>/dev/null || true)
-    echo "{\"mode\":\"$mode\",\"load\":\"$(cut -d' ' -f1 /proc/loadavg)\"} $line"
+        --seconds "$seconds" --server-pid "$pid" 2>"$data/loadtest.log" || true)
+    # The JSON line, then how long the rooms took to open (or how many did).
+    echo "{\"mode\":\"$mode\",\"load\":\"$(cut -d' ' -f1 /proc/loadavg)\"} $line $(grep -o 'only.*\|open in [0-9.]* s' "$data/loadtest.log" | head -1)"
     kill -TERM "$pid"
     wait "$pid" 2>/dev/null || true
     rm -rf "$data"

@@ -107,6 +107,7 @@ QByteArray writeRoomSnapshot(const RoomSnapshot& s) {
         {"ended", s.ended},
         {"logTotal", QString::number(s.logTotal)},
         {"chatTotal", QString::number(s.chatTotal)},
+        {"runs", QString::number(s.runs)},
     };
     return QJsonDocument(top).toJson(QJsonDocument::Compact);
 }
@@ -181,6 +182,10 @@ std::optional<RoomSnapshot> readRoomSnapshot(const QByteArray& bytes, QString* e
         return refuse(QStringLiteral("The room's line counts are damaged."));
     s.logTotal = std::max<qint64>(static_cast<qint64>(*logTotal), s.log.size());
     s.chatTotal = std::max<qint64>(static_cast<qint64>(*chatTotal), static_cast<qint64>(s.chat.size()));
+    const std::optional<std::uint64_t> runs =
+        top.contains(QLatin1String("runs")) ? u64Of(top.value(QLatin1String("runs"))) : 0;
+    if (!runs || *runs > kMaxTotal) return refuse(QStringLiteral("The room's run count is damaged."));
+    s.runs = static_cast<qint64>(*runs);
     return s;
 }
 
@@ -213,7 +218,7 @@ class Room::Screen final : public Ui {
     void tell(const Box& box) override {
         if (box.kind == BoxKind::Winner) room_.winner_ = box.seat;
         room_.pendingBoxes_.push_back(box);
-        room_.addLog(GameLog::lineFor(box));
+        if (!room_.replaying_) room_.addLog(GameLog::lineFor(box));
     }
     // A line no box shows (the rules chosen at Start, a bidder dropping out) goes to the room's log.
     void note(const Box& line) override { room_.addLog(GameLog::lineFor(line)); }
@@ -250,6 +255,7 @@ Room::Room(const RoomSnapshot& snapshot, RoomEvents& events)
     chat_ = snapshot.chat;
     logTotal_ = snapshot.logTotal;
     chatTotal_ = snapshot.chatTotal;
+    runs_ = snapshot.runs;
     version_ = snapshot.version;
     questionId_ = snapshot.questionId;
     started_ = snapshot.started;
@@ -284,6 +290,7 @@ RoomSnapshot Room::snapshot() const {
     s.chat = chat_;
     s.logTotal = logTotal_;
     s.chatTotal = chatTotal_;
+    s.runs = runs_;
     s.version = version_;
     s.questionId = questionId_;
     s.random = random_.state();
@@ -461,8 +468,32 @@ std::optional<ErrorCode> Room::run(const Action& action) {
         pendingBoxes_.clear();
         return ErrorCode::Refused;
     }
+    ++runs_;
+    recentRuns_.push_back({runs_, action, logTotal_});
+    if (recentRuns_.size() > kRunsKept) recentRuns_.pop_front();
     finish(result);
     return std::nullopt;
+}
+
+bool Room::replay(const std::vector<RoomRun>& runs) {
+    replaying_ = true;
+    bool ok = true;
+    for (const RoomRun& recorded : runs) {
+        if (recorded.seq != runs_ + 1 || ended_) {
+            ok = false;
+            break;
+        }
+        // The start, as begin() carries it out; every other run as it came.
+        if (recorded.action.kind == ActionKind::Start) started_ = true;
+        if (run(recorded.action)) {
+            ok = false;
+            break;
+        }
+        logTotal_ = recorded.logTotal;
+        recentRuns_.back().logTotal = recorded.logTotal;
+    }
+    replaying_ = false;
+    return ok;
 }
 
 void Room::finish(ActionResult result) {

@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -71,7 +72,18 @@ struct RoomSnapshot {
     bool ended = false;
     qint64 logTotal = 0;  // log lines ever added; `log` keeps the last kLogKept
     qint64 chatTotal = 0; // chat lines ever sent; `chat` keeps the last kChatKept
+    qint64 runs = 0;      // actions, answers and the start the rules have carried out (see RoomRun)
     bool operator==(const RoomSnapshot&) const = default;
+};
+
+/// One action the rules carried out in a room (an answer as an Answer action, the start as Start), as
+/// a store records it between two snapshots: played again on the snapshot with the room's own dice,
+/// the runs give the room back as it was.
+struct RoomRun {
+    qint64 seq = 0; // the room's run count after it
+    Action action;
+    qint64 logTotal = 0; // the room's log lines ever added, after it
+    bool operator==(const RoomRun&) const = default;
 };
 
 /// The snapshot as JSON for a store: the game, its log and its action in progress in the saved-game
@@ -153,6 +165,11 @@ class Room {
     std::optional<Action> offerOnTable() const;
     const QStringList& log() const { return log_; }
     const std::vector<ChatLine>& chat() const { return chat_; }
+    /// Log and chat lines ever added (the snapshot's totals).
+    qint64 logTotal() const { return logTotal_; }
+    qint64 chatTotal() const { return chatTotal_; }
+    /// The host's token, hashed; empty for none.
+    const QByteArray& hostTokenHash() const { return hostTokenHash_; }
     const RoomSeat& seat(int seat) const { return seats_[seat]; }
 
     /// Salted hash of a password, as RoomSettings keeps it.
@@ -184,6 +201,17 @@ class Room {
     bool computerDue() const;
     /// Carries out one computer move, if one is due; true when something happened.
     bool stepComputer();
+
+    /// Runs carried out so far (the snapshot's `runs`).
+    qint64 runs() const { return runs_; }
+    /// The latest runs, oldest first, at most kRunsKept of them.
+    const std::deque<RoomRun>& recentRuns() const { return recentRuns_; }
+    /// Carries out runs recorded by a store after this room's snapshot, in order, telling nobody and
+    /// adding no log line (the store keeps those). False at the first that does not follow on or that
+    /// the rules refuse; the runs before it stay.
+    bool replay(const std::vector<RoomRun>& runs);
+    /// Runs the room remembers for a store that has not written them yet.
+    static constexpr std::size_t kRunsKept = 16;
 
     /// Chat lines kept, oldest dropped first.
     static constexpr std::size_t kChatKept = 200;
@@ -221,6 +249,9 @@ class Room {
     bool ended_ = false;
     std::vector<Box> pendingBoxes_;
     int winner_ = 0;
+    qint64 runs_ = 0;
+    std::deque<RoomRun> recentRuns_;
+    bool replaying_ = false;
 };
 
 /// A fresh token: 128 bits from the system's random generator, as 32 hex digits.

@@ -10,6 +10,7 @@
 #include <QUuid>
 
 #include <condition_variable>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -35,6 +36,22 @@ constexpr qsizetype kSqliteHeaderBytes = 100;
 constexpr quint32 kMinPageSize = 512;
 constexpr quint32 kLargestPageSize = 65536; // written as 1 in the header's two bytes
 
+// Schema 2: the actions carried out after a room's snapshot, one row each (see RoomRun).
+constexpr const char* kRunsTable =
+    "CREATE TABLE runs (room TEXT NOT NULL, seq INTEGER NOT NULL, kind TEXT NOT NULL, number INTEGER NOT "
+    "NULL, text TEXT NOT NULL, other TEXT NOT NULL, logTotal INTEGER NOT NULL, at INTEGER NOT NULL, "
+    "PRIMARY KEY (room, seq)) WITHOUT ROWID";
+
+/// Tells a replayed room's events to nobody: the room is being read back, no client is in it.
+struct Unheard final : RoomEvents {
+    void roomBox(const QString&, qint64, const Box&) override {}
+    void roomState(const QString&) override {}
+    void roomQuestion(const QString&, int, const Box&) override {}
+    void roomSeats(const QString&) override {}
+    void roomChat(const QString&, const ChatLine&) override {}
+    void roomEnded(const QString&, int) override {}
+};
+
 const char* const kSchema[] = {
     "CREATE TABLE rooms (code TEXT PRIMARY KEY, version INTEGER NOT NULL, updated INTEGER NOT NULL, "
     "finished INTEGER, snapshot BLOB NOT NULL) WITHOUT ROWID",
@@ -44,6 +61,7 @@ const char* const kSchema[] = {
     "name TEXT NOT NULL, text TEXT NOT NULL, PRIMARY KEY (room, seq)) WITHOUT ROWID",
     "CREATE TABLE damaged_rooms (code TEXT NOT NULL, snapshot BLOB, reason TEXT NOT NULL, "
     "found INTEGER NOT NULL)",
+    kRunsTable,
 };
 
 /// What is wrong with the file's first bytes, or nothing: not SQLite, or shorter than its header says.
@@ -243,6 +261,17 @@ QString RoomStore::openDatabase() {
         if (!db.commit())
             return QStringLiteral("The room database %1 cannot be made: %2.")
                 .arg(path_, db.lastError().text());
+    } else if (schema.toLongLong() < kSchemaVersion) {
+        // Schema 1 had no runs: the table is added, every room in it stays a whole snapshot.
+        if (!db.transaction() || !q.exec(QLatin1String(kRunsTable)) ||
+            !q.exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)) || !db.commit()) {
+            const QString why = lastError(q);
+            db.rollback();
+            return QStringLiteral("The room database %1 cannot be brought up to schema %2: %3.")
+                .arg(path_)
+                .arg(kSchemaVersion)
+                .arg(why);
+        }
     }
     return {};
 }
@@ -302,7 +331,8 @@ void RoomStore::removeExpired(qint64 nowMs) {
     QSqlDatabase db = QSqlDatabase::database(connection_);
     QSqlQuery q(db);
     q.prepare(QStringLiteral(
-        "SELECT code FROM rooms WHERE (finished IS NOT NULL AND finished <= ?) OR updated <= ?"));
+        "SELECT code FROM rooms WHERE (finished IS NOT NULL AND finished <= ?) OR "
+        "max(updated, coalesce((SELECT max(at) FROM runs WHERE runs.room = rooms.code), 0)) <= ?"));
     q.addBindValue(nowMs - retention_.finishedRoomHours * kMsPerHour);
     q.addBindValue(nowMs - retention_.idleRoomDays * kMsPerDay);
     if (!q.exec()) {
@@ -333,7 +363,7 @@ void RoomStore::setAside(const QString& code, const QByteArray& snapshot, const 
     q.addBindValue(reason);
     q.addBindValue(nowMs);
     q.exec();
-    for (const char* table : {"rooms", "log", "chat"}) {
+    for (const char* table : {"rooms", "log", "chat", "runs"}) {
         q.prepare(
             QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
                 .arg(QLatin1String(table), QLatin1String(table == QLatin1String("rooms") ? "code" : "room")));
@@ -374,10 +404,19 @@ std::vector<StoredRoom> RoomStore::loadRooms(qint64 nowMs) {
             setAside(row.code, row.snapshot, error, nowMs);
             continue;
         }
-        // The newest lines, as many as the room keeps, oldest first.
-        lines.prepare(QStringLiteral("SELECT line FROM log WHERE room = ? AND seq > ? ORDER BY seq"));
+        const qint64 snapshotRuns = snapshot->runs;
+        if (!replayRuns(*snapshot))
+            logLine(QStringLiteral("room %1: an action recorded after run %2 could not be played again; the "
+                                   "room comes back as it was before it")
+                        .arg(row.code)
+                        .arg(snapshot->runs));
+        // The newest lines, as many as the room keeps, oldest first; lines a kill left beyond the
+        // last run written are not the room's.
+        lines.prepare(
+            QStringLiteral("SELECT line FROM log WHERE room = ? AND seq > ? AND seq <= ? ORDER BY seq"));
         lines.addBindValue(row.code);
         lines.addBindValue(snapshot->logTotal - Room::kLogKept);
+        lines.addBindValue(snapshot->logTotal);
         if (lines.exec())
             while (lines.next())
                 snapshot->log.append(lines.value(0).toString());
@@ -390,6 +429,7 @@ std::vector<StoredRoom> RoomStore::loadRooms(qint64 nowMs) {
                 snapshot->chat.push_back(
                     {lines.value(0).toInt(), lines.value(1).toString(), lines.value(2).toString()});
         written_[row.code] = {snapshot->logTotal, snapshot->chatTotal};
+        know(*snapshot, snapshotRuns);
         StoredRoom room;
         room.snapshot = std::move(*snapshot);
         room.updatedMs = row.updated;
@@ -399,14 +439,92 @@ std::vector<StoredRoom> RoomStore::loadRooms(qint64 nowMs) {
     return rooms;
 }
 
+bool RoomStore::replayRuns(RoomSnapshot& snapshot) {
+    QSqlQuery& q = statement("SELECT seq, kind, number, text, other, logTotal FROM runs WHERE room = ? AND "
+                             "seq > ? ORDER BY seq");
+    q.addBindValue(snapshot.code);
+    q.addBindValue(snapshot.runs);
+    if (!q.exec()) return false;
+    std::vector<RoomRun> runs;
+    bool sound = true;
+    while (q.next()) {
+        const std::optional<ActionKind> kind = actionKindNamed(q.value(1).toString().toStdString());
+        bool numberOk = false;
+        const qlonglong number = q.value(2).toLongLong(&numberOk);
+        if (!kind || !numberOk || number < std::numeric_limits<int>::min() ||
+            number > std::numeric_limits<int>::max()) {
+            sound = false;
+            break;
+        }
+        RoomRun run;
+        run.seq = q.value(0).toLongLong();
+        run.action = {*kind, static_cast<int>(number), q.value(3).toString().toStdString(),
+                      q.value(4).toString().toStdString()};
+        run.logTotal = q.value(5).toLongLong();
+        runs.push_back(std::move(run));
+    }
+    q.finish();
+    if (runs.empty()) return sound;
+    Unheard unheard;
+    Room room(snapshot, unheard);
+    const bool played = room.replay(runs);
+    const QStringList log = snapshot.log;
+    const std::vector<ChatLine> chat = snapshot.chat;
+    snapshot = room.snapshot();
+    snapshot.log = log;
+    snapshot.chat = chat;
+    return sound && played;
+}
+
+void RoomStore::know(const RoomSnapshot& snapshot, qint64 snapshotRuns) {
+    Known& k = known_[snapshot.code];
+    k.runs = snapshot.runs;
+    k.snapshotRuns = snapshotRuns;
+    k.seats = snapshot.seats;
+    k.hostTokenHash = snapshot.hostTokenHash;
+    k.chatTotal = snapshot.chatTotal;
+    k.started = snapshot.started;
+}
+
 // --- Writing ------------------------------------------------------------------------------------------
 
 void RoomStore::roomChanged(const Room& room) {
-    pending_[room.code()] = {room.snapshot(), QDateTime::currentMSecsSinceEpoch()};
+    const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
+    const QString& code = room.code();
+    Pending& change = pending_[code];
+    const auto known = known_.find(code);
+    // Only the game moved on (the seats, host, chat and start as written or queued), its new runs are
+    // all still in the room's list, and the snapshot is not too far behind: the runs are enough.
+    const std::deque<RoomRun>& recent = room.recentRuns();
+    bool runsOnly =
+        known != known_.end() && !change.gone && !change.snapshot && !room.ended() &&
+        room.started() == known->started && room.chatTotal() == known->chatTotal &&
+        room.hostTokenHash() == known->hostTokenHash && room.runs() >= known->runs &&
+        room.runs() - known->snapshotRuns < kSnapshotEveryRuns &&
+        (room.runs() == known->runs || (!recent.empty() && recent.front().seq <= known->runs + 1));
+    for (int seat = 1; runsOnly && seat <= kPlayerCount; ++seat)
+        runsOnly = room.seat(seat) == known->seats[seat];
+    if (runsOnly) {
+        for (const RoomRun& run : recent)
+            if (run.seq > known->runs) change.runs.push_back(run);
+        change.log = room.log();
+        change.logTotal = room.logTotal();
+        change.atMs = nowMs;
+        known->runs = room.runs();
+        return;
+    }
+    change = {};
+    change.snapshot = room.snapshot();
+    change.atMs = nowMs;
+    know(*change.snapshot, change.snapshot->runs);
 }
 
 void RoomStore::roomClosed(const QString& code) {
-    pending_[code] = {std::nullopt, QDateTime::currentMSecsSinceEpoch()};
+    Pending& change = pending_[code];
+    change = {};
+    change.gone = true;
+    change.atMs = QDateTime::currentMSecsSinceEpoch();
+    known_.remove(code);
 }
 
 /// The prepared statements, by their text (each a literal).
@@ -427,14 +545,39 @@ QSqlQuery& RoomStore::statement(const char* sql) {
 
 QString RoomStore::writeRoom(const QString& code, const Pending& change) {
     const auto run = [](QSqlQuery& q) { return q.exec() ? QString() : lastError(q); };
-    if (!change.snapshot) {
+    if (change.gone) {
         for (const char* sql : {"DELETE FROM rooms WHERE code = ?", "DELETE FROM log WHERE room = ?",
-                                "DELETE FROM chat WHERE room = ?"}) {
+                                "DELETE FROM chat WHERE room = ?", "DELETE FROM runs WHERE room = ?"}) {
             QSqlQuery& q = statement(sql);
             q.addBindValue(code);
             if (const QString why = run(q); !why.isEmpty()) return why;
         }
         return {};
+    }
+    const auto it = written_.constFind(code);
+    const Written before = it == written_.constEnd() ? Written{} : *it;
+    if (!change.snapshot) {
+        if (change.runs.empty()) {
+            // Touched (someone joined) with nothing new in it: its time is all that changes.
+            QSqlQuery& touch = statement("UPDATE rooms SET updated = ? WHERE code = ?");
+            touch.addBindValue(change.atMs);
+            touch.addBindValue(code);
+            return run(touch);
+        }
+        QSqlQuery& add = statement("INSERT OR REPLACE INTO runs (room, seq, kind, number, text, other, "
+                                   "logTotal, at) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+        for (const RoomRun& r : change.runs) {
+            add.addBindValue(code);
+            add.addBindValue(r.seq);
+            add.addBindValue(QString::fromLatin1(actionKindName(r.action.kind)));
+            add.addBindValue(r.action.number);
+            add.addBindValue(QString::fromStdString(r.action.text));
+            add.addBindValue(QString::fromStdString(r.action.otherText));
+            add.addBindValue(r.logTotal);
+            add.addBindValue(change.atMs);
+            if (const QString why = run(add); !why.isEmpty()) return why;
+        }
+        return writeLog(code, change.log, change.logTotal, before.logTotal);
     }
     const RoomSnapshot& s = *change.snapshot;
     QSqlQuery& upsert =
@@ -447,20 +590,12 @@ QString RoomStore::writeRoom(const QString& code, const Pending& change) {
     upsert.addBindValue(s.ended ? QVariant(change.atMs) : QVariant(QMetaType::fromType<qint64>()));
     upsert.addBindValue(encodeSnapshot(s));
     if (const QString why = run(upsert); !why.isEmpty()) return why;
+    // The runs the snapshot holds are not needed any more (nor any a kill left beyond it).
+    QSqlQuery& drop = statement("DELETE FROM runs WHERE room = ?");
+    drop.addBindValue(code);
+    if (const QString why = run(drop); !why.isEmpty()) return why;
+    if (const QString why = writeLog(code, s.log, s.logTotal, before.logTotal); !why.isEmpty()) return why;
 
-    // Only the lines added since the last write; the room's own lists hold the newest of them.
-    const auto it = written_.constFind(code);
-    const Written before = it == written_.constEnd() ? Written{} : *it;
-    const qint64 newLog = std::min<qint64>(s.logTotal - before.logTotal, s.log.size());
-    if (newLog > 0) {
-        QSqlQuery& q = statement("INSERT OR REPLACE INTO log (room, seq, line) VALUES (?, ?, ?)");
-        for (qint64 i = s.log.size() - newLog; i < s.log.size(); ++i) {
-            q.addBindValue(code);
-            q.addBindValue(s.logTotal - s.log.size() + i + 1);
-            q.addBindValue(s.log[i]);
-            if (const QString why = run(q); !why.isEmpty()) return why;
-        }
-    }
     const qint64 chatSize = static_cast<qint64>(s.chat.size());
     const qint64 newChat = std::min<qint64>(s.chatTotal - before.chatTotal, chatSize);
     if (newChat > 0) {
@@ -476,20 +611,35 @@ QString RoomStore::writeRoom(const QString& code, const Pending& change) {
             if (const QString why = run(q); !why.isEmpty()) return why;
         }
     }
+    if (s.chatTotal <= static_cast<qint64>(Room::kChatKept) ||
+        s.chatTotal / kTrimStep == before.chatTotal / kTrimStep)
+        return {};
+    QSqlQuery& trim = statement("DELETE FROM chat WHERE room = ? AND seq <= ?");
+    trim.addBindValue(code);
+    trim.addBindValue(s.chatTotal - static_cast<qint64>(Room::kChatKept));
+    return run(trim);
+}
+
+QString RoomStore::writeLog(const QString& code, const QStringList& log, qint64 logTotal,
+                            qint64 writtenTotal) {
+    const auto run = [](QSqlQuery& q) { return q.exec() ? QString() : lastError(q); };
+    // Only the lines added since the last write; the room's own list holds the newest of them.
+    const qint64 newLog = std::min<qint64>(logTotal - writtenTotal, log.size());
+    if (newLog > 0) {
+        QSqlQuery& q = statement("INSERT OR REPLACE INTO log (room, seq, line) VALUES (?, ?, ?)");
+        for (qint64 i = log.size() - newLog; i < log.size(); ++i) {
+            q.addBindValue(code);
+            q.addBindValue(logTotal - log.size() + i + 1);
+            q.addBindValue(log[i]);
+            if (const QString why = run(q); !why.isEmpty()) return why;
+        }
+    }
     // Lines the room no longer keeps go in steps, when the count passes a multiple of the step.
-    const auto trim = [&](const char* sql, qint64 total, qint64 beforeTotal, qint64 kept) {
-        if (total <= kept || total / kTrimStep == beforeTotal / kTrimStep) return QString();
-        QSqlQuery& q = statement(sql);
-        q.addBindValue(code);
-        q.addBindValue(total - kept);
-        return run(q);
-    };
-    if (const QString why =
-            trim("DELETE FROM log WHERE room = ? AND seq <= ?", s.logTotal, before.logTotal, Room::kLogKept);
-        !why.isEmpty())
-        return why;
-    return trim("DELETE FROM chat WHERE room = ? AND seq <= ?", s.chatTotal, before.chatTotal,
-                static_cast<qint64>(Room::kChatKept));
+    if (logTotal <= Room::kLogKept || logTotal / kTrimStep == writtenTotal / kTrimStep) return {};
+    QSqlQuery& trim = statement("DELETE FROM log WHERE room = ? AND seq <= ?");
+    trim.addBindValue(code);
+    trim.addBindValue(logTotal - Room::kLogKept);
+    return run(trim);
 }
 
 bool RoomStore::commit() {
@@ -518,10 +668,16 @@ bool RoomStore::commit() {
     if (failing_) logLine(QStringLiteral("the rooms are written again"));
     failing_ = false;
     for (auto it = pending_.cbegin(); it != pending_.cend(); ++it) {
-        if (it.value().snapshot)
-            written_[it.key()] = {it.value().snapshot->logTotal, it.value().snapshot->chatTotal};
-        else
+        const Pending& change = it.value();
+        if (change.gone) {
             written_.remove(it.key());
+        } else if (change.snapshot) {
+            written_[it.key()] = {change.snapshot->logTotal, change.snapshot->chatTotal};
+            ++snapshotsWritten_;
+        } else if (!change.runs.empty()) {
+            written_[it.key()].logTotal = change.logTotal;
+            runsWritten_ += static_cast<qint64>(change.runs.size());
+        }
     }
     ++commits_;
     roomsWritten_ += pending_.size();

@@ -2,9 +2,13 @@
 // The server's rooms on disk: one SQLite database in the data folder, written through Qt SQL. Every
 // change a room reports is queued and the queue is written in one transaction per batch (the server
 // commits before it sends the messages that show the changes), so a killed server loses nothing a
-// client has seen. Commits do not sync the disk (write-ahead log, synchronous=NORMAL): the kernel has
-// the data once a commit returns, which is all a killed process needs. A thread of its own copies the
-// log into the database and syncs it about once a second, which is what a power cut needs.
+// client has seen. A room is written whole (its snapshot) when it is new, when anything but its game
+// changed, and every kSnapshotEveryRuns actions; in between only each action carried out is added
+// (a row of a few bytes, not the whole game again), and reading the room back plays those actions
+// again on its snapshot with the room's own dice. Commits do not sync the disk (write-ahead log,
+// synchronous=NORMAL): the kernel has the data once a commit returns, which is all a killed process needs. A
+// thread of its own copies the log into the database and syncs it about once a second, which is what a power
+// cut needs.
 
 #include "room.h"
 
@@ -37,8 +41,11 @@ struct StoredRoom {
 /// The rooms of one server in `DIR/rooms.sqlite`.
 class RoomStore final : public RoomJournal {
   public:
-    /// The schema this server writes; a database of a later one is refused, never changed.
-    static constexpr int kSchemaVersion = 1;
+    /// The schema this server writes; a database of a later one is refused, never changed. An
+    /// earlier one is brought up to this one (schema 2 added the runs table).
+    static constexpr int kSchemaVersion = 2;
+    /// Actions recorded after a room's snapshot before it is written whole again.
+    static constexpr qint64 kSnapshotEveryRuns = 64;
     /// The database's file name in the data folder.
     static constexpr const char* kFileName = "rooms.sqlite";
 
@@ -72,6 +79,9 @@ class RoomStore final : public RoomJournal {
     /// Commits so far, and rooms written by them (a room changed twice in a batch is written once).
     qint64 commits() const { return commits_; }
     qint64 roomsWritten() const { return roomsWritten_; }
+    /// Rooms written whole (snapshots), and actions written as runs, by the commits so far.
+    qint64 snapshotsWritten() const { return snapshotsWritten_; }
+    qint64 runsWritten() const { return runsWritten_; }
     /// Copies the write-ahead log into the database and syncs it now (the thread does it on its own).
     void checkpoint();
 
@@ -84,8 +94,21 @@ class RoomStore final : public RoomJournal {
 
   private:
     struct Pending {
-        std::optional<RoomSnapshot> snapshot; // nothing: the room is gone
+        bool gone = false;                    // the room is closed for good
+        std::optional<RoomSnapshot> snapshot; // the whole room; or nothing, and only:
+        std::vector<RoomRun> runs;            // the runs after those written or queued (none: touched)
+        QStringList log;                      // with the runs: the room's newest log lines
+        qint64 logTotal = 0;
         qint64 atMs = 0;
+    };
+    /// What is written or queued of a room, to tell whether its change is only runs of its game.
+    struct Known {
+        qint64 runs = 0;
+        qint64 snapshotRuns = 0; // the runs of the last snapshot
+        PlayerArray<RoomSeat> seats{};
+        QByteArray hostTokenHash;
+        qint64 chatTotal = 0;
+        bool started = false;
     };
     struct Written {
         qint64 logTotal = 0;  // log lines written so far
@@ -97,6 +120,12 @@ class RoomStore final : public RoomJournal {
     QString openDatabase();
     /// Writes one room's change; an empty string, or what the database said.
     QString writeRoom(const QString& code, const Pending& change);
+    /// Writes the log lines of `log` (the newest of `logTotal`) that are not written yet.
+    QString writeLog(const QString& code, const QStringList& log, qint64 logTotal, qint64 writtenTotal);
+    /// Remembers `snapshot` as written or queued.
+    void know(const RoomSnapshot& snapshot, qint64 snapshotRuns);
+    /// Plays the runs stored after `snapshot`'s on it; false when one could not be played.
+    bool replayRuns(RoomSnapshot& snapshot);
     /// The statement `sql` (a literal), prepared once.
     QSqlQuery& statement(const char* sql);
     void removeExpired(qint64 nowMs);
@@ -110,10 +139,13 @@ class RoomStore final : public RoomJournal {
     QLockFile lock_;
     QHash<QString, Pending> pending_;
     QHash<QString, Written> written_;
+    QHash<QString, Known> known_;
     struct Statements;
     std::unique_ptr<Statements> statements_;
     qint64 commits_ = 0;
     qint64 roomsWritten_ = 0;
+    qint64 snapshotsWritten_ = 0;
+    qint64 runsWritten_ = 0;
     bool failing_ = false; // the last commit failed: logged once until one succeeds
     std::function<void(const QString&)> log_;
     std::unique_ptr<Checkpointer> checkpointer_;

@@ -127,14 +127,24 @@ void GameServer::acceptConnection() {
     }
 }
 
+const QString& GameServer::textOf(const QByteArray& text) {
+    // A broadcast hands the same bytes to every connection of a room: they are turned into the
+    // socket's QString once, and every connection shares it.
+    if (text.constData() != lastBytes_.constData() || text.size() != lastBytes_.size()) {
+        lastBytes_ = text;
+        lastText_ = QString::fromUtf8(text);
+    }
+    return lastText_;
+}
+
 void GameServer::send(int id, const QByteArray& text) {
     const auto it = sockets_.find(id);
     if (it == sockets_.end()) return;
     if (journal_ == nullptr) {
-        it->second.socket->sendTextMessage(QString::fromUtf8(text));
+        it->second.socket->sendTextMessage(textOf(text));
         return;
     }
-    outbox_.push_back({it->second.socket, text, 0, {}});
+    outbox_.push_back({it->second.socket, textOf(text), 0, {}});
     scheduleFlush();
 }
 
@@ -176,7 +186,7 @@ void GameServer::flush() {
         if (o.closeCode != 0)
             o.socket->close(static_cast<QWebSocketProtocol::CloseCode>(o.closeCode), o.reason);
         else
-            o.socket->sendTextMessage(QString::fromUtf8(o.text));
+            o.socket->sendTextMessage(o.text);
     }
 }
 

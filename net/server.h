@@ -58,6 +58,8 @@ class GameServer final : public QObject, private Transport, private RoomJournal 
 
   private:
     void send(int id, const QByteArray& text) override;
+    /// `text` as the QString a socket sends, converted once for every connection it goes to.
+    const QString& textOf(const QByteArray& text);
     void close(int id, int code, const QString& reason) override;
     void scheduleStep(const QString& room, int delayMs) override;
     void roomChanged(const Room& room) override;
@@ -77,7 +79,7 @@ class GameServer final : public QObject, private Transport, private RoomJournal 
     /// A message, or a close when `closeCode` is set, waiting for the journal's commit.
     struct Outgoing {
         QPointer<QWebSocket> socket;
-        QByteArray text;
+        QString text;
         int closeCode = 0;
         QString reason;
     };
@@ -85,6 +87,8 @@ class GameServer final : public QObject, private Transport, private RoomJournal 
     ServerLimits limits_;
     RoomJournal* journal_ = nullptr;
     std::vector<Outgoing> outbox_;
+    QByteArray lastBytes_; // the last text sent, and that text as a QString
+    QString lastText_;
     bool flushScheduled_ = false;
     QWebSocketServer* server_;
     ServerCore core_;

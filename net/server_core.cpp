@@ -85,6 +85,25 @@ ServerCore::RoomEntry* ServerCore::findRoom(const QString& code) {
     return it == rooms_.end() ? nullptr : &it->second;
 }
 
+ServerCore::RoomEntry* ServerCore::entryOf(const QString& code) {
+    const auto it = rooms_.find(code);
+    return it == rooms_.end() ? nullptr : &it->second;
+}
+
+const ServerCore::RoomEntry* ServerCore::entryOf(const QString& code) const {
+    const auto it = rooms_.find(code);
+    return it == rooms_.end() ? nullptr : &it->second;
+}
+
+void ServerCore::setRoom(int id, Connection& c, const QString& code) {
+    if (c.room == code) return;
+    if (!c.room.isEmpty())
+        if (RoomEntry* old = entryOf(c.room)) std::erase(old->members, id);
+    c.room = code;
+    if (!code.isEmpty())
+        if (RoomEntry* entry = entryOf(code)) entry->members.push_back(id);
+}
+
 void ServerCore::receiveBinary(int id) {
     if (connections_.count(id) == 0) return;
     breakOff(id, connections_[id].greeted ? ErrorCode::Malformed : ErrorCode::Protocol,
@@ -341,7 +360,7 @@ void ServerCore::join(int id, Connection& c, const QJsonObject& m) {
     const QString hostToken = hostValue.toString();
     if (c.created == room.code() || (isToken(hostToken) && room.isHostToken(hostToken))) outcome.host = true;
     if (!c.room.isEmpty()) leaveRoom(id, c);
-    c.room = room.code();
+    setRoom(id, c, room.code());
     c.seats = outcome.seats;
     c.host = outcome.host;
     c.name = !name->isEmpty()          ? *name
@@ -387,10 +406,10 @@ void ServerCore::leaveRoom(int id, Connection& c) {
     (void)id;
     if (c.room.isEmpty()) return;
     const QString code = c.room;
-    c.room.clear();
+    setRoom(id, c, QString());
     c.seats.clear();
     c.host = false;
-    if (findRoom(code) != nullptr) sendSeats(code);
+    if (entryOf(code) != nullptr) sendSeats(code);
 }
 
 void ServerCore::roomInfo(int id, const QJsonObject& m) {
@@ -421,7 +440,7 @@ void ServerCore::action(int id, Connection& c, const QJsonObject& m) {
                  closeCode::kPolicyViolation);
         return;
     }
-    RoomEntry* entry = findRoom(c.room);
+    RoomEntry* entry = entryOf(c.room);
     if (entry == nullptr) return sendError(id, ErrorCode::NotInRoom, QStringLiteral("Join a room first."));
     const std::optional<ErrorCode> error = entry->room->act(c.seats, *act);
     if (error == ErrorCode::NotYourTurn) return sendError(id, *error, QStringLiteral("It is not your turn."));
@@ -441,7 +460,7 @@ void ServerCore::answer(int id, Connection& c, const QJsonObject& m) {
                  closeCode::kPolicyViolation);
         return;
     }
-    RoomEntry* entry = findRoom(c.room);
+    RoomEntry* entry = entryOf(c.room);
     if (entry == nullptr) return sendError(id, ErrorCode::NotInRoom, QStringLiteral("Join a room first."));
     const std::optional<ErrorCode> error = entry->room->answer(c.seats, *question, yes.toBool(), *amount);
     if (error == ErrorCode::NotYourTurn)
@@ -459,14 +478,14 @@ void ServerCore::chat(int id, Connection& c, const QJsonObject& m) {
                  closeCode::kPolicyViolation);
         return;
     }
-    RoomEntry* entry = findRoom(c.room);
+    RoomEntry* entry = entryOf(c.room);
     if (entry == nullptr) return sendError(id, ErrorCode::NotInRoom, QStringLiteral("Join a room first."));
     entry->room->chat(c.seats.value(0, 0), c.name, line);
     afterRoomChange(entry->room->code());
 }
 
 void ServerCore::startRoom(int id, Connection& c) {
-    RoomEntry* entry = findRoom(c.room);
+    RoomEntry* entry = entryOf(c.room);
     if (entry == nullptr) return sendError(id, ErrorCode::NotInRoom, QStringLiteral("Join a room first."));
     if (!c.host)
         return sendError(id, ErrorCode::NotHost, QStringLiteral("Only the host may start the room."));
@@ -484,7 +503,7 @@ void ServerCore::setComputer(int id, Connection& c, const QJsonObject& m) {
                  closeCode::kPolicyViolation);
         return;
     }
-    RoomEntry* entry = findRoom(c.room);
+    RoomEntry* entry = entryOf(c.room);
     if (entry == nullptr) return sendError(id, ErrorCode::NotInRoom, QStringLiteral("Join a room first."));
     if (!c.host)
         return sendError(id, ErrorCode::NotHost,
@@ -504,14 +523,14 @@ void ServerCore::connectionClosed(int id) {
     Connection& c = it->second;
     const QString code = c.room;
     const QString address = c.address;
-    c.room.clear();
+    setRoom(id, c, QString());
     connections_.erase(it);
     if (--perAddress_[address] <= 0) perAddress_.remove(address);
-    if (!code.isEmpty() && findRoom(code) != nullptr) sendSeats(code);
+    if (!code.isEmpty() && entryOf(code) != nullptr) sendSeats(code);
 }
 
 void ServerCore::stepRoom(const QString& code) {
-    RoomEntry* entry = findRoom(code);
+    RoomEntry* entry = entryOf(code);
     if (entry == nullptr) return;
     entry->stepScheduled = false;
     if (entry->room->stepComputer()) afterRoomChange(code);
@@ -521,9 +540,8 @@ void ServerCore::closeIdleRooms(qint64 nowMs) {
     nowMs_ = nowMs;
     const qint64 idleMs = static_cast<qint64>(limits_.roomIdleMinutes) * kMillisecondsPerMinute;
     for (auto it = rooms_.begin(); it != rooms_.end();) {
-        const bool occupied = std::any_of(connections_.begin(), connections_.end(),
-                                          [&](const auto& entry) { return entry.second.room == it->first; });
         RoomEntry& entry = it->second;
+        const bool occupied = !entry.members.empty();
         if (occupied) entry.emptySinceMs = nowMs;
         const qint64 finishedMs = static_cast<qint64>(limits_.finishedRoomMinutes) * kMillisecondsPerMinute;
         const bool over = !occupied && entry.room->ended() && nowMs - entry.endedMs >= finishedMs;
@@ -559,7 +577,8 @@ void ServerCore::roomBox(const QString& room, qint64 version, const Box& box) {
 
 void ServerCore::roomState(const QString& room) {
     ++stats_.actions;
-    if (const Room* r = this->room(room)) broadcast(room, stateMessage(*r));
+    if (const RoomEntry* entry = entryOf(room); entry != nullptr && entry->room)
+        broadcast(room, stateMessage(*entry->room));
 }
 
 QJsonObject ServerCore::questionMessage(const Room& room, int id, const Box& box) const {
@@ -570,11 +589,15 @@ QJsonObject ServerCore::questionMessage(const Room& room, int id, const Box& box
 }
 
 void ServerCore::roomQuestion(const QString& room, int id, const Box& box) {
-    const Room* r = this->room(room);
-    if (r == nullptr) return;
-    const QByteArray text = encode(questionMessage(*r, id, box));
-    for (const auto& [connection, c] : connections_)
-        if (c.room == room && c.seats.contains(box.seat)) transport_.send(connection, text);
+    // A room still being made (its first events come from its constructor) has nobody in it.
+    const RoomEntry* entry = entryOf(room);
+    if (entry == nullptr || !entry->room) return;
+    const QByteArray text = encode(questionMessage(*entry->room, id, box));
+    for (const int connection : entry->members) {
+        const auto it = connections_.find(connection);
+        if (it != connections_.end() && it->second.seats.contains(box.seat))
+            transport_.send(connection, text);
+    }
 }
 
 void ServerCore::roomSeats(const QString& room) {
@@ -586,7 +609,7 @@ void ServerCore::roomChat(const QString& room, const ChatLine& line) {
 }
 
 void ServerCore::roomEnded(const QString& room, int winner) {
-    if (RoomEntry* entry = findRoom(room)) entry->endedMs = nowMs_;
+    if (RoomEntry* entry = entryOf(room)) entry->endedMs = nowMs_;
     logLine(winner != 0 ? QStringLiteral("room %1: game over, player %2 wins").arg(room).arg(winner)
                         : QStringLiteral("room %1: game over, no player left").arg(room));
     broadcast(room, message(type::kRoomEnded, {{"winner", winner}}));
@@ -622,28 +645,37 @@ void ServerCore::breakOff(int id, ErrorCode code, const QString& sentence, int c
 }
 
 void ServerCore::broadcast(const QString& room, const QJsonObject& m) {
+    const RoomEntry* entry = entryOf(room);
+    if (entry == nullptr || entry->members.empty()) return;
     const QByteArray text = encode(m);
-    for (const auto& [id, c] : connections_)
-        if (c.room == room) transport_.send(id, text);
+    // A copy: a send may close a connection, which leaves the room.
+    const std::vector<int> members = entry->members;
+    for (const int id : members)
+        transport_.send(id, text);
 }
 
 std::vector<int> ServerCore::connectedPerSeat(const QString& room) const {
     std::vector<int> counts(kPlayerCount + 1, 0);
-    for (const auto& [id, c] : connections_)
-        if (c.room == room)
-            for (const int seat : c.seats)
-                ++counts[static_cast<std::size_t>(seat)];
+    const RoomEntry* entry = entryOf(room);
+    if (entry == nullptr) return counts;
+    for (const int id : entry->members) {
+        const auto it = connections_.find(id);
+        if (it == connections_.end()) continue;
+        for (const int seat : it->second.seats)
+            ++counts[static_cast<std::size_t>(seat)];
+    }
     return counts;
 }
 
 void ServerCore::sendSeats(const QString& room) {
-    const Room* r = this->room(room);
-    if (r == nullptr) return;
-    broadcast(room, message(type::kSeats, {{"seats", seatsToJson(r->seats(connectedPerSeat(room)))}}));
+    const RoomEntry* entry = entryOf(room);
+    if (entry == nullptr || !entry->room) return;
+    broadcast(room,
+              message(type::kSeats, {{"seats", seatsToJson(entry->room->seats(connectedPerSeat(room)))}}));
 }
 
 void ServerCore::afterRoomChange(const QString& code) {
-    RoomEntry* entry = findRoom(code);
+    RoomEntry* entry = entryOf(code);
     if (entry == nullptr) return;
     if (journal_ != nullptr) journal_->roomChanged(*entry->room);
     if (!entry->stepScheduled && entry->room->computerDue()) {

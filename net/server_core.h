@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace dealbrix::net {
 
@@ -136,6 +137,7 @@ class ServerCore final : public RoomEvents {
         qint64 endedMs = 0;      // when its game ended
         QString creator;         // the address that created it
         bool stepScheduled = false;
+        std::vector<int> members; // the connections in it, so a message to the room costs what the room has
     };
 
     void handle(int id, Connection& c, const QJsonObject& m);
@@ -150,6 +152,8 @@ class ServerCore final : public RoomEvents {
     void setComputer(int id, Connection& c, const QJsonObject& m);
     void leaveRoom(int id, Connection& c);
     void enterRoom(int id, Connection& c, RoomEntry& entry);
+    /// Moves connection `id` into the room `code` (empty: out of any), keeping the rooms' member lists.
+    void setRoom(int id, Connection& c, const QString& code);
 
     void send(int id, const QJsonObject& message);
     void sendError(int id, ErrorCode code, const QString& sentence);
@@ -164,7 +168,11 @@ class ServerCore final : public RoomEvents {
     QString newRoomCode() const;
     std::vector<int> connectedPerSeat(const QString& room) const;
     std::optional<QString> validName(const QJsonObject& m) const;
+    /// A room by the code a client typed (trimmed, any case).
     RoomEntry* findRoom(const QString& code);
+    /// A room by its exact code, as the server keeps it.
+    RoomEntry* entryOf(const QString& code);
+    const RoomEntry* entryOf(const QString& code) const;
 
     Transport& transport_;
     ServerLimits limits_;

@@ -35,6 +35,14 @@ Quiet& quiet() {
     return q;
 }
 
+/// True for a `box` message, which these clients do not read. The server writes keys in order, so the
+/// message's own "type" is the last one at the top level; a quote inside a text would be escaped.
+bool isBoxMessage(const QString& text) {
+    static const QString typeField = QStringLiteral("\"type\":\"");
+    const qsizetype at = text.lastIndexOf(typeField);
+    return at >= 0 && QStringView(text).sliced(at + typeField.size()).startsWith(u"box\"");
+}
+
 QString typeOf(const QJsonObject& m) {
     return m.value(QLatin1String("type")).toString();
 }
@@ -87,9 +95,15 @@ void LoadRun::openNext() {
 
 void LoadRun::setPaused(bool paused) {
     paused_ = paused;
-    if (!paused_)
-        for (const auto& room : rooms_)
-            consider(*room);
+    if (paused_) return;
+    // At a pace the rooms go on spread over one interval, as a crowd of tables would, not all at once.
+    const qint64 interval = options_.pace > 0 ? static_cast<qint64>(kMsPerSecond / options_.pace) : 0;
+    const auto count = static_cast<qint64>(rooms_.size());
+    for (qint64 i = 0; i < count; ++i) {
+        LoadRoom& room = *rooms_[static_cast<std::size_t>(i)];
+        if (interval > 0) room.lastActMs_ = now() - interval * i / count;
+        consider(room);
+    }
 }
 
 void LoadRun::reconnectAll() {
@@ -108,6 +122,7 @@ void LoadRun::reconnectAll() {
             continue;
         }
         room.firstAfterRejoin = {};
+        room.rejoinAwaited_ = true;
         room.paceTimer_.stop();
         for (const auto& c : room.seats) {
             c->rejoining_ = true;
@@ -122,7 +137,9 @@ void LoadRun::reconnectAll() {
 
 bool LoadRun::allRejoined() const {
     return std::all_of(rooms_.begin(), rooms_.end(), [](const auto& room) {
-        return !room->ready || room->abandoned || room->firstAfterRejoin.version >= 0;
+        // A room opened since (in place of one whose setup was cut off) has nothing to come back to.
+        return !room->ready || room->abandoned || !room->rejoinAwaited_ ||
+               room->firstAfterRejoin.version >= 0;
     });
 }
 
@@ -281,13 +298,14 @@ void LoadConnection::joinRoom() {
 }
 
 void LoadConnection::received(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
+    if (isBoxMessage(text)) return; // told, and the state after it says what changed
     LoadRoom& room = room_;
-    // The same state goes to all four seats: read once, by the first to get it.
-    const bool sameState = !room.currentText_.isEmpty() && bytes == room.currentText_;
+    // The same state goes to all four seats: read once, by the first to get it (the text compared as
+    // it came, not turned into bytes again for every seat).
+    const bool sameState = !room.currentText_.isEmpty() && text == room.currentText_;
     std::optional<QJsonObject> parsed;
     if (!sameState) {
-        parsed = net::decode(bytes);
+        parsed = net::decode(text.toUtf8());
         if (!parsed) {
             run_.noteError(QStringLiteral("a message that is not JSON"));
             return;
@@ -295,7 +313,7 @@ void LoadConnection::received(const QString& text) {
     }
     const QString kind = sameState ? QString::fromLatin1(net::type::kState) : typeOf(*parsed);
     if (kind == QLatin1String(net::type::kState)) {
-        seenText_ = bytes;
+        seenText_ = sameState ? room.currentText_ : text;
         if (sentMs_ >= 0) {
             run_.latencies_.push_back(static_cast<float>(run_.now() - sentMs_));
             sentMs_ = -1;
@@ -318,7 +336,7 @@ void LoadConnection::received(const QString& text) {
                 }
                 room.current_ = *state;
                 room.hasCurrent_ = true;
-                room.currentText_ = bytes;
+                room.currentText_ = text;
                 room.last = seen;
             }
             // The first state any seat is sent after coming back is the room as the server reopened it.

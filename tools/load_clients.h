@@ -57,8 +57,9 @@ class LoadRoom {
     friend class LoadRun;
     GameState current_;
     bool hasCurrent_ = false;
-    QByteArray currentText_; // the state message the current state was read from
+    QString currentText_; // the state message the current state was read from
     qint64 lastActMs_ = -1;
+    bool rejoinAwaited_ = false; // its clients are coming back after reconnectAll()
     std::unique_ptr<ComputerPlayer> computer_;
     std::unique_ptr<Game> mirror_;
     QTimer paceTimer_;
@@ -79,7 +80,7 @@ class LoadRun final : public QObject {
     /// Every connection drops and comes back, rejoining its room with its token (after a restart).
     /// Rooms whose setup was cut off are given up and replaced.
     void reconnectAll();
-    /// True when every room that is ready has been sent its first state since reconnectAll().
+    /// True when every room that was ready at reconnectAll() has been sent its first state since.
     bool allRejoined() const;
 
     int roomsReady() const;
@@ -147,7 +148,7 @@ class LoadConnection final : public QObject {
     QJsonObject offer_;
     int refusedInRow_ = 0;
     QByteArray lastSent_; // the last message sent, for the error samples
-    QByteArray seenText_; // the last state this connection was sent
+    QString seenText_;    // the last state this connection was sent
 };
 
 /// The p-th percentile (0..100) of `values` (sorted in place); 0 for none.

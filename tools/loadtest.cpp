@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -63,9 +64,33 @@ std::pair<double, double> residentMiB(qint64 pid) {
     return {now, peak};
 }
 
+/// A process's processor time (user and system) so far in ms, from /proc; -1 when it cannot be read.
+double processorMs(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return -1;
+    const QByteArray text = stat.readAll();
+    // The fields after the command's name (which may hold spaces) in brackets; utime and stime are
+    // the 14th and 15th of the line, the 12th and 13th after the name.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    constexpr int kUtime = 11;
+    constexpr int kStime = 12;
+    if (fields.size() <= kStime) return -1;
+    const double ticks = fields[kUtime].toDouble() + fields[kStime].toDouble();
+    return ticks * kMsPerSecond / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+/// This machine's load average over the last minute.
+double loadAverage() {
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').value(0).toDouble() : 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Qt's own event loop, as dealbrix-server uses: GLib's costs each message in proportion to every
+    // open connection (see app/server_main.cpp).
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dealbrix-loadtest"));
     QCommandLineParser parser;
@@ -124,6 +149,14 @@ int main(int argc, char* argv[]) {
     qint64 playedMs = 0;
     qint64 gamesAtStart = 0;
     qint64 actionsInWindow = 0;
+    // Processor time of the server and of this tool over the play window, and the machine's load.
+    const qint64 ownPid = QCoreApplication::applicationPid();
+    const qint64 watchedPid = parser.isSet(serverPid) ? parser.value(serverPid).toLongLong() : -1;
+    double serverCpuStart = -1;
+    double serverCpuEnd = -1;
+    double ownCpuStart = -1;
+    double ownCpuEnd = -1;
+    double loadAtStart = 0;
     int exitCode = 0;
     QJsonObject result;
     auto finish = [&] {
@@ -142,6 +175,20 @@ int main(int argc, char* argv[]) {
                       latencies.empty() ? 0.0 : static_cast<double>(latencies.back()));
         result.insert(QLatin1String("errors"), static_cast<double>(run.errors()));
         result.insert(QLatin1String("games"), static_cast<double>(run.gamesFinished() - gamesAtStart));
+        const double perAction = actionsInWindow > 0 ? 1.0 / static_cast<double>(actionsInWindow) : 0.0;
+        constexpr double kThousandths = 1000.0;
+        const auto perActionMs = [&](double ms) {
+            return std::round(ms * perAction * kThousandths) / kThousandths;
+        };
+        result.insert(QLatin1String("loadAverage"), loadAtStart);
+        if (ownCpuStart >= 0 && ownCpuEnd >= 0)
+            result.insert(QLatin1String("loadtestCpuMsPerAction"), perActionMs(ownCpuEnd - ownCpuStart));
+        if (serverCpuStart >= 0 && serverCpuEnd >= 0) {
+            result.insert(QLatin1String("serverCpuMsPerAction"), perActionMs(serverCpuEnd - serverCpuStart));
+            result.insert(QLatin1String("serverCores"),
+                          std::round((serverCpuEnd - serverCpuStart) / std::max<qint64>(1, playedMs) * 100) /
+                              100);
+        }
         if (parser.isSet(serverPid)) {
             const auto [now, peak] = residentMiB(parser.value(serverPid).toLongLong());
             result.insert(QLatin1String("serverRssMiB"), std::round(now));
@@ -164,7 +211,11 @@ int main(int argc, char* argv[]) {
         if (playStartMs < 0) {
             if (run.roomsReady() >= options.rooms) {
                 playStartMs = now;
+                run.setPaused(false);
                 run.clearLatencies();
+                loadAtStart = loadAverage();
+                ownCpuStart = processorMs(ownPid);
+                if (watchedPid > 0) serverCpuStart = processorMs(watchedPid);
                 gamesAtStart = run.gamesFinished();
                 say(QStringLiteral("%1 rooms open in %2 s; playing for %3 s")
                         .arg(run.roomsReady())
@@ -187,11 +238,16 @@ int main(int argc, char* argv[]) {
             // Actions are counted up to here; the clients stop, and the answers still on their way are
             // let in for their round trips.
             actionsInWindow = static_cast<qint64>(run.latencies().size());
+            ownCpuEnd = processorMs(ownPid);
+            if (watchedPid > 0) serverCpuEnd = processorMs(watchedPid);
             run.setPaused(true);
             QTimer::singleShot(kSettleMs, finish);
         }
     });
     tick.start();
+    // The rooms wait until every one is open: opening thousands of connections goes faster without
+    // the games of the first rooms in its way, and the clock starts with every room playing.
+    run.setPaused(true);
     run.start();
     return app.exec();
 }

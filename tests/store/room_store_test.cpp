@@ -90,6 +90,113 @@ TEST_F(RoomStoreTest, ARoomComesBackAsItWasEvenAtAWaitingQuestion) {
     }
 }
 
+TEST_F(RoomStoreTest, ActionsBetweenSnapshotsAreWrittenAsRunsAndPlayedAgainOnReading) {
+    // A room committed after every move, read back after each of many stopping points (a question
+    // waiting among them): it is the same room every time, and most moves were written as runs.
+    std::unique_ptr<Room> room = playedRoom(QStringLiteral("RUNS0001"), events, 0, false, 23);
+    auto store = open();
+    ASSERT_TRUE(store);
+    store->roomChanged(*room);
+    ASSERT_TRUE(store->commit());
+    int checked = 0;
+    bool sawQuestion = false;
+    for (int step = 1; step <= 400 && !room->ended(); ++step) {
+        ASSERT_TRUE(room->stepComputer());
+        store->roomChanged(*room);
+        ASSERT_TRUE(store->commit());
+        if (step % 37 != 0 && !(room->openQuestionId() != 0 && !sawQuestion)) continue;
+        sawQuestion = sawQuestion || room->openQuestionId() != 0;
+        store.reset();
+        store = open();
+        const std::vector<StoredRoom> rooms = store->loadRooms(QDateTime::currentMSecsSinceEpoch());
+        ASSERT_EQ(rooms.size(), 1u);
+        EXPECT_EQ(rooms[0].snapshot, room->snapshot()) << "after move " << step;
+        Room back(rooms[0].snapshot, events);
+        EXPECT_EQ(back.openQuestionId(), room->openQuestionId());
+        ++checked;
+    }
+    EXPECT_GE(checked, 5);
+    EXPECT_TRUE(sawQuestion) << "no question came up to stop at";
+    // The room goes on after a reading back (the store knows what it has): runs again.
+    const qint64 snapshotsBefore = store->snapshotsWritten();
+    for (int i = 0; i < 10 && room->stepComputer(); ++i) {
+        store->roomChanged(*room);
+        ASSERT_TRUE(store->commit());
+    }
+    EXPECT_LE(store->snapshotsWritten() - snapshotsBefore, 1);
+    EXPECT_GE(store->runsWritten(), 9);
+}
+
+TEST_F(RoomStoreTest, RunsEveryFewActionsGiveWayToAWholeSnapshotAndSeatChangesWriteOneAtOnce) {
+    std::unique_ptr<Room> room = playedRoom(QStringLiteral("SNAP0001"), events, 0, false, 5);
+    auto store = open();
+    store->roomChanged(*room);
+    ASSERT_TRUE(store->commit());
+    ASSERT_EQ(store->snapshotsWritten(), 1);
+    const qint64 steps = RoomStore::kSnapshotEveryRuns * 3 + 5;
+    for (qint64 i = 0; i < steps; ++i) {
+        ASSERT_TRUE(room->stepComputer());
+        store->roomChanged(*room);
+        ASSERT_TRUE(store->commit());
+    }
+    ASSERT_FALSE(room->ended());
+    EXPECT_EQ(store->snapshotsWritten(), 1 + 3)
+        << "one whole write every " << RoomStore::kSnapshotEveryRuns << " runs";
+    EXPECT_EQ(store->runsWritten(), steps - 3);
+    const qint64 before = store->snapshotsWritten();
+    room->chat(1, QStringLiteral("Ann"), QStringLiteral("a chat line is not a run"));
+    store->roomChanged(*room);
+    ASSERT_TRUE(store->commit());
+    EXPECT_EQ(store->snapshotsWritten(), before + 1);
+    store.reset();
+    store = open();
+    const std::vector<StoredRoom> rooms = store->loadRooms(QDateTime::currentMSecsSinceEpoch());
+    ASSERT_EQ(rooms.size(), 1u);
+    EXPECT_EQ(rooms[0].snapshot, room->snapshot());
+}
+
+TEST_F(RoomStoreTest, ASchemaOneDatabaseGetsTheRunsTableAndItsRoomsComeBack) {
+    std::unique_ptr<Room> room = playedRoom(QStringLiteral("OLD00001"), events, 30, false, 9);
+    {
+        auto store = open();
+        store->roomChanged(*room);
+        ASSERT_TRUE(store->commit());
+    }
+    const auto peek = [&](const QString& sql) {
+        QVariant value;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+            db.setDatabaseName(dbPath());
+            EXPECT_TRUE(db.open());
+            QSqlQuery q(db);
+            if (q.exec(sql) && q.next()) value = q.value(0);
+            q.finish();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("old"));
+        return value;
+    };
+    // The database as a schema 1 server left it: no runs table.
+    peek(QStringLiteral("DROP TABLE runs"));
+    peek(QStringLiteral("PRAGMA user_version=1"));
+    ASSERT_EQ(peek(QStringLiteral("PRAGMA user_version")).toInt(), 1);
+    auto store = open();
+    ASSERT_TRUE(store);
+    std::vector<StoredRoom> rooms = store->loadRooms(QDateTime::currentMSecsSinceEpoch());
+    ASSERT_EQ(rooms.size(), 1u);
+    EXPECT_EQ(rooms[0].snapshot, room->snapshot());
+    ASSERT_TRUE(room->stepComputer());
+    store->roomChanged(*room);
+    ASSERT_TRUE(store->commit());
+    EXPECT_EQ(store->runsWritten(), 1);
+    store.reset();
+    EXPECT_EQ(peek(QStringLiteral("PRAGMA user_version")).toInt(), RoomStore::kSchemaVersion);
+    store = open();
+    rooms = store->loadRooms(QDateTime::currentMSecsSinceEpoch());
+    ASSERT_EQ(rooms.size(), 1u);
+    EXPECT_EQ(rooms[0].snapshot, room->snapshot());
+}
+
 TEST_F(RoomStoreTest, OnlyNewLinesAreWrittenAndTheNewestKeptOnesComeBack) {
     auto store = open();
     ASSERT_TRUE(store);

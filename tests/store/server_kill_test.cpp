@@ -90,6 +90,11 @@ class ServerProcess {
     }
     quint16 port() const { return port_; }
     const QString& output() const { return output_; }
+    /// Everything the running server has written so far.
+    const QString& readOutput() {
+        output_ += QString::fromLocal8Bit(process_.readAllStandardError());
+        return output_;
+    }
     QUrl url() const { return QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(port_)); }
 
   private:
@@ -133,7 +138,9 @@ TEST(ServerKill, EveryRoomComesBackAfterFiftyKillsWithTheLastStateItsClientsSaw)
         ASSERT_TRUE(server.start(server.port()))
             << "restart " << kill << ": " << server.output().toStdString();
         run.reconnectAll();
-        ASSERT_TRUE(waitUntil([&] { return run.allRejoined(); }, kRejoinMs)) << "restart " << kill;
+        ASSERT_TRUE(waitUntil([&] { return run.allRejoined(); }, kRejoinMs))
+            << "restart " << kill << "; the clients' errors: " << run.errorSamples().join(u'\n').toStdString()
+            << "\nthe server said: " << server.readOutput().right(4000).toStdString();
         for (const auto& [room, before] : seen) {
             const dealbrix::load::SeenState& after = room->firstAfterRejoin;
             ++checks;
