@@ -195,6 +195,7 @@ def main():
         wanted = {"players": 3, "names": ["Ann", "Bo", ""], "computer": [False, True, False],
                   "levels": ["hard"], "rules": ["auction", "double-go"], "money": 2500}
         first = started_table(autosave)
+        log(f"first start's table: {first}")
         if first != wanted:
             failures.append(f"the first start's dialog started {first}, not {wanted}")
         program.exit()
@@ -210,6 +211,7 @@ def main():
         dialog = program.new_game_dialog()
         program.keys(dialog, "Return")
         second = started_table(autosave)
+        log(f"second start's table, offered: {second}")
         if second != wanted:
             failures.append(f"the second start's dialog offered {second}, not {wanted}")
         program.exit()
@@ -226,6 +228,7 @@ def main():
         dialog = program.new_game_dialog()
         program.keys(dialog, "Return")
         table = started_table(autosave)
+        log(f"with damaged settings: {table}")
         if table["players"] not in (2, 3, 4):
             failures.append(f"damaged settings gave the table {table}")
         # Game > Past Games: the damaged list is set aside with a message.
