@@ -47,9 +47,9 @@ TableChoice Remembered::lastTable() const {
     // gives the game's own rules.
     if (settings.contains(QStringLiteral("table/rules"))) {
         HouseRules rules;
-        const std::string names = settings.value(QStringLiteral("table/rules")).toString().toStdString();
+        const std::string chosen = settings.value(QStringLiteral("table/rules")).toString().toStdString();
         const long long money = settings.value(QStringLiteral("table/startingMoney")).toLongLong(&ok);
-        if (readHouseRuleNames(names, rules).empty() && ok && validStartingMoney(money)) {
+        if (readHouseRuleNames(chosen, rules).empty() && ok && validStartingMoney(money)) {
             rules.startingMoney = static_cast<i16>(money);
             table.rules = rules;
         }
