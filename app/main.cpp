@@ -94,8 +94,10 @@ int main(int argc, char* argv[]) {
                             ? options.computer.delayMs
                             : remembered.computerDelay().value_or(options.computer.delayMs);
     dealbrix::ComputerDriver driver(board, ui, seats, player, log, delayMs);
-    files->setSeatSetter(
-        [&driver](const dealbrix::TableChoice& table) { driver.setComputerSeats(table.computer); });
+    files->setSeatSetter([&driver](const dealbrix::TableChoice& table) {
+        driver.setLevels(table.levels);
+        driver.setComputerSeats(table.computer);
+    });
     dealbrix::addRulesItem(board);
     // Windows open where they were last time, when that place is still on a screen.
     board.setRemembered(&remembered);

@@ -23,6 +23,9 @@ std::string GameLog::lineFor(const Box& box, const bool* answer) {
             line += text[i];
         }
     }
+    // A house's box names the square and the houses now; the log keeps what it cost or paid back too.
+    if (box.kind == BoxKind::HouseBought) line += " - paid $" + num(box.amount);
+    if (box.kind == BoxKind::HouseSold) line += " - paid back $" + num(box.amount);
     if (answer != nullptr) line += *answer ? " - Yes" : " - No";
     return line;
 }

@@ -39,7 +39,8 @@ class GameLog final : public Ui {
     }
 
     /// The line for `box`: the seat whose turn it was, then the text on one line, then the answer of
-    /// a question ("Player 2: Buy Reading Railread? - Yes").
+    /// a question ("Player 2: Buy Reading Railread? - Yes"); a house bought or sold adds its money
+    /// (" - paid $50", " - paid back $25").
     static std::string lineFor(const Box& box, const bool* answer = nullptr);
     /// The line for an amount question and its answer: " - bids $50", or " - passes" for 0.
     static std::string lineForAmount(const Box& question, int amount);

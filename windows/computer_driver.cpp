@@ -46,7 +46,20 @@ ComputerDriver::ComputerDriver(BoardWindow& board, QtUi& ui, SeatRouter& seats, 
         if (logWindow_) logWindow_->replaceLast(line);
     });
     addMenus();
+    // A seat's submenu is titled by its name; names come with a new table or an opened game.
+    connect(&board_, &BoardWindow::synced, this, &ComputerDriver::showTitles);
     board_.installEventFilter(this);
+}
+
+QString menuTitleOf(const GameState& state, int seat) {
+    // A name is the player's own: an ampersand in it is a letter, not a menu key.
+    return QString::fromStdString(seatName(state, seat)).replace(u'&', QStringLiteral("&&"));
+}
+
+void ComputerDriver::showTitles() {
+    for (int seat = 1; seat <= kPlayerCount; ++seat)
+        if (QMenu* menu = seatMenus_[static_cast<std::size_t>(seat)])
+            menu->setTitle(menuTitleOf(board_.game().state, seat));
 }
 
 bool ComputerDriver::eventFilter(QObject* watched, QEvent* event) {
@@ -74,7 +87,7 @@ void ComputerDriver::addMenus() {
 }
 
 void ComputerDriver::addSeatMenu(QMenu* computer, int seat) {
-    QMenu* menu = computer->addMenu(QStringLiteral("Player %1").arg(seat));
+    QMenu* menu = computer->addMenu(menuTitleOf(board_.game().state, seat));
     menu->setObjectName(QStringLiteral("mnuComputerPlayer%1").arg(seat));
     menu->menuAction()->setObjectName(QStringLiteral("mnuComputerPlayer%1Menu").arg(seat));
     seatMenus_[static_cast<std::size_t>(seat)] = menu;

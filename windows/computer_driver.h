@@ -33,6 +33,9 @@ struct ComputerSpeed {
 inline constexpr std::array<ComputerSpeed, 4> kComputerSpeeds{
     {{"&Slow", 1500}, {"&Normal", kDefaultComputerDelayMs}, {"&Fast", 200}, {"&Instant", 0}}};
 
+/// The title of `seat`'s menu items: the seat's name, or "Player N", with any ampersand kept as one.
+QString menuTitleOf(const GameState& state, int seat);
+
 /// Plays the seats `seats` gives the computer: while such a seat holds the turn, each action comes
 /// after the delay and goes through `BoardWindow::act`, so its windows open and close as a person's
 /// would. Adds the Computer menu and File's Game Log item to the board.
@@ -88,6 +91,8 @@ class ComputerDriver final : public QObject {
     void addMenus();
     void addSeatMenu(QMenu* computer, int seat);
     void addSpeedMenu(QMenu* computer);
+    /// Titles each seat's submenu by the seat's name ("Player N" without one).
+    void showTitles();
     /// Ticks the item of who plays `seat` now.
     void showSeat(int seat);
     /// Hands `seat` to a person (no level) or to the computer at `level`, from the menu.

@@ -86,7 +86,11 @@ void GameFiles::setCompanions(Collector collect, Restorer restore) {
 
 void GameFiles::newGame() {
     if (!mayReplaceGame()) return;
-    const std::optional<TableChoice> table = chooseTable_(offered_);
+    // A table that brings no rules of its own is offered the board's (the Rules window's, the command
+    // line's).
+    TableChoice offered = offered_;
+    if (!offered.rules) offered.rules = board_.game().state.rules;
+    const std::optional<TableChoice> table = chooseTable_(offered);
     if (table) startTable(*table);
 }
 

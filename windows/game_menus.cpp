@@ -21,6 +21,10 @@ GameMenus::GameMenus(BoardWindow& board, QtUi& ui, QString pastGamesPath, QStrin
     connect(&board_, &BoardWindow::acted, this, [this] {
         if (statistics_) statistics_->draw(board_.game().state);
     });
+    // How to Play tells the house rules of the game on the board, whichever way they were chosen.
+    connect(&board_, &BoardWindow::synced, this, [this] {
+        if (howToPlay_) howToPlay_->setHouseRules(houseRuleSentences(board_.game().state.rules));
+    });
     board_.installEventFilter(this);
 }
 
@@ -92,6 +96,7 @@ void GameMenus::openPastGames() {
 void GameMenus::openHowToPlay() {
     const bool fresh = !howToPlay_;
     if (fresh) howToPlay_ = new HowToPlayWindow(&board_);
+    howToPlay_->setHouseRules(houseRuleSentences(board_.game().state.rules));
     bringUp(howToPlay_, fresh);
 }
 

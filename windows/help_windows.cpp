@@ -19,7 +19,8 @@ QString howToPlayText(const QStringList& houseRules) {
         "only one player has not given up, that player wins.</p>"
         "<h3>Starting</h3>"
         "<p>Choose <b>File, New Game...</b> (Ctrl+N) to set the number of players, who plays each seat "
-        "(a person or the computer) and, if you like, a name for each seat, then press Start. You can "
+        "(a person, or the computer at Easy, Normal or Hard), if you like a name for each seat, and any "
+        "house rules and the starting money, then press Start. You can "
         "also pick a number under <b>File, Players</b> and choose <b>File, Start</b>.</p>"
         "<h3>A turn</h3>"
         "<p>Press <b>Roll</b>. Your token moves round the board by the sum of the two dice. Each time you "
@@ -66,13 +67,30 @@ QString howToPlayText(const QStringList& houseRules) {
         "each player's worth went round by round and which squares were landed on most; <b>Game, Past "
         "Games</b> lists finished games, best first. The game is saved as you play: <b>File, Resume Last "
         "Game</b> brings back an unfinished one.</p>");
-    if (!houseRules.isEmpty()) {
-        text += QStringLiteral("<h3>House rules at this table</h3><ul>");
-        for (const QString& rule : houseRules)
-            text += QStringLiteral("<li>%1</li>").arg(rule.toHtmlEscaped());
-        text += QStringLiteral("</ul>");
+    text += QStringLiteral("<h3>House rules in this game</h3>");
+    if (houseRules.isEmpty()) {
+        text += QStringLiteral("<p>No house rules are chosen for this game: it is played exactly as told "
+                               "above. <b>File, New Game...</b> and <b>File, Rules...</b> choose them "
+                               "before Start.</p>");
+        return text;
     }
+    text += QStringLiteral("<ul>");
+    for (const QString& rule : houseRules)
+        text += QStringLiteral("<li>%1</li>").arg(rule.toHtmlEscaped());
+    text += QStringLiteral("</ul>");
     return text;
+}
+
+QStringList houseRuleSentences(const HouseRules& rules) {
+    QStringList sentences;
+    for (const HouseRuleInfo& info : houseRuleTable())
+        if (rules.has(info.rule))
+            sentences << toQString(info.caption) + QStringLiteral(": ") + toQString(info.sentence);
+    if (rules.startingMoney != kStartingMoney)
+        sentences << QStringLiteral("Starting money: everyone starts with $%1 instead of $%2.")
+                         .arg(rules.startingMoney)
+                         .arg(kStartingMoney);
+    return sentences;
 }
 
 HowToPlayWindow::HowToPlayWindow(QWidget* parent)
@@ -89,6 +107,9 @@ HowToPlayWindow::HowToPlayWindow(QWidget* parent)
 }
 
 void HowToPlayWindow::setHouseRules(const QStringList& houseRules) {
+    // The board redraws after every action; the reader keeps their place unless the rules changed.
+    if (shown_ == houseRules) return;
+    shown_ = houseRules;
     text_->setHtml(howToPlayText(houseRules));
 }
 

@@ -1,6 +1,7 @@
 #include "network_menu.h"
 
 #include "board_window.h"
+#include "computer_driver.h"
 #include "network_session.h"
 #include "qt_ui.h"
 
@@ -67,6 +68,7 @@ void NetworkMenu::update() {
     startNow_->setEnabled(host && board_.game().state.playerCount == 0);
     for (int seat = 1; seat <= kPlayerCount; ++seat) {
         QAction* item = computer_[static_cast<std::size_t>(seat)];
+        item->setText(menuTitleOf(board_.game().state, seat));
         const net::SeatInfo* info = nullptr;
         for (const net::SeatInfo& s : session_.seatInfo())
             if (s.seat == seat) info = &s;

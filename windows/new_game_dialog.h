@@ -1,9 +1,11 @@
 #pragma once
-// The New Game dialog: the whole table set in one place (how many play, who plays each seat, the
-// seats' names) before a fresh game starts.
+// The New Game dialog: the whole table set in one place (how many play, who plays each seat and at
+// which level, the seats' names, the house rules and the starting money) before a fresh game starts.
 
 #include "game.h"
+#include "seat_router.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -19,6 +21,7 @@ namespace dealbrix {
 struct TableChoice {
     int players = kPlayerCount;        // 2..4
     PlayerArray<bool> computer{};      // seats the computer plays
+    ComputerLevels levels{};           // the level of each computer seat (Normal unless chosen)
     PlayerArray<std::string> names{};  // checked by checkNames; empty for "Player N"
     std::optional<HouseRules> rules{}; // the house rules and starting money; none keeps the board's
     bool operator==(const TableChoice&) const = default;
@@ -40,6 +43,11 @@ class NewGameDialog final : public QDialog {
 
     QSpinBox* playerCount() const { return count_; }
     QComboBox* seatKind(int seat) const { return kinds_[static_cast<std::size_t>(seat)]; }
+    /// The level combo of `seat` (Easy, Normal, Hard), enabled while the computer plays the seat.
+    QComboBox* seatLevel(int seat) const { return levels_[static_cast<std::size_t>(seat)]; }
+    /// The tick box of a house rule.
+    QCheckBox* ruleBox(HouseRule rule) const { return rules_[static_cast<std::size_t>(rule)]; }
+    QSpinBox* startingMoney() const { return money_; }
     QLineEdit* seatName(int seat) const { return names_[static_cast<std::size_t>(seat)]; }
     /// The line that says why Start did not start, empty while all is well.
     QLabel* problem() const { return problem_; }
@@ -52,6 +60,9 @@ class NewGameDialog final : public QDialog {
 
     QSpinBox* count_ = nullptr;
     std::array<QComboBox*, kPlayerCount + 1> kinds_{};
+    std::array<QComboBox*, kPlayerCount + 1> levels_{};
+    std::array<QCheckBox*, kHouseRuleCount> rules_{};
+    QSpinBox* money_ = nullptr;
     std::array<QLineEdit*, kPlayerCount + 1> names_{};
     QLabel* problem_ = nullptr;
 };

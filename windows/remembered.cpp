@@ -34,12 +34,26 @@ TableChoice Remembered::lastTable() const {
         const QString prefix = QStringLiteral("table/seat%1/").arg(seat);
         table.computer[seat] =
             settings.value(prefix + QStringLiteral("computer")).toString() == QLatin1String("true");
+        // A level the game does not know keeps the seat at Normal.
+        const std::string level = settings.value(prefix + QStringLiteral("level")).toString().toStdString();
+        table.levels[seat] = levelNamed(level).value_or(ComputerLevel::Normal);
         names[seat] =
             settings.value(prefix + QStringLiteral("name")).toString().left(4 * kMaxNameLength).toStdString();
     }
     // Names that would not pass the dialog are dropped all together rather than half kept.
     const NameCheck check = checkNames(names);
     if (check.error.empty()) table.names = check.names;
+    // The rules come back only whole: an unknown rule name or a starting money the game would refuse
+    // gives the game's own rules.
+    if (settings.contains(QStringLiteral("table/rules"))) {
+        HouseRules rules;
+        const std::string chosen = settings.value(QStringLiteral("table/rules")).toString().toStdString();
+        const long long money = settings.value(QStringLiteral("table/startingMoney")).toLongLong(&ok);
+        if (readHouseRuleNames(chosen, rules).empty() && ok && validStartingMoney(money)) {
+            rules.startingMoney = static_cast<i16>(money);
+            table.rules = rules;
+        }
+    }
     return table;
 }
 
@@ -51,6 +65,17 @@ void Remembered::setLastTable(const TableChoice& table) {
         settings.setValue(prefix + QStringLiteral("computer"),
                           table.computer[seat] ? QStringLiteral("true") : QStringLiteral("false"));
         settings.setValue(prefix + QStringLiteral("name"), QString::fromStdString(table.names[seat]));
+        settings.setValue(prefix + QStringLiteral("level"),
+                          QString::fromLatin1(levelName(table.levels[seat]).data(),
+                                              static_cast<qsizetype>(levelName(table.levels[seat]).size())));
+    }
+    if (table.rules) {
+        settings.setValue(QStringLiteral("table/rules"), QString::fromStdString(houseRuleList(*table.rules)));
+        settings.setValue(QStringLiteral("table/startingMoney"),
+                          static_cast<int>(table.rules->startingMoney));
+    } else {
+        settings.remove(QStringLiteral("table/rules"));
+        settings.remove(QStringLiteral("table/startingMoney"));
     }
 }
 

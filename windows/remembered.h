@@ -22,7 +22,8 @@ class Remembered final : public QObject {
   public:
     explicit Remembered(QObject* parent = nullptr);
 
-    /// The last table started from the New Game dialog, or the game's own (four people, no names).
+    /// The last table started from the New Game dialog (count, seats, levels, names, rules), or the
+    /// game's own (four people, no names, no rules of its own).
     TableChoice lastTable() const;
     void setLastTable(const TableChoice& table);
 

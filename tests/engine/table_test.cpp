@@ -185,6 +185,36 @@ TEST(LogNotes, GivingUpMortgagesAndTradesAreToldWithWhatMoved) {
     EXPECT_EQ(screen.notes.back().kind, BoxKind::GaveUp);
 }
 
+TEST(LogNotes, EachHouseBoughtOrSoldIsALineWithItsMoney) {
+    ScriptedRandom random = ScriptedRandom::withDecksInOrder();
+    ScriptedUi screen;
+    GameLog log(screen);
+    Game game(log, random);
+    screen.acceptAnything(true);
+    game.choosePlayers(2);
+    game.start();
+    for (const int square : {kMediterranean, kBaltic}) {
+        game.state.owners[square] = 1;
+        game.state.pricePaid[square] = squareInfo(square).price;
+    }
+    game.openHouseOptions(kBaltic);
+    game.buyHouse();
+    game.buyHouse();
+    game.sellHouse();
+    game.sellHouse();
+    game.sellHouse(); // none left: its refusal is a box of its own, no sale
+    EXPECT_EQ(game.state.houses[kBaltic], 0);
+    const std::string bought = "Player 1: House successfully purchased. Baltic Avenue now has ";
+    const std::string sold = "Player 1: House successfully sold. Baltic Avenue now has ";
+    std::vector<std::string> houseLines;
+    for (const std::string& line : log.lines())
+        if (line.find("House successfully") != std::string::npos) houseLines.push_back(line);
+    EXPECT_EQ(houseLines, (std::vector<std::string>{
+                              bought + "1 houses - paid $50", bought + "2 houses - paid $50",
+                              sold + "1 houses - paid back $25", sold + "0 houses - paid back $25"}));
+    EXPECT_EQ(log.lines().back(), "Player 1: No houses to sell !");
+}
+
 TEST(LogNotes, ARepeatedDebtHoldIsOneLineWithACount) {
     ScriptedRandom random = ScriptedRandom::withDecksInOrder();
     ScriptedUi screen;
