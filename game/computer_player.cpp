@@ -382,6 +382,15 @@ std::optional<Action> ComputerPlayer::choose(const Game& game) {
         return raiseMoney(s, seat);
     }
     if (s.seatOut[seat] == kTrue) return endOfTurn(seat, Action::endTurn());
+    // A stalled game is past what a look-ahead of a few rounds can see: the offer that gathers a group
+    // is put before Hard weighs its chores.
+    if (level(seat) == ComputerLevel::Hard && (s.board.rollEnabled || s.board.endTurnEnabled) &&
+        memory_[seat].chores < weights_->choresPerTurn && planStalledOffer(s, seat)) {
+        ++memory_[seat].chores;
+        Action first = std::move(plan_.front());
+        plan_.pop_front();
+        return first;
+    }
     if (level(seat) == ComputerLevel::Hard && (s.board.rollEnabled || s.board.endTurnEnabled) &&
         hardChooseChores(game, seat)) {
         Action first = std::move(plan_.front());
@@ -425,7 +434,8 @@ void ComputerPlayer::planHouseWork(int square, Action work) {
 bool ComputerPlayer::planChores(const GameState& state, int seat) {
     if (memory_[seat].chores >= weights_->choresPerTurn) return false;
     const bool trading = level(seat) != ComputerLevel::Hard || memory_[seat].tradeInChores;
-    return planRedeeming(state, seat) || planBuilding(state, seat) || (trading && planTrade(state, seat));
+    return planRedeeming(state, seat) || planBuilding(state, seat) ||
+           (trading && (planStalledOffer(state, seat) || planTrade(state, seat)));
 }
 
 bool ComputerPlayer::planBuilding(const GameState& state, int seat) {
@@ -490,17 +500,10 @@ bool ComputerPlayer::planTrade(const GameState& state, int seat) {
     GameState trial = state; // the trade window as the offer would fill it
     trial.trade = TradeView{};
     const int players = state.playerCount;
-    int computers = 0;
-    for (int other = 1; other <= players; ++other)
-        if (inPlay(state, other) && !people_[other]) ++computers;
     for (int step = 0; step < players; ++step) {
         const int rival = 1 + static_cast<int>((seed_ + static_cast<std::uint64_t>(step)) % players);
         if (rival == seat || !inPlay(state, rival)) continue;
-        // A person is asked at most once a round: a round has passed once every computer seat in
-        // play has ended a turn since.
-        if (people_[rival] && offeredPersonAt_[rival] != 0 &&
-            turnsEnded_ + 1 < offeredPersonAt_[rival] + computers)
-            continue;
+        if (!mayAskPerson(state, rival)) continue;
         trial.tradePartner = static_cast<i16>(rival);
         for (const ColourGroup* group : allGroups()) {
             // A square the rival holds outright in a group the seat has a foot in; a swap is looked
@@ -565,12 +568,126 @@ bool ComputerPlayer::planTrade(const GameState& state, int seat) {
     return true;
 }
 
+bool ComputerPlayer::stalled(const GameState& state) const {
+    if (state.history.rounds < weightsOf(ComputerLevel::Normal).stalledRounds) return false;
+    // A seat that holds a group and has not built on it in all that time is no threat either.
+    for (int square = 0; square < kSquareCount; ++square)
+        if (state.houses[square] != 0) return false;
+    return true;
+}
+
+bool ComputerPlayer::planStalledOffer(const GameState& state, int seat) {
+    SeatMemory& memory = memory_[seat];
+    if (memory.offers >= weights_->offersPerTurn) return false;
+    if (weights_->turnsBetweenOffers > 1 && memory.turns % weights_->turnsBetweenOffers != 0) return false;
+    if (!stalled(state)) return false;
+    const int round = state.history.rounds;
+    struct Offer {
+        int rival = 0;
+        int wanted = -1;
+        std::vector<int> given;
+        long long money = 0;
+        double gain = 0;
+    };
+    std::optional<Offer> best;
+    // What the seat could give: its squares held outright, least useful first, none of a group it
+    // holds whole.
+    std::vector<int> spare;
+    for (const int square : mortgageOrder(state, seat)) {
+        const ColourGroup* group = colourGroupOf(square);
+        if (group == nullptr || !buildable(state, *group, seat)) spare.push_back(square);
+    }
+    GameState trial = state;
+    for (const ColourGroup* group : allGroups()) {
+        // A group the seat has a foot in whose other squares rivals in play hold outright: each can be
+        // had by a trade.
+        if (heldInGroup(state, *group, seat) == 0) continue;
+        const bool gatherable =
+            std::all_of(squaresOf(*group).begin(), squaresOf(*group).end(), [&](i16 square) {
+                const int owner = state.owners[square];
+                return owner == seat || (isPlayer(owner) && inPlay(state, owner));
+            });
+        if (!gatherable) continue;
+        for (const i16 wanted : squaresOf(*group)) {
+            const int rival = state.owners[wanted];
+            if (rival == seat || !mayAskPerson(state, rival)) continue;
+            // Each refusal raises the offer, up to the most it pays or the most the square is worth
+            // to the seat; an offer no higher than one refused is put again only once the game has
+            // gone on a while.
+            const int asked = memory.stalledOffersFor[wanted];
+            const int steps = static_cast<int>(std::lround(
+                (weights_->stalledMostPaid - weights_->stalledFirstPaid) / weights_->raisePerRefusal));
+            const bool mayRepeat = round - memory.stalledAskedAt[wanted] >= weights_->stalledRetryRounds;
+            for (int level = std::min(asked, steps); level >= 0 && (level == asked || mayRepeat); --level) {
+                const double paid = weights_->stalledFirstPaid + weights_->raisePerRefusal * level;
+                const auto target = static_cast<long long>(std::ceil(paid * priceOf(wanted)));
+                // Money first, as far as the reserve allows and the bank can count; squares for the rest.
+                const long long room = std::max(0, kMax16 - state.money[rival]);
+                const long long cash = std::max(0, state.money[seat] - reserve(state, seat));
+                long long money = std::min({target, room, cash});
+                std::vector<int> given;
+                long long squaresPaid = 0;
+                for (const int square : spare) {
+                    if (money + squaresPaid >= target || given.size() >= kOfferedSquaresPerSide) break;
+                    // Never a square of this group, nor one that makes the rival's own group whole.
+                    if (colourGroupOf(square) == group || completesGroup(state, square, rival)) continue;
+                    given.push_back(square);
+                    squaresPaid += priceOf(square);
+                }
+                if (money + squaresPaid < target) continue;
+                money = std::max<long long>(0, target - squaresPaid);
+                trial.tradePartner = static_cast<i16>(rival);
+                trial.trade = TradeView{};
+                trial.trade.squaresOffered[1][0] = {std::string(squareTitle(wanted)),
+                                                    static_cast<double>(wanted)};
+                for (std::size_t k = 0; k < given.size(); ++k)
+                    trial.trade.squaresOffered[0][k] = {std::string(squareTitle(given[k])),
+                                                        static_cast<double>(given[k])};
+                const OfferedMoney offered{static_cast<double>(money), 0.0};
+                // A square that does not yet make the group whole is still a step to it: its share of
+                // what the whole group is worth.
+                double gain = tradeGain(trial, seat, offered);
+                if (!completesGroup(state, wanted, seat))
+                    gain += weights_->wholeGroupShare * groupPrice(*group) / group->size;
+                if (gain < weights_->tradeMargin) continue;
+                if (people_[rival] && !mayOfferTo(state, rival, wanted, given.empty() ? -1 : given.front()))
+                    break;
+                if (!best || gain > best->gain) best = Offer{rival, wanted, given, money, gain};
+                break;
+            }
+        }
+    }
+    if (!best) return false;
+    ++memory.offers;
+    ++memory.stalledOffersFor[best->wanted];
+    memory.stalledAskedAt[best->wanted] = round;
+    if (people_[best->rival])
+        noteOfferTo(state, best->rival, best->wanted, best->given.empty() ? -1 : best->given.front());
+    planOffer(best->rival, best->wanted, best->given, best->money);
+    return true;
+}
+
+bool ComputerPlayer::mayAskPerson(const GameState& state, int rival) const {
+    // A person is asked at most once a round: a round has passed once every computer seat in play has
+    // ended a turn since.
+    if (!people_[rival] || offeredPersonAt_[rival] == 0) return true;
+    int computers = 0;
+    for (int other = 1; other <= state.playerCount; ++other)
+        if (inPlay(state, other) && !people_[other]) ++computers;
+    return turnsEnded_ + 1 >= offeredPersonAt_[rival] + computers;
+}
+
 void ComputerPlayer::planOffer(int rival, int wanted, int given, long long money) {
+    planOffer(rival, wanted, given >= 0 ? std::vector<int>{given} : std::vector<int>{}, money);
+}
+
+void ComputerPlayer::planOffer(int rival, int wanted, const std::vector<int>& given, long long money) {
     const std::string ours = money > 0 ? num(money) : "0";
     const std::string theirs = money < 0 ? num(-money) : "0";
     plan_ = {Action::chooseTradePartner(rival)};
     if (wanted >= 0) plan_.push_back(Action::enterSquare(1, num(wanted)));
-    if (given >= 0) plan_.push_back(Action::enterSquare(0, num(given)));
+    for (const int square : given)
+        plan_.push_back(Action::enterSquare(0, num(square)));
     if (money > 0) plan_.push_back(Action::enterMoney(0, ours));
     if (money < 0) plan_.push_back(Action::enterMoney(1, theirs));
     plan_.push_back(Action::finalizeOffer(ours, theirs));

@@ -85,6 +85,16 @@ struct ComputerWeights {
     int mostHouses = 5;
     /// Turns of its own between two turns in which the computer proposes trades (1: every turn).
     int turnsBetweenOffers = 1;
+    /// Rounds after which a game where no house stands counts as stalled: nobody will win it until
+    /// someone gathers a group and builds, so the computer then pays well for the squares of one.
+    int stalledRounds = 40;
+    /// In a stalled game, what the first offer for a square pays (money and squares at their prices),
+    /// as a share of its price; each refusal adds `raisePerRefusal` to it, up to `stalledMostPaid`.
+    double stalledFirstPaid = 1.2;
+    /// The most a stalled game's offer pays for a square, as a share of its price.
+    double stalledMostPaid = 2.4;
+    /// Rounds before a square refused at the most is asked for again: the game has moved on since.
+    int stalledRetryRounds = 10;
 
     /// The weights of the Easy level: a beginner's habits, not random ones. It buys readily and keeps
     /// little back for rent, builds late and only a house or two, proposes trades seldom and gives up
@@ -162,6 +172,10 @@ class ComputerPlayer {
     /// What `seat` gains from the trade offered now, its rival's gain counted against it.
     double tradeGain(const GameState& state, int seat, const OfferedMoney& offered) const;
 
+    /// True when the game has run `stalledRounds` rounds and no house stands: nobody builds, so nobody
+    /// wins until someone gathers a group and builds on it.
+    bool stalled(const GameState& state) const;
+
     /// Forgets the steps planned so far, as when a seat is handed to the computer mid-turn: the
     /// position may have moved on while a person held it.
     void dropPlan() { plan_.clear(); }
@@ -189,6 +203,8 @@ class ComputerPlayer {
         bool skipChores = false;   // Hard chose to do no chores in that phase
         bool tradeInChores = true; // Hard's chores of that phase include trading
         SquareArray<int> offersFor{};
+        SquareArray<int> stalledOffersFor{}; // offers for each square made in a stalled game
+        SquareArray<int> stalledAskedAt{};   // the round of the last of them
     };
     /// An offer put to a person: the squares and the position it was made in.
     struct OfferToPerson {
@@ -209,10 +225,14 @@ class ComputerPlayer {
     bool planBuilding(const GameState& state, int seat);
     bool planRedeeming(const GameState& state, int seat);
     bool planTrade(const GameState& state, int seat);
+    bool planStalledOffer(const GameState& state, int seat);
+    bool mayAskPerson(const GameState& state, int rival) const;
     void planHouseWork(int square, Action work);
     /// Plans the trade window's steps of an offer to `rival`: `wanted` of theirs, `given` of ours (-1
     /// none), `money` from us (negative when they pay).
     void planOffer(int rival, int wanted, int given, long long money);
+    /// The same with several squares of ours.
+    void planOffer(int rival, int wanted, const std::vector<int>& given, long long money);
     Action endOfTurn(int seat, Action action);
     bool mayOfferTo(const GameState& state, int rival, int wanted, int given) const;
     void noteOfferTo(const GameState& state, int rival, int wanted, int given);

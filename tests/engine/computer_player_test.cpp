@@ -279,6 +279,111 @@ TEST(ComputerTrades, OffersOnlyOncePerTurn) {
     EXPECT_EQ(t.s().owners[kBoardwalk], 2);
 }
 
+// --- Stalled games --------------------------------------------------------------------------------
+
+constexpr int kOriental = 6;
+constexpr int kVermont = 8;
+constexpr int kConnecticut = 9;
+
+/// The money of the last Finalize Offer among `taken`, or -1 when none was made.
+double moneyOfferedIn(const std::vector<Action>& taken) {
+    for (auto step = taken.rbegin(); step != taken.rend(); ++step)
+        if (step->kind == ActionKind::FinalizeOffer) return Game::readNumber(step->text);
+    return -1;
+}
+
+/// Hands the turn round once: the computer's seat 1 rolls 3 and 4 and ends its turn, then each
+/// person does the same, and seat 1 holds the turn again.
+void playRound(ComputerTable& t) {
+    t.random.dice(3, 4);
+    t.playUntil(ActionKind::EndTurn);
+    t.game.endTurn();
+    while (t.s().turn != 1) {
+        t.random.dice(3, 4);
+        t.game.roll();
+        if (t.s().board.endTurnEnabled) t.game.endTurn();
+    }
+}
+
+TEST(ComputerInAStalledGame, PaysWellForAStepTowardsAGroupOnlyOnceNobodyHasBuiltForLong) {
+    ComputerTable t(2, {1}); // seat 2 is a person who says No
+    t.own(kOriental, 1);
+    t.own(kVermont, 2);
+    t.own(kConnecticut, 2);
+    const ComputerWeights weights;
+    // Early on, Vermont alone does not make the group whole and is worth no more than its price.
+    std::vector<Action> taken = t.playUntil(ActionKind::Roll);
+    EXPECT_EQ(moneyOfferedIn(taken), -1) << "no offer";
+    // Many rounds on and nobody has built: a step towards the group is worth paying for.
+    t.s().history.rounds = weights.stalledRounds;
+    ASSERT_TRUE(t.computer.stalled(t.s()));
+    taken = t.playUntil(ActionKind::Roll);
+    ASSERT_FALSE(taken.empty());
+    EXPECT_EQ(taken.front(), Action::chooseTradePartner(2));
+    const int price = squareInfo(kVermont).price;
+    EXPECT_GE(moneyOfferedIn(taken), weights.stalledFirstPaid * price) << "more than its price";
+    EXPECT_EQ(t.s().owners[kVermont], 2) << "the person said No";
+}
+
+TEST(ComputerInAStalledGame, RaisesItsOfferAfterEachRefusalUpToAMostAndAsksAgainLater) {
+    ComputerTable t(2, {1});
+    t.own(kOriental, 1);
+    t.own(kVermont, 2);
+    t.own(kConnecticut, 2);
+    t.setMoney(1, 3000);
+    const ComputerWeights weights;
+    t.s().history.rounds = weights.stalledRounds;
+    // Vermont and Connecticut are asked for in turn, each offer more than the last for its square.
+    SquareArray<double> last{};
+    int raised = 0;
+    int rounds = 0;
+    for (; rounds < 20; ++rounds) {
+        const std::vector<Action> taken = t.playUntil(ActionKind::Roll);
+        const double money = moneyOfferedIn(taken);
+        if (money < 0) break;
+        const auto asked = std::find_if(taken.begin(), taken.end(), [](const Action& a) {
+            return a.kind == ActionKind::EnterSquare && a.number == 1;
+        });
+        ASSERT_NE(asked, taken.end());
+        const int wanted = static_cast<int>(Game::readNumber(asked->text));
+        EXPECT_LE(money, weights.stalledMostPaid * squareInfo(wanted).price + 1) << "never absurd";
+        if (last[wanted] > 0 && money > last[wanted]) ++raised;
+        last[wanted] = money;
+        t.s().history.rounds = weights.stalledRounds + rounds + 1;
+        playRound(t);
+    }
+    EXPECT_GE(raised, 4) << "each refusal raised the next offer for that square";
+    ASSERT_LT(rounds, 20) << "it stops once refused at the most";
+    // The game goes on and the person may think again: the square is asked for once more.
+    t.s().history.rounds += weights.stalledRetryRounds;
+    EXPECT_GE(moneyOfferedIn(t.playUntil(ActionKind::Roll)), squareInfo(kVermont).price);
+}
+
+TEST(ComputerInAStalledGame, StillRefusesALopsidedOffer) {
+    ComputerTable t(2, {2}); // seat 1 is a person who offers
+    t.own(kOriental, 2);
+    t.own(kVermont, 1);
+    t.own(kConnecticut, 1);
+    t.s().history.rounds = ComputerWeights{}.stalledRounds;
+    ASSERT_TRUE(t.computer.stalled(t.s()));
+    t.offer({kVermont}, {kOriental}, "0", "300"); // Vermont for Oriental and $300 of the computer's
+    EXPECT_EQ(t.s().owners[kOriental], 2);
+    EXPECT_EQ(t.s().owners[kVermont], 1);
+}
+
+TEST(ComputerInAStalledGame, OnlyAfterManyRoundsWithoutAHouse) {
+    ComputerTable t(2, {1});
+    t.own(kMediterranean, 2);
+    t.own(kBaltic, 2);
+    const int rounds = ComputerWeights{}.stalledRounds;
+    t.s().history.rounds = rounds - 1;
+    EXPECT_FALSE(t.computer.stalled(t.s())) << "not yet long enough";
+    t.s().history.rounds = rounds;
+    EXPECT_TRUE(t.computer.stalled(t.s())) << "seat 2 holds a whole group but never built on it";
+    t.own(kBaltic, 2, 1);
+    EXPECT_FALSE(t.computer.stalled(t.s())) << "a house stands";
+}
+
 // --- Turns ----------------------------------------------------------------------------------------
 
 TEST(ComputerTurn, RollsThenEndsItsTurnAndClosesWindowsLeftOpen) {
