@@ -89,8 +89,11 @@ void StatisticsWindow::drawWorth(const GameState& state) {
     const GameHistory& h = state.history;
     const int seats = state.playerCount;
     worthChart_->removeAllSeries();
-    for (QAbstractAxis* axis : worthChart_->axes())
+    // A chart gives up an axis it removes without deleting it.
+    for (QAbstractAxis* axis : worthChart_->axes()) {
         worthChart_->removeAxis(axis);
+        delete axis;
+    }
     auto* rounds = new QValueAxis;
     rounds->setTitleText(QStringLiteral("Round"));
     rounds->setLabelFormat(QStringLiteral("%d"));
@@ -137,8 +140,11 @@ void StatisticsWindow::drawWorth(const GameState& state) {
 void StatisticsWindow::drawLandings(const GameState& state) {
     const GameHistory& h = state.history;
     landingsChart_->removeAllSeries();
-    for (QAbstractAxis* axis : landingsChart_->axes())
+    // A chart gives up an axis it removes without deleting it.
+    for (QAbstractAxis* axis : landingsChart_->axes()) {
         landingsChart_->removeAxis(axis);
+        delete axis;
+    }
     auto* bars = new QBarSet(QStringLiteral("Landings"));
     QStringList squares;
     int most = 0;
