@@ -26,8 +26,8 @@ inline constexpr qsizetype kMaxActionTextLength = 200;
 /// Longest client name in `hello`, and longest room password.
 inline constexpr qsizetype kMaxClientNameLength = 100;
 inline constexpr qsizetype kMaxPasswordLength = 100;
-/// Default limits of names and chat lines (each a server option).
-inline constexpr int kDefaultNameLength = 24;
+/// Default limits of names (as long as a seat's name may be) and chat lines (each a server option).
+inline constexpr int kDefaultNameLength = kMaxNameLength;
 inline constexpr int kDefaultChatLength = 500;
 
 /// The message types, as their "type" names.
