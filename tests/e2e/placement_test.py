@@ -115,10 +115,16 @@ def main():
                                 stdout=subprocess.DEVNULL, stderr=open(os.path.join(work, "game.log"), "w"))
         wait_for(20, "the board and the grid",
                  lambda: (w := windows(env)) and "Game Board" in w and "Properties" in w)
-        time.sleep(4)  # the window manager has placed the board and the grid has followed
-        shown = windows(env)
-        board_frame, board_client = shown["Game Board"][0][1], shown["Game Board"][0][2]
-        grid = shown["Properties"][0][1]
+        # The window manager places the board and the grid follows it; on a busy machine that can take
+        # a while, so look again for up to 15 s before judging where they stand.
+        settle = time.time() + 15
+        while True:
+            time.sleep(1)
+            shown = windows(env)
+            board_frame, board_client = shown["Game Board"][0][1], shown["Game Board"][0][2]
+            grid = shown["Properties"][0][1]
+            if not overlaps(board_frame, grid) or time.time() > settle:
+                break
         log(f"board {board_frame}, grid {grid}")
         if overlaps(board_frame, grid):
             failures.append(f"the grid {grid} covers the board {board_frame}")
