@@ -10,6 +10,7 @@
 #include "saved_game.h"
 
 #include <QApplication>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -48,7 +49,8 @@ SavedGame midGame() {
         const Action action = testing::randomAvailableAction(game, rng);
         if (action.kind != ActionKind::Exit) game.apply(action);
     }
-    return {.state = game.state, .computerSeats = {}, .log = {}, .actions = kMidGameActions, .inProgress = {}};
+    return {
+        .state = game.state, .computerSeats = {}, .log = {}, .actions = kMidGameActions, .inProgress = {}};
 }
 
 void BM_WriteSavedGame(benchmark::State& state) {
@@ -67,6 +69,40 @@ void BM_ReadSavedGame(benchmark::State& state) {
 BENCHMARK(BM_ReadSavedGame)->Unit(benchmark::kMicrosecond);
 
 /// The autosave as the program writes it: QSaveFile to a temporary file, renamed over the old one.
+// What a server does with the game after every move: the state's fields as compact text, written
+// directly, then the same through a QJsonObject (what the saved-game file still builds), and what a
+// client does with each state it receives (parse, then every range and invariant check).
+void BM_WriteStateText(benchmark::State& state) {
+    const GameState game = midGame().state;
+    QByteArray text;
+    for (auto _ : state) {
+        text.clear();
+        JsonText json(text);
+        writeGameState(game, /*withDecks=*/false, json);
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.counters["bytes"] = static_cast<double>(text.size());
+}
+BENCHMARK(BM_WriteStateText)->Unit(benchmark::kMicrosecond);
+
+void BM_WriteStateThroughObject(benchmark::State& state) {
+    const GameState game = midGame().state;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(QJsonDocument(writeGameState(game, false)).toJson(QJsonDocument::Compact));
+}
+BENCHMARK(BM_WriteStateThroughObject)->Unit(benchmark::kMicrosecond);
+
+void BM_ReadState(benchmark::State& state) {
+    const GameState game = midGame().state;
+    const QByteArray text = QJsonDocument(writeGameState(game, false)).toJson(QJsonDocument::Compact);
+    for (auto _ : state) {
+        GameState read = game;
+        const QJsonObject fields = QJsonDocument::fromJson(text).object();
+        benchmark::DoNotOptimize(readGameState(fields, read, /*withDecks=*/false));
+    }
+}
+BENCHMARK(BM_ReadState)->Unit(benchmark::kMicrosecond);
+
 void BM_SaveGameFile(benchmark::State& state) {
     const SavedGame game = midGame();
     QTemporaryDir dir;

@@ -14,6 +14,8 @@ namespace dealbrix::net {
 
 namespace {
 
+constexpr qsizetype kStateTextReserve = 4096; // a state is about 2 kB; its history grows with the rounds
+
 constexpr std::array<std::pair<ErrorCode, const char*>, 14> kErrorNames{{
     {ErrorCode::Protocol, "protocol"},
     {ErrorCode::Malformed, "malformed"},
@@ -206,6 +208,29 @@ std::optional<Action> offerFromJson(const QJsonValue& value) {
 
 QJsonObject stateToJson(const GameState& state) {
     return writeGameState(state, /*withDecks=*/false);
+}
+
+QByteArray stateMessageText(qint64 version, const GameState& state, int waitingFor, bool started, bool ended,
+                            const std::optional<Action>& offer) {
+    QByteArray text;
+    text.reserve(kStateTextReserve);
+    JsonText json(text);
+    json.beginObject();
+    json.member("type", type::kState);
+    json.member("version", static_cast<std::int64_t>(version));
+    json.key("state");
+    writeGameState(state, /*withDecks=*/false, json);
+    json.member("waitingFor", waitingFor);
+    json.member("started", started);
+    json.member("ended", ended);
+    if (offer) {
+        json.beginObject("offer");
+        json.member("text", offer->text);
+        json.member("otherText", offer->otherText);
+        json.endObject();
+    }
+    json.endObject();
+    return text;
 }
 
 std::optional<GameState> stateFromJson(const QJsonObject& object, QString* error) {

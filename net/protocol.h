@@ -102,6 +102,11 @@ std::optional<Action> offerFromJson(const QJsonValue& value);
 /// The game as a `state` message carries it: the saved-game format's fields without the order of
 /// the decks (and without anything else random).
 QJsonObject stateToJson(const GameState& state);
+/// The whole `state` message as text, written directly (the server sends one to every seat of a room
+/// after every move): the game at `version`, the seat the game waits for, and the money fields of an
+/// offer on the table, if one is.
+QByteArray stateMessageText(qint64 version, const GameState& state, int waitingFor, bool started, bool ended,
+                            const std::optional<Action>& offer);
 /// Reads the `state` field of a `state` message; nothing, with `error` set, when it is not a sound game.
 /// The decks, which no client knows, read as placeholders: each in order 1..17, drawn from the top.
 std::optional<GameState> stateFromJson(const QJsonObject& object, QString* error = nullptr);

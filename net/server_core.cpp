@@ -394,7 +394,7 @@ void ServerCore::enterRoom(int id, Connection& c, RoomEntry& entry) {
          i < said.size(); ++i)
         chat.append(chatToJson(said[i]));
     send(id, message(type::kHistory, {{"log", log}, {"chat", chat}}));
-    send(id, stateMessage(room));
+    transport_.send(id, stateMessage(room));
     const Box* question = room.game().openQuestion();
     if (question != nullptr && c.seats.contains(question->seat))
         send(id, questionMessage(room, room.openQuestionId(), *question));
@@ -615,16 +615,10 @@ void ServerCore::roomEnded(const QString& room, int winner) {
     broadcast(room, message(type::kRoomEnded, {{"winner", winner}}));
 }
 
-QJsonObject ServerCore::stateMessage(const Room& room) const {
-    QJsonObject fields{{"version", static_cast<double>(room.version())},
-                       {"state", stateToJson(room.game().state)},
-                       {"waitingFor", room.waitingFor()},
-                       {"started", room.started()},
-                       {"ended", room.ended()}};
+QByteArray ServerCore::stateMessage(const Room& room) const {
     // The typed money of an offer put to its partner: at one table everyone would see the fields.
-    if (const std::optional<Action> offer = room.offerOnTable())
-        fields.insert(QLatin1String("offer"), offerToJson(*offer));
-    return message(type::kState, fields);
+    return stateMessageText(room.version(), room.game().state, room.waitingFor(), room.started(),
+                            room.ended(), room.offerOnTable());
 }
 
 // --- Sending ------------------------------------------------------------------------------------------
@@ -647,7 +641,12 @@ void ServerCore::breakOff(int id, ErrorCode code, const QString& sentence, int c
 void ServerCore::broadcast(const QString& room, const QJsonObject& m) {
     const RoomEntry* entry = entryOf(room);
     if (entry == nullptr || entry->members.empty()) return;
-    const QByteArray text = encode(m);
+    broadcast(room, encode(m));
+}
+
+void ServerCore::broadcast(const QString& room, const QByteArray& text) {
+    const RoomEntry* entry = entryOf(room);
+    if (entry == nullptr || entry->members.empty()) return;
     // A copy: a send may close a connection, which leaves the room.
     const std::vector<int> members = entry->members;
     for (const int id : members)

@@ -114,7 +114,7 @@ class ServerCore final : public RoomEvents {
     void roomEnded(const QString& room, int winner) override;
 
     /// The `state` message of `room` as every client of it receives it.
-    QJsonObject stateMessage(const Room& room) const;
+    QByteArray stateMessage(const Room& room) const;
     /// The `question` message of question `id` of `room`.
     QJsonObject questionMessage(const Room& room, int id, const Box& box) const;
 
@@ -162,6 +162,7 @@ class ServerCore final : public RoomEvents {
     /// Sends an error and closes the connection.
     void breakOff(int id, ErrorCode code, const QString& sentence, int closeCode);
     void broadcast(const QString& room, const QJsonObject& message);
+    void broadcast(const QString& room, const QByteArray& text);
     void sendSeats(const QString& room);
     void afterRoomChange(const QString& code);
     void logLine(const QString& line) const;

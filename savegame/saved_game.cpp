@@ -27,82 +27,6 @@ QString text(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// --- Writing ---------------------------------------------------------------------------------------
-
-template <typename T, int Lo, int Hi> QJsonArray numbers(const Indexed<T, Lo, Hi>& values) {
-    QJsonArray out;
-    for (int i = Lo; i <= Hi; ++i)
-        out.append(static_cast<int>(values[i]));
-    return out;
-}
-
-QJsonObject writePlayer(const GameState& s, int p) {
-    const TokenView& t = s.board.tokens[p];
-    QJsonArray ticked;
-    for (int sq = 0; sq < kSquareCount; ++sq)
-        if (s.grid.ticked[p][sq]) ticked.append(sq);
-    QJsonObject player{
-        {"money", s.money[p]},
-        {"position", s.positions[p]},
-        {"jailTurns", s.jailTurns[p]},
-        {"jailCards", s.jailCards[p]},
-        {"out", s.seatOut[p] == kTrue},
-        {"moneyLabel", text(s.board.moneyLabels[p])},
-        {"token",
-         QJsonObject{{"square", t.square}, {"stack", t.stack}, {"moved", t.moved}, {"visible", t.visible}}},
-        {"gridTicks", ticked}};
-    // A seat without a name is written as before names existed.
-    if (!s.names[p].empty()) player.insert(QLatin1String("name"), text(s.names[p]));
-    return player;
-}
-
-QJsonObject writeHistory(const GameHistory& history) {
-    QJsonArray worth;
-    for (const RoundWorth& entry : history.worth) {
-        QJsonArray row{entry.round};
-        for (int p = 1; p <= kPlayerCount; ++p)
-            row.append(entry.worth[p]);
-        worth.append(row);
-    }
-    QJsonArray landings;
-    for (int sq = 0; sq < kSquareCount; ++sq)
-        landings.append(history.landings[sq]);
-    return {{"rounds", history.rounds}, {"worth", worth}, {"landings", landings}};
-}
-
-QJsonObject writeTrade(const TradeView& trade) {
-    QJsonArray sides;
-    for (const auto& side : trade.squaresOffered) {
-        QJsonArray labels;
-        for (const OfferedSquare& label : side)
-            labels.append(QJsonObject{{"text", text(label.text)}, {"typed", label.typed}});
-        sides.append(labels);
-    }
-    return {{"open", trade.open},
-            {"traderName", text(trade.traderName)},
-            {"partnerName", text(trade.partnerName)},
-            {"moneyOffered", QJsonArray{text(trade.moneyOffered[0]), text(trade.moneyOffered[1])}},
-            {"squaresOffered", sides}};
-}
-
-QJsonObject writeHouseRules(const GameState& s) {
-    QJsonArray chosen;
-    for (const HouseRuleInfo& info : houseRuleTable())
-        if (s.rules.has(info.rule)) chosen.append(text(std::string(info.name)));
-    const AuctionView& a = s.auction;
-    return {{"chosen", chosen},
-            {"startingMoney", s.rules.startingMoney},
-            {"pot", s.pot},
-            {"housesInBank", s.housesInBank},
-            {"hotelsInBank", s.hotelsInBank},
-            {"creditors", numbers(s.creditor)},
-            {"auction", QJsonObject{{"open", a.open},
-                                    {"square", a.square},
-                                    {"bidder", a.bidder},
-                                    {"highBid", a.highBid},
-                                    {"highBidder", a.highBidder}}}};
-}
-
 // --- Reading ---------------------------------------------------------------------------------------
 
 /// Why a file is refused; thrown from deep inside the reader and caught at its top.
@@ -555,48 +479,160 @@ QString notSavedGame() {
 
 } // namespace
 
-QJsonObject writeGameState(const GameState& s, bool withDecks) {
-    QJsonArray players;
-    for (int p = 1; p <= kPlayerCount; ++p)
-        players.append(writePlayer(s, p));
-    QJsonArray decks;
-    for (int deck = 1; deck <= 2; ++deck)
-        decks.append(QJsonObject{{"cards", numbers(s.decks[deck])}, {"next", s.nextCard[deck]}});
-    const BoardView& b = s.board;
-    const HouseOptionsView& h = s.houseOptions;
-    QJsonObject top{
-        {"playerCount", s.playerCount},
-        {"turn", s.turn},
-        {"debtor", s.debtor},
-        {"turnAfterDebt", s.turnAfterDebt},
-        {"tradePartner", s.tradePartner},
-        {"houseOptionsSquare", s.houseOptionsSquare},
-        {"rent", s.rent},
-        {"purchaseAnswer", s.purchaseAnswer},
-        {"diceRoll", QJsonArray{s.diceRoll[0], s.diceRoll[1], s.diceRoll[2]}},
-        {"players", players},
-        {"owners", numbers(s.owners)},
-        {"houses", numbers(s.houses)},
-        {"pricePaid", numbers(s.pricePaid)},
-        {"board", QJsonObject{{"rollEnabled", b.rollEnabled},
-                              {"endTurnEnabled", b.endTurnEnabled},
-                              {"giveUpEnabled", b.giveUpEnabled},
-                              {"turnLabel", text(b.turnLabel)},
-                              {"dice", QJsonArray{b.dice[1], b.dice[2]}},
-                              {"checkedPlayers", b.checkedPlayers}}},
-        {"houseOptions", QJsonObject{{"open", h.open},
-                                     {"titleSquare", h.titleSquare},
-                                     {"buyEnabled", h.buyEnabled},
-                                     {"sellEnabled", h.sellEnabled},
-                                     {"mortgageEnabled", h.mortgageEnabled},
-                                     {"mortgageCaption", text(h.mortgageCaption)}}},
-        {"trade", writeTrade(s.trade)},
-        {"history", writeHistory(s.history)},
-        {"houseRules", writeHouseRules(s)},
+void writeGameState(const GameState& s, bool withDecks, JsonText& json) {
+    const auto numbers = [&json](std::string_view name, const auto& values) {
+        json.beginArray(name);
+        for (int i = values.first; i <= values.last; ++i)
+            json.value(static_cast<int>(values[i]));
+        json.endArray();
     };
+    json.beginObject();
+    json.member("playerCount", s.playerCount);
+    json.member("turn", s.turn);
+    json.member("debtor", s.debtor);
+    json.member("turnAfterDebt", s.turnAfterDebt);
+    json.member("tradePartner", s.tradePartner);
+    json.member("houseOptionsSquare", s.houseOptionsSquare);
+    json.member("rent", s.rent);
+    json.member("purchaseAnswer", s.purchaseAnswer);
+    json.beginArray("diceRoll");
+    for (const i16 die : s.diceRoll)
+        json.value(die);
+    json.endArray();
 
-    if (withDecks) top.insert(QLatin1String("decks"), decks);
-    return top;
+    json.beginArray("players");
+    for (int p = 1; p <= kPlayerCount; ++p) {
+        const TokenView& t = s.board.tokens[p];
+        json.beginObject();
+        json.member("money", s.money[p]);
+        json.member("position", s.positions[p]);
+        json.member("jailTurns", s.jailTurns[p]);
+        json.member("jailCards", s.jailCards[p]);
+        json.member("out", s.seatOut[p] == kTrue);
+        json.member("moneyLabel", s.board.moneyLabels[p]);
+        json.beginObject("token");
+        json.member("square", t.square);
+        json.member("stack", t.stack);
+        json.member("moved", t.moved);
+        json.member("visible", t.visible);
+        json.endObject();
+        json.beginArray("gridTicks");
+        for (int sq = 0; sq < kSquareCount; ++sq)
+            if (s.grid.ticked[p][sq]) json.value(sq);
+        json.endArray();
+        // A seat without a name is written as before names existed.
+        if (!s.names[p].empty()) json.member("name", s.names[p]);
+        json.endObject();
+    }
+    json.endArray();
+    numbers("owners", s.owners);
+    numbers("houses", s.houses);
+    numbers("pricePaid", s.pricePaid);
+
+    const BoardView& b = s.board;
+    json.beginObject("board");
+    json.member("rollEnabled", b.rollEnabled);
+    json.member("endTurnEnabled", b.endTurnEnabled);
+    json.member("giveUpEnabled", b.giveUpEnabled);
+    json.member("turnLabel", b.turnLabel);
+    json.beginArray("dice");
+    json.value(b.dice[1]);
+    json.value(b.dice[2]);
+    json.endArray();
+    json.member("checkedPlayers", b.checkedPlayers);
+    json.endObject();
+
+    const HouseOptionsView& h = s.houseOptions;
+    json.beginObject("houseOptions");
+    json.member("open", h.open);
+    json.member("titleSquare", h.titleSquare);
+    json.member("buyEnabled", h.buyEnabled);
+    json.member("sellEnabled", h.sellEnabled);
+    json.member("mortgageEnabled", h.mortgageEnabled);
+    json.member("mortgageCaption", h.mortgageCaption);
+    json.endObject();
+
+    const TradeView& trade = s.trade;
+    json.beginObject("trade");
+    json.member("open", trade.open);
+    json.member("traderName", trade.traderName);
+    json.member("partnerName", trade.partnerName);
+    json.beginArray("moneyOffered");
+    json.value(trade.moneyOffered[0]);
+    json.value(trade.moneyOffered[1]);
+    json.endArray();
+    json.beginArray("squaresOffered");
+    for (const auto& side : trade.squaresOffered) {
+        json.beginArray();
+        for (const OfferedSquare& label : side) {
+            json.beginObject();
+            json.member("text", label.text);
+            json.member("typed", label.typed);
+            json.endObject();
+        }
+        json.endArray();
+    }
+    json.endArray();
+    json.endObject();
+
+    const GameHistory& history = s.history;
+    json.beginObject("history");
+    json.member("rounds", history.rounds);
+    json.beginArray("worth");
+    for (const RoundWorth& entry : history.worth) {
+        json.beginArray();
+        json.value(entry.round);
+        for (int p = 1; p <= kPlayerCount; ++p)
+            json.value(entry.worth[p]);
+        json.endArray();
+    }
+    json.endArray();
+    json.beginArray("landings");
+    for (int sq = 0; sq < kSquareCount; ++sq)
+        json.value(history.landings[sq]);
+    json.endArray();
+    json.endObject();
+
+    const AuctionView& a = s.auction;
+    json.beginObject("houseRules");
+    json.beginArray("chosen");
+    for (const HouseRuleInfo& info : houseRuleTable())
+        if (s.rules.has(info.rule)) json.value(std::string_view(info.name));
+    json.endArray();
+    json.member("startingMoney", s.rules.startingMoney);
+    json.member("pot", s.pot);
+    json.member("housesInBank", s.housesInBank);
+    json.member("hotelsInBank", s.hotelsInBank);
+    numbers("creditors", s.creditor);
+    json.beginObject("auction");
+    json.member("open", a.open);
+    json.member("square", a.square);
+    json.member("bidder", a.bidder);
+    json.member("highBid", a.highBid);
+    json.member("highBidder", a.highBidder);
+    json.endObject();
+    json.endObject();
+
+    if (withDecks) {
+        json.beginArray("decks");
+        for (int deck = 1; deck <= 2; ++deck) {
+            json.beginObject();
+            numbers("cards", s.decks[deck]);
+            json.member("next", s.nextCard[deck]);
+            json.endObject();
+        }
+        json.endArray();
+    }
+    json.endObject();
+}
+
+QJsonObject writeGameState(const GameState& s, bool withDecks) {
+    // One writer for both: the object is the text read back, which costs a saved game little and
+    // keeps the file and the network's state the same fields by construction.
+    QByteArray text;
+    JsonText json(text);
+    writeGameState(s, withDecks, json);
+    return QJsonDocument::fromJson(text).object();
 }
 
 QString readGameState(const QJsonObject& fields, GameState& state, bool withDecks) {

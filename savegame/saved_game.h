@@ -4,6 +4,7 @@
 
 #include "computer_player.h"
 #include "game.h"
+#include "json_text.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -50,6 +51,9 @@ struct LoadResult {
 /// count, computer seats, log and action in progress. Without `withDecks` the order of the decks is
 /// left out, which is all of the state a network player may not see.
 QJsonObject writeGameState(const GameState& state, bool withDecks = true);
+/// The same fields as the next value of `json`, written as text without a QJsonObject in between (a
+/// server writes one after every move).
+void writeGameState(const GameState& state, bool withDecks, JsonText& json);
 /// Reads fields written by writeGameState into `state`, judged as a saved game's are (ranges, then
 /// the invariants); returns an empty string, or a sentence saying what is wrong. Without
 /// `withDecks` the decks of `state` are kept as they were. Fields without house rules are a game

@@ -4,6 +4,8 @@
 #include "net_support.h"
 #include "remote_player.h"
 
+#include <QJsonDocument>
+
 #include <gtest/gtest.h>
 
 namespace dealbrix::net {
@@ -74,7 +76,7 @@ TEST(NetworkGame, RemoteClientsAndComputerSeatsPlayToAWinnerAndEveryClientEndsWi
     // The last messages may still be on their way to the other clients.
     const Room* room = local.server.core().room(code);
     ASSERT_NE(room, nullptr);
-    const QJsonObject last = local.server.core().stateMessage(*room);
+    const QJsonObject last = QJsonDocument::fromJson(local.server.core().stateMessage(*room)).object();
     for (Watched* w : {&host, &guest, &watcher}) {
         ASSERT_TRUE(waitUntil([&] { return w->client.version() == room->version(); }));
         EXPECT_EQ(w->client.lastStateJson(), last);

@@ -138,6 +138,49 @@ TEST(Protocol, StateCarriesNoDeckOrderAndReadsBackWithPlaceholderDecks) {
     EXPECT_EQ(*back, expected);
 }
 
+TEST(Protocol, StateMessageTextCarriesTheGameAndTheOfferOnTheTable) {
+    std::mt19937_64 rng(23);
+    SeededRandom random(rng);
+    YesScreen screen;
+    Game game(screen, random);
+    game.choosePlayers(3);
+    game.start();
+    // Names as people type them: quotes, backslashes, letters beyond ASCII.
+    game.state.names[1] = "Ann \"the\" \\ bank";
+    game.state.names[2] = "Zo\xc3\xab";
+    for (int i = 0; i < 200; ++i) {
+        const Action action = randomAvailableAction(game, rng);
+        if (action.kind == ActionKind::Exit || action.kind == ActionKind::Start ||
+            action.kind == ActionKind::ChoosePlayers)
+            continue;
+        if (game.apply(action) == ActionResult::Ended) break;
+    }
+    const qint64 version = (qint64{1} << 40) + 3; // beyond 32 bits, still exact in JSON
+    const QByteArray text =
+        stateMessageText(version, game.state, 2, true, false, Action::finalizeOffer("1\"00", "\\0"));
+    QJsonParseError error;
+    const QJsonObject m = QJsonDocument::fromJson(text, &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << text.toStdString();
+    EXPECT_EQ(m.value(QLatin1String("type")).toString(), QLatin1String(type::kState));
+    EXPECT_EQ(m.value(QLatin1String("version")).toInteger(), version);
+    EXPECT_EQ(m.value(QLatin1String("waitingFor")).toInt(), 2);
+    EXPECT_TRUE(m.value(QLatin1String("started")).toBool());
+    EXPECT_FALSE(m.value(QLatin1String("ended")).toBool());
+    EXPECT_EQ(offerFromJson(m.value(QLatin1String("offer"))), Action::finalizeOffer("1\"00", "\\0"));
+    QString problem;
+    const std::optional<GameState> back = stateFromJson(m.value(QLatin1String("state")).toObject(), &problem);
+    ASSERT_TRUE(back) << problem.toStdString();
+    GameState expected = game.state;
+    expected.decks = back->decks;
+    expected.nextCard = back->nextCard;
+    EXPECT_EQ(*back, expected);
+
+    const QJsonObject noOffer =
+        QJsonDocument::fromJson(stateMessageText(1, game.state, 0, false, true, std::nullopt)).object();
+    EXPECT_FALSE(noOffer.contains(QLatin1String("offer")));
+    EXPECT_TRUE(noOffer.value(QLatin1String("ended")).toBool());
+}
+
 TEST(Protocol, TypedServerAddresses) {
     EXPECT_EQ(serverUrl(QStringLiteral("127.0.0.1:9000")), QUrl(QStringLiteral("ws://127.0.0.1:9000")));
     EXPECT_EQ(serverUrl(QStringLiteral(" example.org ")), QUrl(QStringLiteral("ws://example.org:7532")));

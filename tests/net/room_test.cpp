@@ -2,6 +2,8 @@
 // alone, host powers, and a room written out and read back rolling the same dice.
 #include "net_support.h"
 
+#include <QJsonDocument>
+
 #include <gtest/gtest.h>
 
 namespace dealbrix::net {
@@ -81,7 +83,8 @@ TEST(ServerJudging, ActionsAreJudgedBySeatThenTurnThenAvailabilityAndARefusalCha
 
     t.act(t.byseat[1], Action::roll());
     EXPECT_NE(t.room().game().state, before) << "the roll was taken";
-    EXPECT_EQ(t.transport.of(t.byseat[2], type::kState).last(), t.core.stateMessage(t.room()));
+    EXPECT_EQ(t.transport.of(t.byseat[2], type::kState).last(),
+              QJsonDocument::fromJson(t.core.stateMessage(t.room())).object());
 }
 
 /// Plays seat 1's turns (rolling, then ending) until a question is asked of a person's seat.

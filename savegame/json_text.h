@@ -1,0 +1,57 @@
+#pragma once
+// Compact JSON written straight into bytes, for texts made many times a second (the game state a
+// server sends after every move) where building a QJsonObject first would cost more than the rest.
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <string_view>
+
+namespace dealbrix {
+
+/// Appends compact JSON to a byte array. Commas are placed by the writer: the caller opens and
+/// closes objects and arrays and gives each object member's key before its value. The caller keeps
+/// the nesting balanced; keys are the program's own and written as they are.
+class JsonText {
+  public:
+    /// Writes into `out`, after what it already holds.
+    explicit JsonText(QByteArray& out) : out_(out) {}
+
+    /// Opens an object, as a value or (with `key`) as an object member.
+    void beginObject(std::string_view key = {});
+    void endObject();
+    /// Opens an array, as a value or (with `key`) as an object member.
+    void beginArray(std::string_view key = {});
+    void endArray();
+
+    /// Writes the key of the next object member.
+    void key(std::string_view name);
+    /// Writes a whole number.
+    void value(std::int64_t number);
+    void value(int number) { value(static_cast<std::int64_t>(number)); }
+    void value(bool flag);
+    /// Writes a number in its shortest exact form; one that is not finite is written as null.
+    void value(double number);
+    /// Writes a string, escaped; bytes that are not UTF-8 become U+FFFD, as QString would read them.
+    void value(std::string_view text);
+    void value(const char* text) { value(std::string_view(text)); }
+
+    /// An object member: its key and value.
+    template <typename T> void member(std::string_view name, const T& v) {
+        key(name);
+        value(v);
+    }
+
+    /// Appends text that is already JSON (one whole value) as the next value.
+    void raw(const QByteArray& json);
+
+  private:
+    void separate();
+
+    QByteArray& out_;
+    std::uint64_t firstAtDepth_ = 1; // bit d: nothing written yet in the container at depth d
+    int depth_ = 0;
+    bool afterKey_ = false;
+};
+
+} // namespace dealbrix
