@@ -20,6 +20,8 @@ constexpr int kSummaryMs = 60'000;
 constexpr int kIdleSweepMs = 60'000;
 constexpr int kMsPerSecond = 1000;
 constexpr int kGoodbyeMs = 2000; // time for close frames to leave before the server stops
+/// The ping sweep visits one of this many slices of the connections at a time.
+constexpr int kPingSlices = 30;
 
 QString serverName() {
     return QStringLiteral("%1 %2").arg(QLatin1String(kApplicationName), QLatin1String(kApplicationVersion));
@@ -41,7 +43,7 @@ GameServer::GameServer(ServerLimits limits, QString serverId, std::optional<QSsl
         std::fprintf(stderr, "dealbrix-server: %s\n", line.toLocal8Bit().constData());
         std::fflush(stderr);
     });
-    pingTimer_.setInterval(limits_.pingSeconds * kMsPerSecond);
+    pingTimer_.setInterval(std::max(1, limits_.pingSeconds * kMsPerSecond / kPingSlices));
     connect(&pingTimer_, &QTimer::timeout, this, &GameServer::sweep);
     summaryTimer_.setInterval(kSummaryMs);
     connect(&summaryTimer_, &QTimer::timeout, this, &GameServer::logSummary);
@@ -212,9 +214,14 @@ void GameServer::scheduleStep(const QString& room, int delayMs) {
 }
 
 void GameServer::sweep() {
+    // A slice of the connections at a time, each once a ping interval: pinging thousands at once
+    // would bring all their pongs back at once, and every room would wait behind them.
+    const int slice = pingSlice_;
+    pingSlice_ = (pingSlice_ + 1) % kPingSlices;
     const qint64 silentMs = static_cast<qint64>(limits_.silentSeconds) * kMsPerSecond;
     QList<int> silent;
     for (auto& [id, s] : sockets_) {
+        if (id % kPingSlices != slice) continue;
         if (now() - s.heardMs > silentMs)
             silent.append(id);
         else

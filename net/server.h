@@ -95,6 +95,7 @@ class GameServer final : public QObject, private Transport, private RoomJournal 
     std::map<int, Socket> sockets_;
     QElapsedTimer clock_;
     QTimer pingTimer_;
+    int pingSlice_ = 0; // the connections swept next: those whose id leaves this remainder
     QTimer summaryTimer_;
     QTimer idleTimer_;
     std::function<void(const QString&)> log_;

@@ -101,7 +101,7 @@ void LoadRun::setPaused(bool paused) {
     const auto count = static_cast<qint64>(rooms_.size());
     for (qint64 i = 0; i < count; ++i) {
         LoadRoom& room = *rooms_[static_cast<std::size_t>(i)];
-        if (interval > 0) room.lastActMs_ = now() - interval * i / count;
+        if (interval > 0) room.nextActMs_ = now() + interval * i / count;
         consider(room);
     }
 }
@@ -175,14 +175,25 @@ void LoadRun::roomFinished(LoadRoom& room) {
 
 void LoadRun::consider(LoadRoom& room) {
     if (paused_ || room.finished || room.abandoned || !room.hasCurrent_) return;
-    if (options_.pace > 0 && room.lastActMs_ >= 0) {
-        const qint64 due = room.lastActMs_ + static_cast<qint64>(kMsPerSecond / options_.pace);
+    if (options_.pace > 0 && room.nextActMs_ >= 0) {
+        const qint64 due = room.nextActMs_;
         if (now() < due) {
             if (!room.paceTimer_.isActive()) room.paceTimer_.start(static_cast<int>(due - now()));
             return;
         }
     }
     act(room);
+}
+
+void LoadRun::moved(LoadRoom& room) {
+    if (options_.pace <= 0) return;
+    // Each room keeps its own timetable, as a table of players would: a move is due one interval after
+    // the last was due, however long its answer took. Counted from the last move instead, rooms slowed
+    // by the same busy moment would all move at the same moment from then on, gathering into ever
+    // larger bursts. A room already past its next move's time moves as soon as it can and counts from then.
+    const qint64 interval = static_cast<qint64>(kMsPerSecond / options_.pace);
+    const qint64 t = now();
+    room.nextActMs_ = room.nextActMs_ < 0 ? t + interval : std::max(room.nextActMs_ + interval, t);
 }
 
 void LoadRun::act(LoadRoom& room) {
@@ -200,7 +211,7 @@ void LoadRun::act(LoadRoom& room) {
                              {{"question", c->questionId_}, {"yes", given != 0}, {"amount", given}}));
         c->questionId_ = 0;
         c->sentMs_ = now();
-        room.lastActMs_ = now();
+        moved(room);
         return;
     }
     const GameState& s = room.current_;
@@ -217,7 +228,7 @@ void LoadRun::act(LoadRoom& room) {
     if (!action) return;
     c.send(net::message(net::type::kAction, {{"action", net::actionToJson(*action)}}));
     c.sentMs_ = now();
-    room.lastActMs_ = now();
+    moved(room);
 }
 
 // --- One connection -------------------------------------------------------------------------------------

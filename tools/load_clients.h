@@ -57,8 +57,8 @@ class LoadRoom {
     friend class LoadRun;
     GameState current_;
     bool hasCurrent_ = false;
-    QString currentText_; // the state message the current state was read from
-    qint64 lastActMs_ = -1;
+    QString currentText_;        // the state message the current state was read from
+    qint64 nextActMs_ = -1;      // when its next move is due on its own timetable, at a pace
     bool rejoinAwaited_ = false; // its clients are coming back after reconnectAll()
     std::unique_ptr<ComputerPlayer> computer_;
     std::unique_ptr<Game> mirror_;
@@ -101,6 +101,8 @@ class LoadRun final : public QObject {
     void roomFinished(LoadRoom& room);
     void consider(LoadRoom& room);
     void act(LoadRoom& room);
+    /// Notes that `room` has just moved: its next move is due one interval after this one was.
+    void moved(LoadRoom& room);
     void noteError(const QString& what);
     qint64 now() const { return clock_.elapsed(); }
 

@@ -4,6 +4,7 @@
 // 50th and 99th percentile and at most, and errors. It connects only to the address it is given,
 // and only to this machine's loopback addresses.
 
+#include "epoll_dispatcher.h"
 #include "load_clients.h"
 
 #include <QCommandLineParser>
@@ -88,9 +89,10 @@ double loadAverage() {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // Qt's own event loop, as dealbrix-server uses: GLib's costs each message in proportion to every
-    // open connection (see app/server_main.cpp).
+    // The epoll loop, as dealbrix-server uses: Qt's and GLib's cost each message in proportion to
+    // every open connection (see app/server_main.cpp).
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
+    dealbrix::net::installEpollEventLoop();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dealbrix-loadtest"));
     QCommandLineParser parser;

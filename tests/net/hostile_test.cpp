@@ -229,5 +229,59 @@ TEST_F(HostileClients, AHandshakeNeverFinishedAndAHelloNeverSentAreClosedInTime)
     expectOtherRoomUnharmed();
 }
 
+/// A client that finishes the WebSocket handshake and says hello by hand over plain TCP, then never
+/// answers anything: not even a ping, which every WebSocket library would answer for it.
+struct DeafClient {
+    explicit DeafClient(quint16 port) {
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        if (!waitUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; })) return;
+        socket.write(QByteArray("GET / HTTP/1.1\r\nHost: 127.0.0.1:") + QByteArray::number(port) +
+                     "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                     "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+        QByteArray reply;
+        if (!waitUntil([&] {
+                reply += socket.readAll();
+                return reply.contains("\r\n\r\n");
+            }) ||
+            !reply.startsWith("HTTP/1.1 101"))
+            return;
+        // One masked text frame (a mask of zeros leaves the bytes as they are).
+        const QByteArray hello =
+            encode(message(type::kHello, {{"protocol", kProtocolVersion}, {"client", "deaf"}}));
+        if (hello.size() >= 126) return;
+        QByteArray frame;
+        frame.append(char(0x81)).append(char(0x80 | hello.size())).append(4, '\0').append(hello);
+        socket.write(frame);
+        greeted = true;
+    }
+    QTcpSocket socket;
+    bool greeted = false;
+};
+
+TEST(ServerSweep, EveryConnectionThatNeverAnswersAPingIsDroppedAndOneThatDoesStays) {
+    ServerLimits limits = testing::testLimits();
+    limits.pingSeconds = 1;
+    limits.silentSeconds = 2;
+    LocalServer local{limits};
+    ASSERT_TRUE(local.listening);
+    RawSocket live(local.url()); // Qt answers the pings for it
+    ASSERT_TRUE(live.open());
+    live.hello();
+    ASSERT_FALSE(live.waitFor(type::kWelcome).isEmpty());
+    // Connections in a row, so that they fall in different slices of the server's sweep.
+    std::vector<std::unique_ptr<DeafClient>> deaf;
+    for (int i = 0; i < 5; ++i) {
+        deaf.push_back(std::make_unique<DeafClient>(local.server.port()));
+        ASSERT_TRUE(deaf.back()->greeted);
+    }
+    ASSERT_TRUE(waitUntil([&] { return local.server.core().connectionCount() == 6; }));
+    // Silent for 2 s, noticed at the next visit of its slice: within one ping interval more.
+    EXPECT_TRUE(waitUntil([&] { return local.server.core().connectionCount() == 1; },
+                          (limits.silentSeconds + limits.pingSeconds + 3) * 1000))
+        << local.server.core().connectionCount() - 1 << " deaf connections left open";
+    spin(1500);
+    EXPECT_FALSE(live.closed) << "a connection that answers pings was dropped";
+}
+
 } // namespace
 } // namespace dealbrix::net
