@@ -179,7 +179,8 @@ TEST(ServerKill, ADamagedOrCutShortDatabaseIsRefusedAtStartAndTheServerDoesNotSt
         dealbrix::load::LoadOptions options;
         options.server = server.url();
         options.rooms = 5;
-        options.pace = 0;
+        // Slow enough that no game ends (and no sixth room opens in its place) before the stop.
+        options.pace = 5;
         dealbrix::load::LoadRun run(options);
         run.start();
         ASSERT_TRUE(waitUntil([&] { return run.roomsReady() >= 5; }, kStartMs));
