@@ -78,29 +78,16 @@ void JsonText::separate() {
         out_.append(',');
 }
 
-void JsonText::beginObject(std::string_view name) {
+void JsonText::open(std::string_view name, char bracket) {
     if (!name.empty()) key(name);
     separate();
-    out_.append('{');
+    out_.append(bracket);
     if (depth_ < kMaxDepth) ++depth_;
     firstAtDepth_ |= std::uint64_t{1} << depth_;
 }
 
-void JsonText::endObject() {
-    out_.append('}');
-    if (depth_ > 0) --depth_;
-}
-
-void JsonText::beginArray(std::string_view name) {
-    if (!name.empty()) key(name);
-    separate();
-    out_.append('[');
-    if (depth_ < kMaxDepth) ++depth_;
-    firstAtDepth_ |= std::uint64_t{1} << depth_;
-}
-
-void JsonText::endArray() {
-    out_.append(']');
+void JsonText::close(char bracket) {
+    out_.append(bracket);
     if (depth_ > 0) --depth_;
 }
 
@@ -148,11 +135,6 @@ void JsonText::value(std::string_view text) {
     // take it, so the text is always one a JSON reader accepts.
     const QByteArray valid = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toUtf8();
     appendEscaped(out_, std::string_view(valid.constData(), static_cast<std::size_t>(valid.size())));
-}
-
-void JsonText::raw(const QByteArray& json) {
-    separate();
-    out_.append(json);
 }
 
 } // namespace dealbrix

@@ -18,11 +18,11 @@ class JsonText {
     explicit JsonText(QByteArray& out) : out_(out) {}
 
     /// Opens an object, as a value or (with `key`) as an object member.
-    void beginObject(std::string_view key = {});
-    void endObject();
+    void beginObject(std::string_view key = {}) { open(key, '{'); }
+    void endObject() { close('}'); }
     /// Opens an array, as a value or (with `key`) as an object member.
-    void beginArray(std::string_view key = {});
-    void endArray();
+    void beginArray(std::string_view key = {}) { open(key, '['); }
+    void endArray() { close(']'); }
 
     /// Writes the key of the next object member.
     void key(std::string_view name);
@@ -42,11 +42,11 @@ class JsonText {
         value(v);
     }
 
-    /// Appends text that is already JSON (one whole value) as the next value.
-    void raw(const QByteArray& json);
-
   private:
     void separate();
+    /// Opens a container with `bracket`, after its key when it has one.
+    void open(std::string_view key, char bracket);
+    void close(char bracket);
 
     QByteArray& out_;
     std::uint64_t firstAtDepth_ = 1; // bit d: nothing written yet in the container at depth d
