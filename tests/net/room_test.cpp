@@ -161,7 +161,11 @@ TEST(ServerJudging, ARoomWrittenOutAndReadBackRollsTheSameDiceAndKeepsItsOpenQue
             ASSERT_EQ(b.answer({seat}, b.openQuestionId(), step % 2 == 0, 0), std::nullopt);
         } else {
             const int turn = a.game().state.turn;
-            const Action next = a.game().state.board.rollEnabled ? Action::roll() : Action::endTurn();
+            // A seat in debt may neither roll nor end its turn: it gives up, as the rooms allow.
+            const BoardView& board = a.game().state.board;
+            const Action next = board.rollEnabled      ? Action::roll()
+                                : board.endTurnEnabled ? Action::endTurn()
+                                                       : Action::giveUp();
             ASSERT_EQ(a.act({turn}, next), std::nullopt);
             ASSERT_EQ(b.act({turn}, next), std::nullopt);
         }
