@@ -124,19 +124,8 @@ int main(int argc, char* argv[]) {
     } else {
         say(QStringLiteral("rooms are kept in memory only and end with the server (--data DIR keeps them)"));
     }
-    if (!server.listen(options.address, options.port)) {
-        say(QStringLiteral("cannot listen on %1:%2: %3")
-                .arg(options.address.toString())
-                .arg(options.port)
-                .arg(server.errorString()));
-        return EXIT_FAILURE;
-    }
-    say(QStringLiteral("listening on %1:%2%3")
-            .arg(options.address.toString())
-            .arg(server.port())
-            .arg(tls ? QStringLiteral(" (wss)") : QString()));
-
-    // SIGTERM and SIGINT stop the server cleanly: every client is told 1001 (going away).
+    // SIGTERM and SIGINT stop the server cleanly: every client is told 1001 (going away). Set before
+    // it listens, so that a stop asked as soon as it is listening is never the signal's default death.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return EXIT_FAILURE;
     QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, &server, [&] {
@@ -153,5 +142,17 @@ int main(int argc, char* argv[]) {
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    if (!server.listen(options.address, options.port)) {
+        say(QStringLiteral("cannot listen on %1:%2: %3")
+                .arg(options.address.toString())
+                .arg(options.port)
+                .arg(server.errorString()));
+        return EXIT_FAILURE;
+    }
+    say(QStringLiteral("listening on %1:%2%3")
+            .arg(options.address.toString())
+            .arg(server.port())
+            .arg(tls ? QStringLiteral(" (wss)") : QString()));
+
     return app.exec();
 }
