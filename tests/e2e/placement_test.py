@@ -25,6 +25,9 @@ DICE = [(360, 256, 50, 50), (192, 256, 50, 50)]
 MONEY = [(232, top, 137, 25) for top in (368, 400, 432, 464)]
 SWATCH_LEFT = 232 - 6 - 14
 
+# Root window properties openbox sets once it has started and manages new windows.
+OPENBOX_READY = ["_NET_SUPPORTING_WM_CHECK", "_NET_CLIENT_LIST_STACKING", "_NET_WORKAREA", "_OB_THEME"]
+
 
 def log(text):
     print(f"[placement {time.strftime('%H:%M:%S')}] {text}", flush=True)
@@ -108,7 +111,10 @@ def main():
         if args.window_manager == "openbox":
             manager = subprocess.Popen(["openbox", "--sm-disable"], env=env,
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            wait_for(10, "openbox", lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in run(["xprop", "-root"], env))
+            # openbox names itself on the root window as soon as it takes the screen, but sets up its
+            # desktops and client lists after that; a window mapped in between may be taken over where it
+            # stands, its frame above the screen, so the program starts once openbox has finished starting.
+            wait_for(20, "openbox", lambda: all(name in run(["xprop", "-root"], env) for name in OPENBOX_READY))
             log(f"openbox {manager.pid}")
         # The computer plays both seats by itself, slowly enough for its boxes to be seen.
         game = subprocess.Popen([args.program, "--computer", "1,2,3,4", "--computer-delay", "700"], env=env,
@@ -117,10 +123,12 @@ def main():
                  lambda: (w := windows(env)) and "Game Board" in w and "Properties" in w)
         # The window manager places the board and the grid follows it; on a busy machine that can take
         # a while, so look again for up to 15 s before judging where they stand.
+        # A window being framed is briefly not viewable, so a look that misses one is taken again.
         settle = time.time() + 15
         while True:
             time.sleep(1)
-            shown = windows(env)
+            shown = wait_for(10, "the board and the grid to be viewable",
+                             lambda: (w := windows(env)) and "Game Board" in w and "Properties" in w and w)
             board_frame, board_client = shown["Game Board"][0][1], shown["Game Board"][0][2]
             grid = shown["Properties"][0][1]
             if not overlaps(board_frame, grid) or time.time() > settle:
@@ -151,7 +159,8 @@ def main():
                                 stderr=open(os.path.join(work, "game2.log"), "w"))
         wait_for(20, "the board again", lambda: "Properties" in windows(env))
         time.sleep(4)
-        board_id, board_frame, _ = windows(env)["Game Board"][0]
+        board_id, board_frame, _ = wait_for(10, "the board to be viewable",
+                                            lambda: windows(env).get("Game Board"))[0]
         for keys, caption in (("ctrl+l", "Game Log"), ("ctrl+t", "Statistics"), ("F1", "How to Play")):
             # Keys go to the focused window through XTEST, as a keyboard's would.
             if args.window_manager == "openbox":
@@ -161,10 +170,18 @@ def main():
             run(["xdotool", "key", keys], env)
             opened = wait_for(10, caption, lambda: windows(env).get(caption))
             time.sleep(1)  # mapped and framed
-            frame = windows(env)[caption][0][1]
+            frame = wait_for(10, caption, lambda: windows(env).get(caption))[0][1]
             log(f"{caption} {frame}")
             if overlaps(frame, board_frame):
                 failures.append(f"{caption} {frame} covers the board {board_frame}")
+    except SystemExit:
+        # Say whether the program was still running, and what it printed, before giving up.
+        log(f"dealbrix {'still running' if game and game.poll() is None else 'not running'}")
+        for name in ("game.log", "game2.log"):
+            path = os.path.join(work, name)
+            if os.path.exists(path):
+                log(f"{name}: " + open(path).read()[-2000:])
+        raise
     finally:
         stop(game, "dealbrix")
         stop(manager, "openbox")

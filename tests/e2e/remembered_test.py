@@ -28,6 +28,9 @@ import time
 
 APP = ("Dealbrix", "Dealbrix")  # organisation and application: the folders QSettings and the data use
 
+# Root window properties openbox sets once it has started and manages new windows.
+OPENBOX_READY = ["_NET_SUPPORTING_WM_CHECK", "_NET_CLIENT_LIST_STACKING", "_NET_WORKAREA", "_OB_THEME"]
+
 
 def log(text):
     print(f"[remembered {time.strftime('%H:%M:%S')}] {text}", flush=True)
@@ -177,7 +180,10 @@ def main():
                    XDG_DATA_HOME=data, XDG_RUNTIME_DIR=work, HOME=work, QT_ACCESSIBILITY="0", NO_AT_BRIDGE="1")
         manager = subprocess.Popen(["openbox", "--sm-disable"], env=env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(10, "openbox", lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in run(["xprop", "-root"], env))
+        # openbox names itself on the root window as soon as it takes the screen, but sets up its
+        # desktops and client lists after that; a window mapped in between may be taken over where it
+        # stands, its frame above the screen, so the program starts once openbox has finished starting.
+        wait_for(20, "openbox", lambda: all(name in run(["xprop", "-root"], env) for name in OPENBOX_READY))
         log(f"Xvfb {xvfb.pid} on {display}, openbox {manager.pid}")
 
         # 1. The first start: the table is set from the keyboard, in the dialog's Tab order (a
