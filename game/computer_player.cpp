@@ -274,12 +274,28 @@ std::vector<int> ComputerPlayer::mortgageOrder(const GameState& state, int seat)
 }
 
 bool ComputerPlayer::canRaiseEnough(const GameState& state, int seat) const {
+    return raisableMoney(state, seat) > 0;
+}
+
+long long ComputerPlayer::raisableMoney(const GameState& state, int seat) const {
     // Houses cannot be sold while the money is below their price, so in debt only mortgages help.
     long long money = state.money[seat];
     for (const i16 square : ownableSquares())
         if (state.owners[square] == seat && state.houses[square] == 0 && rulesAllowMortgage(state, square))
             money += mortgageValue(state, square);
-    return money > 0;
+    return money;
+}
+
+int ComputerPlayer::paymentFloor(const GameState& state, int seat) const {
+    int worst = 0;
+    for (int square = 0; square < kSquareCount; ++square)
+        worst = std::max<int>(worst, taxAmount(square));
+    for (const i16 square : ownableSquares()) {
+        const int owner = ownerOf(state.owners[square]);
+        if (owner != kBank && owner != seat && inPlay(state, owner))
+            worst = std::max(worst, rentOf(state, square));
+    }
+    return worst;
 }
 
 double ComputerPlayer::tradeGain(const GameState& state, int seat, const OfferedMoney& offered) const {
@@ -448,6 +464,11 @@ bool ComputerPlayer::planBuilding(const GameState& state, int seat) {
         for (const i16 square : squaresOf(*group))
             if (state.houses[square] < weights_->firstHouses) cap = std::min(cap, weights_->firstHouses);
     }
+    // A house that cannot be sold in debt is no help there: building stops where the cash and the
+    // mortgages left would not cover the worst landing ahead.
+    const bool floored = weights_->keepPaymentFloor || level(seat) == ComputerLevel::Hard;
+    const long long raisable = floored ? raisableMoney(state, seat) : 0;
+    const int floor = floored ? paymentFloor(state, seat) : 0;
     int best = -1;
     int bestHouses = 0;
     int bestGain = 0;
@@ -456,6 +477,13 @@ bool ComputerPlayer::planBuilding(const GameState& state, int seat) {
         for (const i16 square : squaresOf(*group)) {
             const int houses = state.houses[square];
             if (houses >= cap || !rulesAllowBuilding(state, square)) continue;
+            if (floored) {
+                // The first house also takes the square's own mortgage out of reach.
+                const bool lostMortgage = houses == 0 && rulesAllowMortgage(state, square);
+                const long long left =
+                    raisable - group->housePrice - (lostMortgage ? mortgageValue(state, square) : 0);
+                if (left < floor) continue;
+            }
             const int gain =
                 squareInfo(square).houseRents[static_cast<std::size_t>(houses)] - rentOf(state, square);
             if (best < 0 || houses < bestHouses || (houses == bestHouses && gain > bestGain)) {

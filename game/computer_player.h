@@ -81,6 +81,9 @@ struct ComputerWeights {
     int choresPerTurn = 60;
     /// Cash above the reserve needed before a house goes up.
     int buildMargin = 0;
+    /// No house goes up that leaves the seat unable to raise, by cash and mortgages, the most it may
+    /// have to pay next (see `paymentFloor`). Hard always builds so; the other levels by this.
+    bool keepPaymentFloor = false;
     /// Houses it puts on one square at most (5 is a hotel).
     int mostHouses = 5;
     /// Turns of its own between two turns in which the computer proposes trades (1: every turn).
@@ -169,6 +172,12 @@ class ComputerPlayer {
     std::vector<int> mortgageOrder(const GameState& state, int seat) const;
     /// True when mortgaging everything `seat` may still mortgage would lift its money above zero.
     bool canRaiseEnough(const GameState& state, int seat) const;
+    /// What `seat` could have in hand at once: its cash and the mortgages of its squares without
+    /// houses (houses may not be sold once money runs short, so they do not count).
+    long long raisableMoney(const GameState& state, int seat) const;
+    /// The most `seat` may have to pay on landing next: the highest rent a rival's square charges now,
+    /// or the higher tax.
+    int paymentFloor(const GameState& state, int seat) const;
     /// What `seat` gains from the trade offered now, its rival's gain counted against it.
     double tradeGain(const GameState& state, int seat, const OfferedMoney& offered) const;
 

@@ -277,6 +277,7 @@ bool ComputerPlayer::hardChooseChores(const Game& game, int seat) {
     auto choresDone = [&](bool trading, bool bold) {
         ComputerPlayer normal = *this;
         normal.levels_.fill(ComputerLevel::Normal);
+        normal.normal_.keepPaymentFloor = true; // only the seat's own chores are played here
         normal.plan_.clear();
         if (!trading) normal.memory_[seat].offers = normal_.offersPerTurn;
         if (bold) {

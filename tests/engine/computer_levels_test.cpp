@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <memory>
 #include <random>
 
 using namespace dealbrix;
@@ -221,6 +222,45 @@ TEST(HardLevel, PlaysTheSameGameForTheSameSeed) {
 TEST(HardLevel, DecidesTheSameBetweenACandidateAndItsCopy) {
     LevelTable t(2, {1}, ComputerLevel::Hard);
     EXPECT_EQ(t.computer.bestCandidate({t.s(), t.s()}, 1), 0u) << "Normal's own choice stands on a tie";
+}
+
+TEST(HardLevel, BuildsNoHouseThatLeavesItShortOfTheWorstRentAhead) {
+    // Seat 2's hotel on Boardwalk charges 2000. Normal keeps 80 and 40% of it in cash, so it builds
+    // with 1000; 1000 and two mortgages of 30 cannot cover it, so Hard builds nothing.
+    auto table = [](ComputerLevel level) {
+        auto t = std::make_unique<LevelTable>(2, std::initializer_list<int>{1}, level);
+        t->own(kMediterranean, 1);
+        t->own(kBaltic, 1);
+        t->own(kParkPlace, 2, 5);
+        t->own(kBoardwalk, 2, 5);
+        t->setMoney(1, 1000);
+        return t;
+    };
+    auto hard = table(ComputerLevel::Hard);
+    EXPECT_EQ(hard->computer.paymentFloor(hard->s(), 1), 2000);
+    EXPECT_EQ(hard->computer.raisableMoney(hard->s(), 1), 1060);
+    hard->untilRoll();
+    EXPECT_EQ(hard->s().houses[kMediterranean] + hard->s().houses[kBaltic], 0);
+    auto normal = table(ComputerLevel::Normal);
+    normal->untilRoll();
+    EXPECT_GT(normal->s().houses[kMediterranean] + normal->s().houses[kBaltic], 0) << "Normal builds here";
+}
+
+TEST(HardLevel, BuildsOnlyDownToWhatTheWorstPaymentAheadNeeds) {
+    // No rival rent is high, so the dearer tax is the floor; houses are no help in debt, mortgages are.
+    LevelTable t(2, {1}, ComputerLevel::Hard);
+    t.own(kMediterranean, 1);
+    t.own(kBaltic, 1);
+    t.own(kBoardwalk, 2);
+    t.setMoney(1, 600);
+    const int floor = t.computer.paymentFloor(t.s(), 1);
+    EXPECT_GE(floor, 50) << "a rival's single square or a tax";
+    t.untilRoll();
+    EXPECT_GT(t.s().houses[kMediterranean] + t.s().houses[kBaltic], 0) << "600 leaves room to build";
+    EXPECT_GE(t.computer.raisableMoney(t.s(), 1), floor);
+    EXPECT_EQ(t.computer.raisableMoney(t.s(), 1) - t.s().money[1],
+              (t.s().houses[kMediterranean] == 0 ? 30 : 0) + (t.s().houses[kBaltic] == 0 ? 30 : 0))
+        << "only squares without houses count their mortgage";
 }
 
 // --- Offers to people ---------------------------------------------------------------------------------
