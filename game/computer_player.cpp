@@ -76,6 +76,17 @@ int rentOf(const Holdings& h, int square) {
     return rentFor(h, square, kHighestRoll);
 }
 
+/// The highest rent a square of `seat`'s rivals charges now. Only a seat in play holds squares that
+/// are not mortgaged, so the seats out of the game add nothing.
+int worstRivalRent(const Holdings& h, int seat) {
+    int worst = 0;
+    for (const i16 square : ownableSquares()) {
+        const int owner = ownerOf(h.owners[square]);
+        if (owner != kBank && owner != seat) worst = std::max(worst, rentOf(h, square));
+    }
+    return worst;
+}
+
 /// True when `seat` would hold every square of `square`'s group once it holds `square` too.
 bool completesGroup(const Holdings& h, int square, int seat) {
     const ColourGroup* group = colourGroupOf(square);
@@ -207,12 +218,8 @@ double ComputerPlayer::cashValue(int money) const {
 
 int ComputerPlayer::reserve(const GameState& state, int seat) const {
     const ComputerWeights& w = weightsOf(level(seat));
-    int worstRent = 0;
-    for (const i16 square : ownableSquares()) {
-        const int owner = ownerOf(state.owners[square]);
-        if (owner != kBank && owner != seat) worstRent = std::max(worstRent, rentOf(state, square));
-    }
-    return w.reserveBase + static_cast<int>(w.reserveRentShare * rulesReserveFactor(state) * worstRent);
+    return w.reserveBase +
+           static_cast<int>(w.reserveRentShare * rulesReserveFactor(state) * worstRivalRent(state, seat));
 }
 
 double ComputerPlayer::worth(const Holdings& h, int seat) const {
@@ -287,14 +294,9 @@ long long ComputerPlayer::raisableMoney(const GameState& state, int seat) const 
 }
 
 int ComputerPlayer::paymentFloor(const GameState& state, int seat) const {
-    int worst = 0;
+    int worst = worstRivalRent(state, seat);
     for (int square = 0; square < kSquareCount; ++square)
         worst = std::max<int>(worst, taxAmount(square));
-    for (const i16 square : ownableSquares()) {
-        const int owner = ownerOf(state.owners[square]);
-        if (owner != kBank && owner != seat && inPlay(state, owner))
-            worst = std::max(worst, rentOf(state, square));
-    }
     return worst;
 }
 
