@@ -9,12 +9,14 @@
 #include <cmath>
 #include <limits>
 #include <utility>
+#include <vector>
 
 namespace dealbrix::net {
 
 namespace {
 
 constexpr qsizetype kStateTextReserve = 4096; // a state is about 2 kB; its history grows with the rounds
+constexpr qsizetype kStateMessageExtra = 160; // a message's fields around its state or patch
 
 constexpr std::array<std::pair<ErrorCode, const char*>, 14> kErrorNames{{
     {ErrorCode::Protocol, "protocol"},
@@ -210,27 +212,244 @@ QJsonObject stateToJson(const GameState& state) {
     return writeGameState(state, /*withDecks=*/false);
 }
 
-QByteArray stateMessageText(qint64 version, const GameState& state, int waitingFor, bool started, bool ended,
-                            const std::optional<Action>& offer) {
+QByteArray stateObjectText(const GameState& state) {
     QByteArray text;
     text.reserve(kStateTextReserve);
     JsonText json(text);
-    json.beginObject();
-    json.member("type", type::kState);
-    json.member("version", static_cast<std::int64_t>(version));
-    json.key("state");
     writeGameState(state, /*withDecks=*/false, json);
-    json.member("waitingFor", waitingFor);
-    json.member("started", started);
-    json.member("ended", ended);
-    if (offer) {
+    return text;
+}
+
+namespace {
+
+/// A `state` or `change` message: its type, version and numbers, the state or the patch, then the rest.
+QByteArray gameMessageText(const char* type, const StateFields& fields, std::optional<qint64> from,
+                           const QByteArray& stateField) {
+    QByteArray text;
+    text.reserve(stateField.size() + kStateMessageExtra);
+    JsonText json(text);
+    json.beginObject();
+    json.member("type", type);
+    json.member("version", static_cast<std::int64_t>(fields.version));
+    if (fields.stateId >= 0) json.member("stateId", static_cast<std::int64_t>(fields.stateId));
+    if (from) json.member("from", static_cast<std::int64_t>(*from));
+    json.key("state");
+    json.raw(std::string_view(stateField.constData(), static_cast<std::size_t>(stateField.size())));
+    json.member("waitingFor", fields.waitingFor);
+    json.member("started", fields.started);
+    json.member("ended", fields.ended);
+    if (fields.offer) {
         json.beginObject("offer");
-        json.member("text", offer->text);
-        json.member("otherText", offer->otherText);
+        json.member("text", fields.offer->text);
+        json.member("otherText", fields.offer->otherText);
         json.endObject();
     }
     json.endObject();
     return text;
+}
+
+} // namespace
+
+QByteArray stateMessageText(const StateFields& fields, const QByteArray& stateObject) {
+    return gameMessageText(type::kState, fields, std::nullopt, stateObject);
+}
+
+QByteArray stateMessageText(qint64 version, const GameState& state, int waitingFor, bool started, bool ended,
+                            const std::optional<Action>& offer) {
+    return stateMessageText(
+        {.version = version, .waitingFor = waitingFor, .started = started, .ended = ended, .offer = offer},
+        stateObjectText(state));
+}
+
+QByteArray changeMessageText(const StateFields& fields, qint64 fromStateId, const QByteArray& patch) {
+    return gameMessageText(type::kChange, fields, fromStateId, patch);
+}
+
+// --- Merge patches --------------------------------------------------------------------------------------
+
+namespace {
+
+/// One member of an object's text: its key as written (quotes and escapes included) and its value.
+struct MemberText {
+    QByteArrayView key;
+    QByteArrayView value;
+};
+
+/// Reads JSON text well enough to find where each value ends; the text's soundness as JSON is left
+/// to whoever parses it (the server's own writer made it).
+class JsonScanner {
+  public:
+    explicit JsonScanner(QByteArrayView text) : text_(text) {}
+
+    /// The members of the object at the start of the text, which must be all of it; nothing if it is
+    /// not an object.
+    std::optional<std::vector<MemberText>> members() {
+        std::vector<MemberText> out;
+        skipSpace();
+        if (!take('{')) return std::nullopt;
+        skipSpace();
+        if (!take('}')) {
+            for (;;) {
+                skipSpace();
+                const qsizetype keyStart = at_;
+                if (!string()) return std::nullopt;
+                const QByteArrayView key = text_.sliced(keyStart, at_ - keyStart);
+                skipSpace();
+                if (!take(':')) return std::nullopt;
+                skipSpace();
+                const qsizetype valueStart = at_;
+                if (!value()) return std::nullopt;
+                out.push_back({key, text_.sliced(valueStart, at_ - valueStart)});
+                skipSpace();
+                if (take('}')) break;
+                if (!take(',')) return std::nullopt;
+            }
+        }
+        skipSpace();
+        if (at_ != text_.size()) return std::nullopt;
+        return out;
+    }
+
+  private:
+    bool take(char c) {
+        if (at_ < text_.size() && text_[at_] == c) {
+            ++at_;
+            return true;
+        }
+        return false;
+    }
+    void skipSpace() {
+        while (at_ < text_.size() &&
+               (text_[at_] == ' ' || text_[at_] == '\n' || text_[at_] == '\r' || text_[at_] == '\t'))
+            ++at_;
+    }
+    bool string() {
+        if (!take('"')) return false;
+        while (at_ < text_.size()) {
+            const char c = text_[at_++];
+            if (c == '\\')
+                ++at_; // the escaped character, whatever it is
+            else if (c == '"')
+                return true;
+        }
+        return false;
+    }
+    /// Skips one value: a string, or anything up to the end of its brackets, or a bare word or number.
+    bool value() {
+        if (at_ >= text_.size()) return false;
+        if (text_[at_] == '"') return string();
+        int depth = 0;
+        while (at_ < text_.size()) {
+            const char c = text_[at_];
+            if (c == '"') {
+                if (!string()) return false;
+                continue;
+            }
+            if (c == '{' || c == '[') {
+                ++depth;
+            } else if (c == '}' || c == ']') {
+                if (depth == 0) return true; // the end of the container this value is in
+                --depth;
+                if (depth == 0) {
+                    ++at_;
+                    return true;
+                }
+            } else if (c == ',' && depth == 0) {
+                return true;
+            }
+            ++at_;
+        }
+        return depth == 0;
+    }
+
+    QByteArrayView text_;
+    qsizetype at_ = 0;
+};
+
+bool isObjectText(QByteArrayView value) {
+    return !value.isEmpty() && value.front() == '{';
+}
+
+/// True when an object in `value` (or any object within its objects) has a member that is null.
+bool holdsNullMember(QByteArrayView value) {
+    if (!isObjectText(value)) return false;
+    const std::optional<std::vector<MemberText>> members = JsonScanner(value).members();
+    if (!members) return true; // not to be told apart: treated as unsayable
+    return std::any_of(members->begin(), members->end(), [](const MemberText& m) {
+        return m.value == QByteArrayView("null") || holdsNullMember(m.value);
+    });
+}
+
+bool writePatch(QByteArrayView before, QByteArrayView after, QByteArray& out) {
+    const std::optional<std::vector<MemberText>> old = JsonScanner(before).members();
+    const std::optional<std::vector<MemberText>> now = JsonScanner(after).members();
+    if (!old || !now) return false;
+    out.append('{');
+    bool first = true;
+    const auto add = [&](QByteArrayView key, QByteArrayView value) {
+        if (!first) out.append(',');
+        first = false;
+        out.append(key.data(), key.size());
+        out.append(':');
+        out.append(value.data(), value.size());
+    };
+    std::vector<bool> kept(old->size(), false);
+    for (std::size_t i = 0; i < now->size(); ++i) {
+        const MemberText& m = (*now)[i];
+        // The writer keeps its members in one order: the same place is tried first.
+        std::size_t j = i < old->size() && (*old)[i].key == m.key ? i : old->size();
+        for (std::size_t k = 0; j == old->size() && k < old->size(); ++k)
+            if ((*old)[k].key == m.key) j = k;
+        if (m.value == QByteArrayView("null")) return false;
+        if (j == old->size()) {
+            if (holdsNullMember(m.value)) return false;
+            add(m.key, m.value);
+            continue;
+        }
+        kept[j] = true;
+        const MemberText& was = (*old)[j];
+        if (was.value == m.value) continue;
+        if (isObjectText(was.value) && isObjectText(m.value)) {
+            if (!first) out.append(',');
+            first = false;
+            out.append(m.key.data(), m.key.size());
+            out.append(':');
+            if (!writePatch(was.value, m.value, out)) return false;
+            continue;
+        }
+        if (holdsNullMember(m.value)) return false;
+        add(m.key, m.value);
+    }
+    for (std::size_t j = 0; j < old->size(); ++j)
+        if (!kept[j]) add((*old)[j].key, "null");
+    out.append('}');
+    return true;
+}
+
+} // namespace
+
+std::optional<QByteArray> mergePatchText(QByteArrayView before, QByteArrayView after) {
+    QByteArray out;
+    out.reserve(after.size() / 2);
+    if (!writePatch(before, after, out)) return std::nullopt;
+    return out;
+}
+
+void applyMergePatch(QJsonObject& target, const QJsonObject& patch) {
+    for (auto it = patch.constBegin(); it != patch.constEnd(); ++it) {
+        const QJsonValue value = it.value();
+        if (value.isNull()) {
+            target.remove(it.key());
+        } else if (value.isObject()) {
+            // Taken out and put back: the object inner is then not shared, and changes in place.
+            const QJsonValue was = target.take(it.key());
+            QJsonObject inner = was.isObject() ? was.toObject() : QJsonObject();
+            applyMergePatch(inner, value.toObject());
+            target.insert(it.key(), inner);
+        } else {
+            target.insert(it.key(), value);
+        }
+    }
 }
 
 std::optional<GameState> stateFromJson(const QJsonObject& object, QString* error) {
@@ -248,6 +467,13 @@ std::optional<GameState> stateFromJson(const QJsonObject& object, QString* error
         return std::nullopt;
     }
     return state;
+}
+
+bool applyStateChange(const QJsonObject& merged, const QJsonObject& patch, GameState& state, QString* error) {
+    const QString problem = readGameStateChanges(merged, patch, state);
+    if (problem.isEmpty()) return true;
+    if (error != nullptr) *error = problem;
+    return false;
 }
 
 QJsonArray seatsToJson(const QList<SeatInfo>& seats) {

@@ -47,6 +47,7 @@ inline constexpr char kChat[] = "chat";
 inline constexpr char kStartRoom[] = "startRoom";
 inline constexpr char kSetComputer[] = "setComputer";
 inline constexpr char kState[] = "state";
+inline constexpr char kChange[] = "change";
 inline constexpr char kBox[] = "box";
 inline constexpr char kQuestion[] = "question";
 inline constexpr char kSeats[] = "seats";
@@ -107,9 +108,40 @@ QJsonObject stateToJson(const GameState& state);
 /// offer on the table, if one is.
 QByteArray stateMessageText(qint64 version, const GameState& state, int waitingFor, bool started, bool ended,
                             const std::optional<Action>& offer);
+/// The `state` field alone as text: the game as stateToJson has it.
+QByteArray stateObjectText(const GameState& state);
+/// What a `state` or `change` message says besides the game.
+struct StateFields {
+    qint64 version = 0;
+    qint64 stateId = -1; // the server's number for this state text (a change names the one it is made
+                         // from); -1: none told
+    int waitingFor = 0;
+    bool started = false;
+    bool ended = false;
+    std::optional<Action> offer;
+};
+/// A `state` message around a `state` field already written by stateObjectText.
+QByteArray stateMessageText(const StateFields& fields, const QByteArray& stateObject);
+/// A `change` message: the game as `patch`, a merge patch (RFC 7386) of the `state` field numbered
+/// `fromStateId`. A client that asked for changes in its hello is sent one whenever the state it holds
+/// is the one the room sent last; it applies a change only to the state numbered `from`.
+QByteArray changeMessageText(const StateFields& fields, qint64 fromStateId, const QByteArray& patch);
+/// The merge patch (RFC 7386) that turns the JSON object `before` into the JSON object `after`, both
+/// as text: only the members that differ, objects compared member by member, arrays and other values
+/// whole, a member gone given as null. Nothing when one of them is not an object's text, or when
+/// `after` holds null in an object, which a merge patch cannot say.
+std::optional<QByteArray> mergePatchText(QByteArrayView before, QByteArrayView after);
+/// Applies a merge patch (RFC 7386) to `target`.
+void applyMergePatch(QJsonObject& target, const QJsonObject& patch);
+
 /// Reads the `state` field of a `state` message; nothing, with `error` set, when it is not a sound game.
 /// The decks, which no client knows, read as placeholders: each in order 1..17, drawn from the top.
 std::optional<GameState> stateFromJson(const QJsonObject& object, QString* error = nullptr);
+/// The game after a `change`: `merged` is the `state` field with the patch applied, `patch` the patch;
+/// only the parts of `state` that the patch touches are read again. False, with `error` set and
+/// `state` as it was, when the merged field is not a sound game.
+bool applyStateChange(const QJsonObject& merged, const QJsonObject& patch, GameState& state,
+                      QString* error = nullptr);
 
 /// One seat of a room as the `seats` message tells it.
 struct SeatInfo {

@@ -100,6 +100,7 @@ void ServerCore::setRoom(int id, Connection& c, const QString& code) {
     if (!c.room.isEmpty())
         if (RoomEntry* old = entryOf(c.room)) std::erase(old->members, id);
     c.room = code;
+    c.stateSent = -1;
     if (!code.isEmpty())
         if (RoomEntry* entry = entryOf(code)) entry->members.push_back(id);
 }
@@ -192,8 +193,17 @@ void ServerCore::hello(int id, Connection& c, const QJsonObject& m) {
                  closeCode::kPolicyViolation);
         return;
     }
+    const QJsonValue changes = m.value(QLatin1String("changes"));
+    if (!changes.isUndefined() && !changes.isBool()) {
+        breakOff(id, ErrorCode::Malformed, QStringLiteral("Changes are asked for with true or false."),
+                 closeCode::kPolicyViolation);
+        return;
+    }
     c.greeted = true;
-    send(id, message(type::kWelcome, {{"protocol", kProtocolVersion}, {"server", serverName_}}));
+    c.changes = changes.toBool();
+    QJsonObject welcome{{"protocol", kProtocolVersion}, {"server", serverName_}};
+    if (c.changes) welcome.insert(QLatin1String("changes"), true);
+    send(id, message(type::kWelcome, welcome));
 }
 
 QString ServerCore::newRoomCode() const {
@@ -394,7 +404,7 @@ void ServerCore::enterRoom(int id, Connection& c, RoomEntry& entry) {
          i < said.size(); ++i)
         chat.append(chatToJson(said[i]));
     send(id, message(type::kHistory, {{"log", log}, {"chat", chat}}));
-    transport_.send(id, stateMessage(room));
+    sendWholeState(id, c, entry);
     const Box* question = room.game().openQuestion();
     if (question != nullptr && c.seats.contains(question->seat))
         send(id, questionMessage(room, room.openQuestionId(), *question));
@@ -577,8 +587,67 @@ void ServerCore::roomBox(const QString& room, qint64 version, const Box& box) {
 
 void ServerCore::roomState(const QString& room) {
     ++stats_.actions;
-    if (const RoomEntry* entry = entryOf(room); entry != nullptr && entry->room)
-        broadcast(room, stateMessage(*entry->room));
+    if (RoomEntry* entry = entryOf(room); entry != nullptr && entry->room) broadcastState(*entry);
+}
+
+void ServerCore::broadcastState(RoomEntry& entry) {
+    const Room& room = *entry.room;
+    if (entry.members.empty()) {
+        // Nobody holds the text any more: the next to come is sent the whole state anyway.
+        entry.stateText.clear();
+        entry.stateSerial = -1;
+        return;
+    }
+    const qint64 baseSerial = entry.stateSerial;
+    const QByteArray base = std::exchange(entry.stateText, stateObjectText(room.game().state));
+    entry.stateSerial = ++stateSerials_;
+    const StateFields fields = stateFields(room, entry.stateSerial);
+    QByteArray whole;
+    std::optional<QByteArray> change; // made once, for the first connection that takes it
+    bool changeTried = false;
+    // A copy: a send may close a connection, which leaves the room (and forgets the connection).
+    const std::vector<int> members = entry.members;
+    for (const int id : members) {
+        const auto it = connections_.find(id);
+        if (it == connections_.end()) continue;
+        Connection& c = it->second;
+        const bool asChange = c.changes && baseSerial >= 0 && c.stateSent == baseSerial;
+        c.stateSent = entry.stateSerial;
+        if (asChange && !changeTried) {
+            changeTried = true;
+            if (const std::optional<QByteArray> patch = mergePatchText(base, entry.stateText))
+                change = changeMessageText(fields, baseSerial, *patch);
+        }
+        if (asChange && change) {
+            transport_.send(id, *change);
+            continue;
+        }
+        if (whole.isEmpty()) whole = stateMessageText(fields, entry.stateText);
+        transport_.send(id, whole);
+    }
+}
+
+void ServerCore::sendWholeState(int id, Connection& c, RoomEntry& entry) {
+    const Room& room = *entry.room;
+    // The text the room's next change is made from must be the one this connection holds: a text
+    // unlike the one the others hold starts a new base, and they are sent the whole state next.
+    QByteArray text = stateObjectText(room.game().state);
+    if (entry.stateSerial < 0 || text != entry.stateText) {
+        entry.stateText = std::move(text);
+        entry.stateSerial = ++stateSerials_;
+    }
+    c.stateSent = entry.stateSerial;
+    transport_.send(id, stateMessageText(stateFields(room, entry.stateSerial), entry.stateText));
+}
+
+StateFields ServerCore::stateFields(const Room& room, qint64 stateId) {
+    // The typed money of an offer put to its partner: at one table everyone would see the fields.
+    return {.version = room.version(),
+            .stateId = stateId,
+            .waitingFor = room.waitingFor(),
+            .started = room.started(),
+            .ended = room.ended(),
+            .offer = room.offerOnTable()};
 }
 
 QJsonObject ServerCore::questionMessage(const Room& room, int id, const Box& box) const {
@@ -616,9 +685,9 @@ void ServerCore::roomEnded(const QString& room, int winner) {
 }
 
 QByteArray ServerCore::stateMessage(const Room& room) const {
-    // The typed money of an offer put to its partner: at one table everyone would see the fields.
-    return stateMessageText(room.version(), room.game().state, room.waitingFor(), room.started(),
-                            room.ended(), room.offerOnTable());
+    const RoomEntry* entry = entryOf(room.code());
+    const qint64 stateId = entry != nullptr && entry->room.get() == &room ? entry->stateSerial : -1;
+    return stateMessageText(stateFields(room, stateId), stateObjectText(room.game().state));
 }
 
 // --- Sending ------------------------------------------------------------------------------------------

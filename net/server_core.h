@@ -130,6 +130,8 @@ class ServerCore final : public RoomEvents {
         double allowance = 0; // messages it may still send now
         qint64 refilledMs = 0;
         int failures = 0;
+        bool changes = false;  // asked in its hello for changes rather than whole states
+        qint64 stateSent = -1; // the room's state text it was sent last (RoomEntry::stateSerial), -1 none
     };
     struct RoomEntry {
         std::unique_ptr<Room> room;
@@ -138,6 +140,8 @@ class ServerCore final : public RoomEvents {
         QString creator;         // the address that created it
         bool stepScheduled = false;
         std::vector<int> members; // the connections in it, so a message to the room costs what the room has
+        QByteArray stateText;     // its `state` field as sent last, the base of the next change
+        qint64 stateSerial = -1;  // counts the texts: a client is sent a change only from the text it has
     };
 
     void handle(int id, Connection& c, const QJsonObject& m);
@@ -164,6 +168,13 @@ class ServerCore final : public RoomEvents {
     void broadcast(const QString& room, const QJsonObject& message);
     void broadcast(const QString& room, const QByteArray& text);
     void sendSeats(const QString& room);
+    /// Sends the room's state to every connection in it: a change to those that asked for changes and
+    /// hold the state sent last, the whole state to the others.
+    void broadcastState(RoomEntry& entry);
+    /// Sends the whole state to connection `id` as it enters the room.
+    void sendWholeState(int id, Connection& c, RoomEntry& entry);
+    /// The fields of the room's state message besides the game, its state text numbered `stateId`.
+    static StateFields stateFields(const Room& room, qint64 stateId);
     void afterRoomChange(const QString& code);
     void logLine(const QString& line) const;
     QString newRoomCode() const;
@@ -183,6 +194,7 @@ class ServerCore final : public RoomEvents {
     std::map<QString, RoomEntry> rooms_;
     QHash<QString, int> perAddress_;
     int nextId_ = 1;
+    qint64 stateSerials_ = 0;
     qint64 nowMs_ = 0;
     RoomJournal* journal_ = nullptr;
     std::function<void(const QString&)> log_;

@@ -117,6 +117,11 @@ void JsonText::value(double number) {
     out_.append(digits, written.ptr - digits);
 }
 
+void JsonText::raw(std::string_view json) {
+    separate();
+    out_.append(json.data(), static_cast<qsizetype>(json.size()));
+}
+
 void JsonText::value(bool flag) {
     separate();
     if (flag)

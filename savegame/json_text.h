@@ -35,6 +35,8 @@ class JsonText {
     /// Writes a string, escaped; bytes that are not UTF-8 become U+FFFD, as QString would read them.
     void value(std::string_view text);
     void value(const char* text) { value(std::string_view(text)); }
+    /// Writes a value already in JSON text, as it is; the caller vouches that it is one value.
+    void raw(std::string_view json);
 
     /// An object member: its key and value.
     template <typename T> void member(std::string_view name, const T& v) {

@@ -11,8 +11,12 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
+#include <utility>
 
 namespace dealbrix {
 
@@ -34,73 +38,110 @@ struct Refusal {
     QString reason;
 };
 
-[[noreturn]] void damaged(const QString& what) {
-    throw Refusal{QStringLiteral("The file is damaged: %1.").arg(what)};
+/// What a value of the file is, as a refusal names it. It is put into words only when a file is
+/// refused: the network reads every state it is sent, and words for every field would cost more than
+/// the reading.
+class What {
+  public:
+    What(const char* text) : pattern_(text) {} // NOLINT(google-explicit-constructor): a fixed name
+    What(QString text) : fixed_(std::move(text)), isFixed_(true) {} // NOLINT(google-explicit-constructor)
+    /// `pattern` with %1 the name and %2 the number, e.g. "%1 of player %2".
+    What(const char* pattern, const char* name, int number)
+        : pattern_(pattern), name_(name), numbers_{number, 0}, count_(1) {}
+    /// `pattern` with %1 and %2 the numbers given.
+    What(const char* pattern, int first) : pattern_(pattern), numbers_{first, 0}, count_(1) {}
+    What(const char* pattern, int first, int second)
+        : pattern_(pattern), numbers_{first, second}, count_(2) {}
+
+    QString text() const {
+        if (isFixed_) return fixed_;
+        QString words = QString::fromLatin1(pattern_);
+        if (name_ != nullptr) words = words.arg(QLatin1String(name_));
+        for (int i = 0; i < count_; ++i)
+            words = words.arg(numbers_[static_cast<std::size_t>(i)]);
+        return words;
+    }
+
+  private:
+    const char* pattern_ = "";
+    QString fixed_;
+    bool isFixed_ = false;
+    const char* name_ = nullptr;
+    std::array<int, 2> numbers_{};
+    int count_ = 0;
+};
+
+[[noreturn]] void damaged(const QString& why) {
+    throw Refusal{QStringLiteral("The file is damaged: %1.").arg(why)};
 }
 
-QJsonValue field(const QJsonObject& object, const char* key, const QString& what) {
+QJsonValue field(const QJsonObject& object, const char* key, const What& what) {
     const auto found = object.constFind(QLatin1String(key));
-    if (found == object.constEnd()) damaged(QStringLiteral("%1 is missing").arg(what));
+    if (found == object.constEnd()) damaged(QStringLiteral("%1 is missing").arg(what.text()));
     return *found;
 }
 
-QJsonObject objectOf(const QJsonValue& value, const QString& what) {
-    if (!value.isObject()) damaged(QStringLiteral("%1 is not a group of values").arg(what));
+QJsonObject objectOf(const QJsonValue& value, const What& what) {
+    if (!value.isObject()) damaged(QStringLiteral("%1 is not a group of values").arg(what.text()));
     return value.toObject();
 }
 
 /// An array of exactly `size` entries (any size when negative).
-QJsonArray arrayOf(const QJsonValue& value, const QString& what, qsizetype size = -1) {
-    if (!value.isArray()) damaged(QStringLiteral("%1 is not a list").arg(what));
+QJsonArray arrayOf(const QJsonValue& value, const What& what, qsizetype size = -1) {
+    if (!value.isArray()) damaged(QStringLiteral("%1 is not a list").arg(what.text()));
     QJsonArray array = value.toArray();
     if (size >= 0 && array.size() != size)
-        damaged(QStringLiteral("%1 has %2 entries instead of %3").arg(what).arg(array.size()).arg(size));
+        damaged(
+            QStringLiteral("%1 has %2 entries instead of %3").arg(what.text()).arg(array.size()).arg(size));
     return array;
 }
 
-bool flagOf(const QJsonValue& value, const QString& what) {
-    if (!value.isBool()) damaged(QStringLiteral("%1 is not true or false").arg(what));
+bool flagOf(const QJsonValue& value, const What& what) {
+    if (!value.isBool()) damaged(QStringLiteral("%1 is not true or false").arg(what.text()));
     return value.toBool();
 }
 
-std::string textOf(const QJsonValue& value, const QString& what, qsizetype maxLength = kMaxLabelLength) {
-    if (!value.isString()) damaged(QStringLiteral("%1 is not a text").arg(what));
+std::string textOf(const QJsonValue& value, const What& what, qsizetype maxLength = kMaxLabelLength) {
+    if (!value.isString()) damaged(QStringLiteral("%1 is not a text").arg(what.text()));
     const QString s = value.toString();
-    if (s.size() > maxLength) damaged(QStringLiteral("%1 is %2 characters long").arg(what).arg(s.size()));
+    if (s.size() > maxLength)
+        damaged(QStringLiteral("%1 is %2 characters long").arg(what.text()).arg(s.size()));
     return s.toStdString();
 }
 
 /// A whole number the game can hold in 16 bits, and within low..high.
-i16 numberOf(const QJsonValue& value, const QString& what, int low = kMin16, int high = kMax16) {
+i16 numberOf(const QJsonValue& value, const What& what, int low = kMin16, int high = kMax16) {
     const double d = value.toDouble();
     if (!value.isDouble() || d != std::floor(d))
-        damaged(QStringLiteral("%1 is not a whole number").arg(what));
+        damaged(QStringLiteral("%1 is not a whole number").arg(what.text()));
     if (d < kMin16 || d > kMax16)
-        damaged(QStringLiteral("%1 is %2, beyond what the game can hold").arg(what).arg(d, 0, 'g', 17));
+        damaged(
+            QStringLiteral("%1 is %2, beyond what the game can hold").arg(what.text()).arg(d, 0, 'g', 17));
     const int n = static_cast<int>(d);
     if (n < low || n > high)
-        damaged(QStringLiteral("%1 is %2, outside %3..%4").arg(what).arg(n).arg(low).arg(high));
+        damaged(QStringLiteral("%1 is %2, outside %3..%4").arg(what.text()).arg(n).arg(low).arg(high));
     return static_cast<i16>(n);
 }
 
-i16 numberField(const QJsonObject& o, const char* key, const QString& what, int low = kMin16,
+i16 numberField(const QJsonObject& o, const char* key, const What& what, int low = kMin16,
                 int high = kMax16) {
     return numberOf(field(o, key, what), what, low, high);
 }
 
-QString ofPlayer(const char* what, int p) {
-    return QStringLiteral("%1 of player %2").arg(QLatin1String(what)).arg(p);
+What ofPlayer(const char* what, int p) {
+    return {"%1 of player %2", what, p};
 }
 
-QString ofSquare(const char* what, int sq) {
-    return QStringLiteral("%1 of square %2").arg(QLatin1String(what)).arg(sq);
+What ofSquare(const char* what, int sq) {
+    return {"%1 of square %2", what, sq};
 }
 
 void readPlayers(const QJsonObject& top, GameState& s) {
     const QJsonArray players =
         arrayOf(field(top, "players", "players"), QStringLiteral("players"), kPlayerCount);
+    s.grid.ticked = {}; // a state read again over an older one keeps none of its ticks
     for (int p = 1; p <= kPlayerCount; ++p) {
-        const QJsonObject o = objectOf(players[p - 1], QStringLiteral("player %1").arg(p));
+        const QJsonObject o = objectOf(players[p - 1], What("player %1", p));
         s.money[p] = numberField(o, "money", ofPlayer("money", p));
         s.positions[p] = numberField(o, "position", ofPlayer("position", p), 0, kSquareCount - 1);
         s.jailTurns[p] = numberField(o, "jailTurns", ofPlayer("jail counter", p), 0, 4);
@@ -114,17 +155,17 @@ void readPlayers(const QJsonObject& top, GameState& s) {
         t.stack = numberField(token, "stack", ofPlayer("token place", p), 0, kPlayerCount - 1);
         t.moved = flagOf(field(token, "moved", ofPlayer("token moved", p)), ofPlayer("token moved", p));
         t.visible = flagOf(field(token, "visible", ofPlayer("token shown", p)), ofPlayer("token shown", p));
-        const QString ticksName = ofPlayer("grid ticks", p);
+        const What ticksName = ofPlayer("grid ticks", p);
         for (const QJsonValue sq : arrayOf(field(o, "gridTicks", ticksName), ticksName))
             s.grid.ticked[p][numberOf(sq, ticksName, 0, kSquareCount - 1)] = true;
     }
 }
 
 /// A whole number of the statistics, within low..high.
-int countOf(const QJsonValue& value, const QString& what, int low, int high) {
+int countOf(const QJsonValue& value, const What& what, int low, int high) {
     const double d = value.toDouble();
     if (!value.isDouble() || d != std::floor(d) || d < low || d > high)
-        damaged(QStringLiteral("%1 is not a whole number from %2 to %3").arg(what).arg(low).arg(high));
+        damaged(QStringLiteral("%1 is not a whole number from %2 to %3").arg(what.text()).arg(low).arg(high));
     return static_cast<int>(d);
 }
 
@@ -222,7 +263,7 @@ void readBoard(const QJsonObject& top, GameState& s) {
     b.turnLabel = textOf(field(o, "turnLabel", "turn label"), QStringLiteral("turn label"));
     const QJsonArray dice = arrayOf(field(o, "dice", "dice shown"), QStringLiteral("dice shown"), 2);
     for (int k = 1; k <= 2; ++k)
-        b.dice[k] = numberOf(dice[k - 1], QStringLiteral("die %1 shown").arg(k), 0, 6);
+        b.dice[k] = numberOf(dice[k - 1], What("die %1 shown", k), 0, 6);
     b.checkedPlayers =
         numberField(o, "checkedPlayers", QStringLiteral("Players item ticked"), 2, kPlayerCount);
 }
@@ -254,17 +295,19 @@ void readTrade(const QJsonObject& top, GameState& s) {
         arrayOf(field(o, "squaresOffered", "squares offered"), QStringLiteral("squares offered"), 2);
     for (std::size_t side = 0; side < 2; ++side) {
         const auto i = static_cast<qsizetype>(side);
-        t.moneyOffered[side] = textOf(money[i], QStringLiteral("money offered by side %1").arg(side));
-        const QString sideName = QStringLiteral("squares offered by side %1").arg(side);
-        const QJsonArray labels = arrayOf(sides[i], sideName, kOfferedSquaresPerSide);
+        const int sideNumber = static_cast<int>(side);
+        t.moneyOffered[side] = textOf(money[i], What("money offered by side %1", sideNumber));
+        const QJsonArray labels =
+            arrayOf(sides[i], What("squares offered by side %1", sideNumber), kOfferedSquaresPerSide);
         for (std::size_t k = 0; k < kOfferedSquaresPerSide; ++k) {
-            const QString labelName = QStringLiteral("line %1 of %2").arg(k + 1).arg(sideName);
+            const What labelName("line %1 of squares offered by side %2", static_cast<int>(k) + 1,
+                                 sideNumber);
             const QJsonObject label = objectOf(labels[static_cast<qsizetype>(k)], labelName);
             OfferedSquare& line = t.squaresOffered[side][k];
             line.text = textOf(field(label, "text", labelName), labelName);
             const QJsonValue typed = field(label, "typed", labelName);
             if (!typed.isDouble())
-                damaged(QStringLiteral("the number typed in %1 is not a number").arg(labelName));
+                damaged(QStringLiteral("the number typed in %1 is not a number").arg(labelName.text()));
             line.typed = typed.toDouble();
         }
     }
@@ -312,31 +355,46 @@ void readLog(const QJsonObject& top, SavedGame& game) {
         game.log.push_back(textOf(line, QStringLiteral("a line of the game log"), kMaxLogLineLength));
 }
 
-void readStateFields(const QJsonObject& top, GameState& s, bool withDecks, RulesField rules) {
-    s.playerCount = numberField(top, "playerCount", QStringLiteral("number of players"), 0, kPlayerCount);
-    if (s.playerCount == 1) damaged(QStringLiteral("the number of players is 1"));
-    s.turn = numberField(top, "turn", QStringLiteral("turn"), 1, kPlayerCount);
-    s.debtor = numberField(top, "debtor", QStringLiteral("debtor"), 0, kPlayerCount);
-    s.turnAfterDebt =
-        numberField(top, "turnAfterDebt", QStringLiteral("turn after the debt"), 0, kPlayerCount);
-    s.tradePartner = numberField(top, "tradePartner", QStringLiteral("trade partner"), 0, kPlayerCount);
-    s.houseOptionsSquare =
-        numberField(top, "houseOptionsSquare", QStringLiteral("House Options square"), 0, kSquareCount - 1);
-    s.rent = numberField(top, "rent", QStringLiteral("rent"));
-    s.purchaseAnswer = numberField(top, "purchaseAnswer", QStringLiteral("purchase answer"));
-    const QJsonArray roll = arrayOf(field(top, "diceRoll", "dice roll"), QStringLiteral("dice roll"), 3);
-    s.diceRoll[0] = numberOf(roll[0], QStringLiteral("first die"), 0, 6);
-    s.diceRoll[1] = numberOf(roll[1], QStringLiteral("second die"), 0, 6);
-    s.diceRoll[2] = numberOf(roll[2], QStringLiteral("dice total"), 0, kDiceTotalMax);
-    readPlayers(top, s);
-    readNames(top, s);
-    readHistory(top, s);
-    readSquares(top, s);
+/// The fields of `top` that one part of the state is read from.
+bool touches(const QJsonObject* changed, std::initializer_list<const char*> keys) {
+    if (changed == nullptr) return true;
+    return std::any_of(keys.begin(), keys.end(),
+                       [changed](const char* key) { return changed->contains(QLatin1String(key)); });
+}
+
+/// Reads the state's fields from `top`: every part, or with `changed` only the parts with a field
+/// among its members. The invariants are judged on the whole state either way.
+void readStateFields(const QJsonObject& top, GameState& s, bool withDecks, RulesField rules,
+                     const QJsonObject* changed = nullptr) {
+    if (touches(changed, {"playerCount", "turn", "debtor", "turnAfterDebt", "tradePartner",
+                          "houseOptionsSquare", "rent", "purchaseAnswer", "diceRoll"})) {
+        s.playerCount = numberField(top, "playerCount", QStringLiteral("number of players"), 0, kPlayerCount);
+        if (s.playerCount == 1) damaged(QStringLiteral("the number of players is 1"));
+        s.turn = numberField(top, "turn", QStringLiteral("turn"), 1, kPlayerCount);
+        s.debtor = numberField(top, "debtor", QStringLiteral("debtor"), 0, kPlayerCount);
+        s.turnAfterDebt =
+            numberField(top, "turnAfterDebt", QStringLiteral("turn after the debt"), 0, kPlayerCount);
+        s.tradePartner = numberField(top, "tradePartner", QStringLiteral("trade partner"), 0, kPlayerCount);
+        s.houseOptionsSquare = numberField(top, "houseOptionsSquare", QStringLiteral("House Options square"),
+                                           0, kSquareCount - 1);
+        s.rent = numberField(top, "rent", QStringLiteral("rent"));
+        s.purchaseAnswer = numberField(top, "purchaseAnswer", QStringLiteral("purchase answer"));
+        const QJsonArray roll = arrayOf(field(top, "diceRoll", "dice roll"), QStringLiteral("dice roll"), 3);
+        s.diceRoll[0] = numberOf(roll[0], QStringLiteral("first die"), 0, 6);
+        s.diceRoll[1] = numberOf(roll[1], QStringLiteral("second die"), 0, 6);
+        s.diceRoll[2] = numberOf(roll[2], QStringLiteral("dice total"), 0, kDiceTotalMax);
+    }
+    if (touches(changed, {"players"})) {
+        readPlayers(top, s);
+        readNames(top, s);
+    }
+    if (touches(changed, {"history"})) readHistory(top, s);
+    if (touches(changed, {"owners", "houses", "pricePaid"})) readSquares(top, s);
     if (withDecks) readDecks(top, s);
-    readBoard(top, s);
-    readHouseOptions(top, s);
-    readTrade(top, s);
-    readHouseRules(top, s, rules);
+    if (touches(changed, {"board"})) readBoard(top, s);
+    if (touches(changed, {"houseOptions"})) readHouseOptions(top, s);
+    if (touches(changed, {"trade"})) readTrade(top, s);
+    if (touches(changed, {"houseRules"})) readHouseRules(top, s, rules);
     const std::vector<std::string> broken = brokenInvariants(s);
     if (!broken.empty())
         throw Refusal{QStringLiteral("The file holds a game that play could never reach: %1.")
@@ -354,7 +412,8 @@ void readComputerSeats(const QJsonObject& top, SavedGame& game) {
         if (o.contains(QLatin1String("level"))) {
             const std::string name = textOf(o.value(QLatin1String("level")), ofPlayer("computer level", p));
             const std::optional<ComputerLevel> level = levelNamed(name);
-            if (!level) damaged(ofPlayer("computer level", p) + QStringLiteral(" (easy, normal or hard)"));
+            if (!level)
+                damaged(ofPlayer("computer level", p).text() + QStringLiteral(" (easy, normal or hard)"));
             game.computerLevels[p] = *level;
         }
     }
@@ -639,6 +698,17 @@ QString readGameState(const QJsonObject& fields, GameState& state, bool withDeck
     GameState read = state;
     try {
         readStateFields(fields, read, withDecks, RulesField::Optional);
+    } catch (const Refusal& refusal) {
+        return refusal.reason;
+    }
+    state = read;
+    return {};
+}
+
+QString readGameStateChanges(const QJsonObject& fields, const QJsonObject& changed, GameState& state) {
+    GameState read = state;
+    try {
+        readStateFields(fields, read, /*withDecks=*/false, RulesField::Optional, &changed);
     } catch (const Refusal& refusal) {
         return refusal.reason;
     }

@@ -59,6 +59,9 @@ void writeGameState(const GameState& state, bool withDecks, JsonText& json);
 /// `withDecks` the decks of `state` are kept as they were. Fields without house rules are a game
 /// with every rule off.
 QString readGameState(const QJsonObject& fields, GameState& state, bool withDecks = true);
+/// Reads again, from `fields` (every field), only the parts of `state` that have a field among the
+/// members of `changed`, keeping the decks; judged as readGameState judges the whole.
+QString readGameStateChanges(const QJsonObject& fields, const QJsonObject& changed, GameState& state);
 
 /// The game as the JSON object of a saved-game file (what writeSavedGame encodes).
 QJsonObject savedGameObject(const SavedGame& game);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace dealbrix::load {
 
@@ -35,10 +36,14 @@ Quiet& quiet() {
     return q;
 }
 
-/// True for a `box` message, which these clients do not read. The server writes keys in order, so the
-/// message's own "type" is the last one at the top level; a quote inside a text would be escaped.
+/// True for a `box` message, which these clients do not read. A state is written with its type first;
+/// other messages have their keys in order, so the message's own "type" is the last one at the top
+/// level (a quote inside a text would be escaped). The state, the most common, is told at its start.
 bool isBoxMessage(const QString& text) {
+    static const QString stateStart = QStringLiteral("{\"type\":\"state\"");
+    static const QString changeStart = QStringLiteral("{\"type\":\"change\"");
     static const QString typeField = QStringLiteral("\"type\":\"");
+    if (text.startsWith(stateStart) || text.startsWith(changeStart)) return false;
     const qsizetype at = text.lastIndexOf(typeField);
     return at >= 0 && QStringView(text).sliced(at + typeField.size()).startsWith(u"box\"");
 }
@@ -220,7 +225,7 @@ void LoadRun::act(LoadRoom& room) {
     LoadConnection& c = *room.seats[static_cast<std::size_t>(s.turn - 1)];
     // A seat acts on a state it has been sent itself: the next state it is sent then answers its move.
     if (!c.isOpen() || c.sentMs_ >= 0 || !c.welcomed_ || c.token_.isEmpty() ||
-        c.seenText_ != room.currentText_)
+        (room.stateId_ >= 0 ? c.seenStateId_ != room.stateId_ : c.seenText_ != room.currentText_))
         return;
     room.mirror_->restore(s);
     if (room.mirror_->openQuestion() != nullptr) return;
@@ -270,7 +275,8 @@ void LoadConnection::open() {
     QWebSocket* socket = socket_;
     connect(socket, &QWebSocket::connected, this, [this] {
         send(net::message(net::type::kHello, {{"protocol", net::kProtocolVersion},
-                                              {"client", QStringLiteral("dealbrix-loadtest")}}));
+                                              {"client", QStringLiteral("dealbrix-loadtest")},
+                                              {"changes", true}}));
     });
     connect(socket, &QWebSocket::textMessageReceived, this, &LoadConnection::received);
     auto ended = [this, socket] {
@@ -308,6 +314,64 @@ void LoadConnection::joinRoom() {
     send(net::message(net::type::kJoin, fields));
 }
 
+bool LoadConnection::readState(const QJsonObject& m, const QString& text) {
+    LoadRoom& room = room_;
+    seenText_ = text;
+    seenStateId_ = m.contains(QLatin1String("stateId"))
+                       ? static_cast<qint64>(m.value(QLatin1String("stateId")).toDouble())
+                       : -1;
+    SeenState seen;
+    seen.version = static_cast<qint64>(m.value(QLatin1String("version")).toDouble());
+    seen.state = m.value(QLatin1String("state")).toObject();
+    seen.waitingFor = m.value(QLatin1String("waitingFor")).toInt();
+    seen.ended = m.value(QLatin1String("ended")).toBool();
+    // A seat slower than another may still deliver an older state: the newest is kept. The state the
+    // room holds already, sent whole to a seat that came in, is not read again.
+    if (seen.version >= room.last.version && (seenStateId_ < 0 || seenStateId_ != room.stateId_)) {
+        QString error;
+        const std::optional<GameState> state = net::stateFromJson(seen.state, &error);
+        if (!state) {
+            run_.noteError(QStringLiteral("a state the game cannot hold: ") + error);
+            return false;
+        }
+        room.current_ = *state;
+        room.hasCurrent_ = true;
+        room.stateId_ = seenStateId_;
+        room.currentText_ = text;
+        room.last = seen;
+    }
+    // The first state any seat is sent after coming back is the room as the server reopened it.
+    if (room.firstAfterRejoin.version < 0 && rejoining_) room.firstAfterRejoin = seen;
+    return true;
+}
+
+bool LoadConnection::readChange(const QJsonObject& m, const QString& text) {
+    LoadRoom& room = room_;
+    seenText_ = text;
+    seenStateId_ = static_cast<qint64>(m.value(QLatin1String("stateId")).toDouble());
+    if (seenStateId_ <= room.stateId_) return true; // an older one, from a seat slower than another
+    if (static_cast<qint64>(m.value(QLatin1String("from")).toDouble()) != room.stateId_) {
+        run_.noteError(QStringLiteral("a change from a state this room does not hold"));
+        return false;
+    }
+    const QJsonObject patch = m.value(QLatin1String("state")).toObject();
+    // Taken out while it changes, so that nothing else shares it and it changes in place.
+    QJsonObject merged = std::exchange(room.last.state, {});
+    net::applyMergePatch(merged, patch);
+    QString error;
+    if (!net::applyStateChange(merged, patch, room.current_, &error)) {
+        run_.noteError(QStringLiteral("a change the game cannot hold: ") + error);
+        return false;
+    }
+    room.last.state = std::move(merged);
+    room.last.version = static_cast<qint64>(m.value(QLatin1String("version")).toDouble());
+    room.last.waitingFor = m.value(QLatin1String("waitingFor")).toInt();
+    room.last.ended = m.value(QLatin1String("ended")).toBool();
+    room.stateId_ = seenStateId_;
+    room.currentText_ = text;
+    return true;
+}
+
 void LoadConnection::received(const QString& text) {
     if (isBoxMessage(text)) return; // told, and the state after it says what changed
     LoadRoom& room = room_;
@@ -323,37 +387,19 @@ void LoadConnection::received(const QString& text) {
         }
     }
     const QString kind = sameState ? QString::fromLatin1(net::type::kState) : typeOf(*parsed);
-    if (kind == QLatin1String(net::type::kState)) {
-        seenText_ = sameState ? room.currentText_ : text;
+    const bool isChange = kind == QLatin1String(net::type::kChange);
+    if (isChange || kind == QLatin1String(net::type::kState)) {
         if (sentMs_ >= 0) {
             run_.latencies_.push_back(static_cast<float>(run_.now() - sentMs_));
             sentMs_ = -1;
         }
         refusedInRow_ = 0;
-        if (!sameState) {
-            const QJsonObject& m = *parsed;
-            SeenState seen;
-            seen.version = static_cast<qint64>(m.value(QLatin1String("version")).toDouble());
-            seen.state = m.value(QLatin1String("state")).toObject();
-            seen.waitingFor = m.value(QLatin1String("waitingFor")).toInt();
-            seen.ended = m.value(QLatin1String("ended")).toBool();
-            // A seat slower than another may still deliver an older state: the newest is kept.
-            if (seen.version >= room.last.version) {
-                QString error;
-                const std::optional<GameState> state = net::stateFromJson(seen.state, &error);
-                if (!state) {
-                    run_.noteError(QStringLiteral("a state the game cannot hold: ") + error);
-                    return;
-                }
-                room.current_ = *state;
-                room.hasCurrent_ = true;
-                room.currentText_ = text;
-                room.last = seen;
-            }
-            // The first state any seat is sent after coming back is the room as the server reopened it.
-            if (room.firstAfterRejoin.version < 0 && rejoining_) room.firstAfterRejoin = seen;
-        } else if (room.firstAfterRejoin.version < 0 && rejoining_) {
-            room.firstAfterRejoin = room.last;
+        if (sameState) {
+            seenText_ = room.currentText_;
+            seenStateId_ = room.stateId_;
+            if (room.firstAfterRejoin.version < 0 && rejoining_) room.firstAfterRejoin = room.last;
+        } else if (!(isChange ? readChange(*parsed, text) : readState(*parsed, text))) {
+            return;
         }
         rejoining_ = false;
         run_.consider(room);

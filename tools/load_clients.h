@@ -58,6 +58,7 @@ class LoadRoom {
     GameState current_;
     bool hasCurrent_ = false;
     QString currentText_;        // the state message the current state was read from
+    qint64 stateId_ = -1;        // the server's number for it, which a change is made from
     qint64 nextActMs_ = -1;      // when its next move is due on its own timetable, at a pace
     bool rejoinAwaited_ = false; // its clients are coming back after reconnectAll()
     std::unique_ptr<ComputerPlayer> computer_;
@@ -134,6 +135,9 @@ class LoadConnection final : public QObject {
   private:
     friend class LoadRun;
     void received(const QString& text);
+    /// Reads a `state` or `change` message into the room; false after an error.
+    bool readState(const QJsonObject& message, const QString& text);
+    bool readChange(const QJsonObject& message, const QString& text);
     void send(const QJsonObject& message);
     void joinRoom();
 
@@ -149,8 +153,9 @@ class LoadConnection final : public QObject {
     Box question_;
     QJsonObject offer_;
     int refusedInRow_ = 0;
-    QByteArray lastSent_; // the last message sent, for the error samples
-    QString seenText_;    // the last state this connection was sent
+    QByteArray lastSent_;     // the last message sent, for the error samples
+    QString seenText_;        // the last state this connection was sent
+    qint64 seenStateId_ = -1; // the server's number for it
 };
 
 /// The p-th percentile (0..100) of `values` (sorted in place); 0 for none.

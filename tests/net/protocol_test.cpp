@@ -202,5 +202,116 @@ TEST(Protocol, ErrorCodesHaveTheirNames) {
     }
 }
 
+QByteArray compact(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+TEST(MergePatch, ThePatchOfEveryMoveOfAGameRebuildsTheNextStateAndIsFarSmaller) {
+    std::mt19937_64 rng(31);
+    SeededRandom random(rng);
+    YesScreen screen;
+    Game game(screen, random);
+    game.choosePlayers(4);
+    game.start();
+    game.state.names[3] = "\"}{\" ,:[";
+    QByteArray before = stateObjectText(game.state);
+    QJsonObject held = QJsonDocument::fromJson(before).object();
+    std::optional<GameState> heldState = stateFromJson(held);
+    ASSERT_TRUE(heldState);
+    qsizetype wholeBytes = 0;
+    qsizetype patchBytes = 0;
+    for (int i = 0; i < 400; ++i) {
+        const Action action = randomAvailableAction(game, rng);
+        if (action.kind == ActionKind::Exit || action.kind == ActionKind::Start ||
+            action.kind == ActionKind::ChoosePlayers)
+            continue;
+        const ActionResult result = game.apply(action);
+        const QByteArray after = stateObjectText(game.state);
+        const std::optional<QByteArray> patch = mergePatchText(before, after);
+        ASSERT_TRUE(patch) << "move " << i;
+        const QJsonObject patchObject = QJsonDocument::fromJson(*patch).object();
+        applyMergePatch(held, patchObject);
+        ASSERT_EQ(held, QJsonDocument::fromJson(after).object())
+            << "move " << i << ": " << patch->toStdString();
+        QString error;
+        ASSERT_TRUE(applyStateChange(held, patchObject, *heldState, &error)) << error.toStdString();
+        GameState expected = game.state;
+        expected.decks = heldState->decks;
+        expected.nextCard = heldState->nextCard;
+        ASSERT_EQ(*heldState, expected) << "move " << i;
+        wholeBytes += after.size();
+        patchBytes += patch->size();
+        before = after;
+        if (result == ActionResult::Ended) break;
+    }
+    EXPECT_LT(patchBytes * 3, wholeBytes) << "a change is a fraction of the whole state";
+}
+
+TEST(MergePatch, MembersGoneAreNullAndObjectsDifferOnlyWhereTheyChange) {
+    const QByteArray before = R"({"a":1,"b":{"x":"}\"{","y":[1,2],"z":{"k":false}},"c":"q"})";
+    const QByteArray after = R"({"a":1,"b":{"x":"}\"{","y":[1,3],"z":{"k":false}},"d":{"e":[null]}})";
+    const std::optional<QByteArray> patch = mergePatchText(before, after);
+    ASSERT_TRUE(patch);
+    EXPECT_EQ(*patch, QByteArray(R"({"b":{"y":[1,3]},"d":{"e":[null]},"c":null})"));
+    QJsonObject target = parse(before.constData());
+    applyMergePatch(target, QJsonDocument::fromJson(*patch).object());
+    EXPECT_EQ(compact(target), compact(parse(after.constData())));
+    EXPECT_EQ(mergePatchText(after, after), QByteArray("{}"));
+    // A member that turns from an object into a number, and back.
+    EXPECT_EQ(mergePatchText(R"({"a":{"b":1}})", R"({"a":2})"), QByteArray(R"({"a":2})"));
+    EXPECT_EQ(mergePatchText(R"({"a":2})", R"({"a":{"b":1}})"), QByteArray(R"({"a":{"b":1}})"));
+}
+
+TEST(MergePatch, ANullMemberOrTextThatIsNotOneObjectGivesNoPatch) {
+    // A merge patch reads null as "remove": a null the new object holds cannot be said.
+    EXPECT_FALSE(mergePatchText(R"({"a":1})", R"({"a":null})"));
+    EXPECT_FALSE(mergePatchText(R"({})", R"({"a":{"b":{"c":null}}})"));
+    EXPECT_FALSE(mergePatchText(R"({"a":{"b":1}})", R"({"a":{"b":null}})"));
+    for (const char* broken : {"[1]", "", "{\"a\":", "{\"a\":1} x", "{\"a\" 1}", "{\"a\":\"open}", "{1:2}"}) {
+        EXPECT_FALSE(mergePatchText("{}", broken)) << broken;
+        EXPECT_FALSE(mergePatchText(broken, "{}")) << broken;
+    }
+}
+
+TEST(MergePatch, AChangeToAGameNoPlayCouldReachIsRefusedAndTheStateKept) {
+    std::mt19937_64 rng(5);
+    SeededRandom random(rng);
+    YesScreen screen;
+    Game game(screen, random);
+    game.choosePlayers(2);
+    game.start();
+    constexpr int kStation = 5;
+    game.state.owners[kStation] = 1;
+    game.state.grid.ticked[1][kStation] = true;
+    QJsonObject held = stateToJson(game.state);
+    QString error;
+    const std::optional<GameState> read = stateFromJson(held, &error);
+    ASSERT_TRUE(read) << error.toStdString();
+    GameState state = *read;
+    const GameState kept = state;
+
+    // A game of one player.
+    QJsonObject patch = parse(R"({"playerCount":1})");
+    QJsonObject merged = held;
+    applyMergePatch(merged, patch);
+    EXPECT_FALSE(applyStateChange(merged, patch, state, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(state, kept);
+
+    // The square traded to player 2: the tick the change no longer lists for player 1 is gone.
+    GameState traded = game.state;
+    traded.owners[kStation] = 2;
+    traded.grid.ticked[1][kStation] = false;
+    traded.grid.ticked[2][kStation] = true;
+    const std::optional<QByteArray> text =
+        mergePatchText(stateObjectText(game.state), stateObjectText(traded));
+    ASSERT_TRUE(text);
+    patch = QJsonDocument::fromJson(*text).object();
+    applyMergePatch(held, patch);
+    ASSERT_TRUE(applyStateChange(held, patch, state, &error)) << error.toStdString();
+    EXPECT_FALSE(state.grid.ticked[1][kStation]);
+    EXPECT_TRUE(state.grid.ticked[2][kStation]);
+}
+
 } // namespace
 } // namespace dealbrix::net

@@ -316,5 +316,74 @@ TEST(ServerRooms, AComputerOnlyRoomPlaysToItsEndAndAFullServerRefusesNewRooms) {
     EXPECT_EQ(core.roomCount(), 0);
 }
 
+/// The `state` fields a watcher is sent, rebuilt from its whole states and changes, by state number.
+std::map<qint64, QJsonObject> rebuiltStates(const QList<QJsonObject>& messages, int* changes) {
+    std::map<qint64, QJsonObject> byId;
+    QJsonObject held;
+    qint64 heldId = -1;
+    for (const QJsonObject& m : messages) {
+        const QString kind = m.value(QLatin1String("type")).toString();
+        const qint64 id = m.value(QLatin1String("stateId")).toInteger(-1);
+        if (kind == QLatin1String(type::kState)) {
+            held = m.value(QLatin1String("state")).toObject();
+        } else if (kind == QLatin1String(type::kChange)) {
+            EXPECT_EQ(m.value(QLatin1String("from")).toInteger(), heldId) << "a change from another state";
+            applyMergePatch(held, m.value(QLatin1String("state")).toObject());
+            ++*changes;
+        } else {
+            continue;
+        }
+        EXPECT_GT(id, heldId) << "state numbers only grow";
+        heldId = id;
+        byId[id] = held;
+    }
+    return byId;
+}
+
+TEST(StateChanges, AClientThatAsksIsSentChangesThatRebuildEveryStateOthersAreSentWhole) {
+    RecordingTransport transport;
+    ServerCore core(transport, testLimits(), {}, QStringLiteral("t"));
+    const int whole = *core.openConnection(QStringLiteral("127.0.0.1"), 0);
+    const int changing = *core.openConnection(QStringLiteral("127.0.0.1"), 0);
+    core.receive(whole, encode(message(type::kHello, {{"protocol", 1}})), 1);
+    core.receive(changing, encode(message(type::kHello, {{"protocol", 1}, {"changes", true}})), 1);
+    EXPECT_FALSE(transport.of(whole, type::kWelcome).value(0).contains(QLatin1String("changes")));
+    EXPECT_TRUE(transport.of(changing, type::kWelcome).value(0).value(QLatin1String("changes")).toBool());
+    core.receive(whole,
+                 encode(message(type::kCreateRoom, {{"players", 3}, {"computer", QJsonArray{1, 2, 3}}})), 2);
+    const QString code =
+        transport.of(whole, type::kRoomCreated).value(0).value(QLatin1String("room")).toString();
+    for (const int id : {whole, changing})
+        core.receive(id, encode(message(type::kJoin, {{"room", code}, {"seats", QJsonArray{}}})), 3);
+    transport.runSteps(core, 200000);
+    ASSERT_TRUE(core.room(code)->ended());
+
+    EXPECT_TRUE(transport.of(whole, type::kChange).isEmpty()) << "a client that did not ask";
+    int changes = 0;
+    int noChanges = 0;
+    const std::map<qint64, QJsonObject> sentWhole = rebuiltStates(transport.sent[whole], &noChanges);
+    const std::map<qint64, QJsonObject> rebuilt = rebuiltStates(transport.sent[changing], &changes);
+    EXPECT_GT(changes, 100) << "every move after the first state is a change";
+    ASSERT_EQ(rebuilt.size(), sentWhole.size());
+    for (const auto& [id, state] : rebuilt) {
+        ASSERT_EQ(sentWhole.count(id), 1U) << "state " << id;
+        ASSERT_EQ(state, sentWhole.at(id)) << "state " << id;
+    }
+    EXPECT_EQ(rebuilt.rbegin()->second, stateToJson(core.room(code)->game().state));
+
+    // Back in the room after leaving, it holds nothing the server knows: it is sent the whole state.
+    core.receive(changing, encode(message(type::kLeave)), 4);
+    transport.sent[changing].clear();
+    core.receive(changing, encode(message(type::kJoin, {{"room", code}, {"seats", QJsonArray{}}})), 5);
+    EXPECT_EQ(transport.of(changing, type::kState).size(), 1);
+    EXPECT_TRUE(transport.of(changing, type::kChange).isEmpty());
+
+    // Asked for with anything but true or false, the hello breaks the protocol.
+    const int odd = *core.openConnection(QStringLiteral("127.0.0.1"), 0);
+    core.receive(odd, encode(message(type::kHello, {{"protocol", 1}, {"changes", "yes"}})), 6);
+    EXPECT_EQ(transport.of(odd, type::kError).value(0).value(QLatin1String("code")).toString(), "malformed");
+    EXPECT_EQ(transport.closed.count(odd), 1U);
+}
+
 } // namespace
 } // namespace dealbrix::net
