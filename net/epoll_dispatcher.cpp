@@ -81,6 +81,15 @@ void EpollEventDispatcher::registerSocketNotifier(QSocketNotifier* notifier) {
         break;
     case QSocketNotifier::Write:
         watched.write = notifier;
+        // A connected socket is nearly always writable: Qt turns its write notifier on for every
+        // message and off once it is written, which on epoll would cost two system calls a message.
+        // One that has been writable before is delivered at the next turn without asking; only if the
+        // socket then could not take everything does the notifier wait on epoll.
+        watched.armWrite = !watched.writeProven;
+        if (!watched.armWrite && !watched.presumed) {
+            watched.presumed = true;
+            presumedWritable_.push_back(fd);
+        }
         break;
     case QSocketNotifier::Exception:
         watched.exception = notifier;
@@ -97,7 +106,10 @@ void EpollEventDispatcher::unregisterSocketNotifier(QSocketNotifier* notifier) {
     if (it == sockets_.end()) return;
     Watched& watched = it->second;
     if (watched.read == notifier) watched.read = nullptr;
-    if (watched.write == notifier) watched.write = nullptr;
+    if (watched.write == notifier) {
+        watched.write = nullptr;
+        watched.armWrite = false;
+    }
     if (watched.exception == notifier) watched.exception = nullptr;
     updateEpoll(fd, watched);
     if (watched.read == nullptr && watched.write == nullptr && watched.exception == nullptr)
@@ -106,8 +118,9 @@ void EpollEventDispatcher::unregisterSocketNotifier(QSocketNotifier* notifier) {
 
 void EpollEventDispatcher::updateEpoll(int fd, Watched& watched) {
     std::uint32_t wanted = 0;
-    for (QSocketNotifier* n : {watched.read, watched.write, watched.exception})
-        if (n != nullptr) wanted |= eventsOf(n->type());
+    if (watched.read != nullptr) wanted |= eventsOf(QSocketNotifier::Read);
+    if (watched.write != nullptr && watched.armWrite) wanted |= eventsOf(QSocketNotifier::Write);
+    if (watched.exception != nullptr) wanted |= eventsOf(QSocketNotifier::Exception);
     if (wanted == watched.registered) return;
     epoll_event event{};
     event.events = wanted;
@@ -140,6 +153,20 @@ int EpollEventDispatcher::activateSockets() {
     }
     pending_.clear();
     return delivered;
+}
+
+void EpollEventDispatcher::waitForUnwritten() {
+    // A write notifier still on after its unasked delivery has more to write than the socket took
+    // (or was turned on again meanwhile): from now on it waits for epoll to say the socket is writable.
+    for (const int fd : triedWritable_) {
+        const auto it = sockets_.find(fd);
+        if (it == sockets_.end()) continue;
+        Watched& watched = it->second;
+        if (watched.write == nullptr || watched.presumed) continue;
+        watched.armWrite = true;
+        updateEpoll(fd, watched);
+    }
+    triedWritable_.clear();
 }
 
 // --- Timers -------------------------------------------------------------------------------------------
@@ -273,8 +300,10 @@ bool EpollEventDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
     if (mayWait) emit aboutToBlock();
     if (interrupted_.load()) return false;
 
-    // Without a timer to wait for, only a socket or a wake-up ends the wait.
-    const int timeout = !mayWait ? 0 : withTimers ? waitMs() : -1;
+    // Without a timer to wait for, only a socket or a wake-up ends the wait; a write notifier presumed
+    // ready is ready now.
+    const bool presumedReady = withSockets && !presumedWritable_.empty();
+    const int timeout = !mayWait || presumedReady ? 0 : withTimers ? waitMs() : -1;
 
     std::array<epoll_event, kEventsPerWait> events{};
     int ready = epoll_wait(epoll_, events.data(), kEventsPerWait, timeout);
@@ -291,7 +320,8 @@ bool EpollEventDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
         if (!withSockets) continue; // still ready: level-triggered, they come back next turn
         const auto it = sockets_.find(fd);
         if (it == sockets_.end()) continue;
-        const Watched& watched = it->second;
+        Watched& watched = it->second;
+        if ((got & EPOLLOUT) != 0) watched.writeProven = true;
         // As Qt's own loop does: a hang-up or an error is news to a reader and to a writer.
         if (watched.read != nullptr && (got & (EPOLLIN | EPOLLHUP | EPOLLERR)) != 0)
             pending_.push_back(watched.read);
@@ -299,7 +329,21 @@ bool EpollEventDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
             pending_.push_back(watched.write);
         if (watched.exception != nullptr && (got & EPOLLPRI) != 0) pending_.push_back(watched.exception);
     }
-    if (withSockets) delivered += activateSockets();
+    if (withSockets) {
+        for (const int fd : presumedWritable_) {
+            const auto it = sockets_.find(fd);
+            if (it == sockets_.end() || !it->second.presumed) continue;
+            Watched& watched = it->second;
+            watched.presumed = false;
+            // Reported by epoll as well (it was armed meanwhile): it is on the list already.
+            if (watched.write == nullptr || watched.armWrite) continue;
+            pending_.push_back(watched.write);
+            triedWritable_.push_back(fd);
+        }
+        presumedWritable_.clear();
+        delivered += activateSockets();
+        waitForUnwritten();
+    }
     if (withTimers) delivered += activateTimers();
     return delivered > 0;
 }

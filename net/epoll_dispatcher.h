@@ -62,12 +62,17 @@ class EpollEventDispatcher final : public QAbstractEventDispatcher {
         QSocketNotifier* write = nullptr;
         QSocketNotifier* exception = nullptr;
         std::uint32_t registered = 0; // the epoll events the descriptor is registered for
+        bool writeProven = false;     // it has been writable: a write notifier is presumed ready at once
+        bool armWrite = false;        // the write notifier waits on epoll (not presumed, or presumed wrong)
+        bool presumed = false;        // the write notifier is to be delivered in the next turn unasked
     };
 
     void updateEpoll(int fd, Watched& watched);
     /// Milliseconds the loop may wait for the next timer, -1 for none.
     int waitMs() const;
     int activateSockets();
+    /// Puts on epoll the write notifiers delivered unasked that are still on.
+    void waitForUnwritten();
     int activateTimers();
     void drainWakeUp();
 
@@ -78,6 +83,8 @@ class EpollEventDispatcher final : public QAbstractEventDispatcher {
 
     std::unordered_map<int, Watched> sockets_;
     std::vector<QSocketNotifier*> pending_; // to be activated in this turn; cleared when unregistered
+    std::vector<int> presumedWritable_;     // descriptors whose write notifier goes out unasked next turn
+    std::vector<int> triedWritable_;        // those delivered so in this turn: still enabled, they wait
 
     std::unordered_map<int, Timer> timers_;
     std::set<std::pair<qint64, int>> due_; // (due time in microseconds, id), soonest first

@@ -175,6 +175,46 @@ TEST(EpollEventLoop, ANotifierDeletedByAnotherReadyInTheSameTurnIsNotDelivered) 
     EXPECT_EQ(delivered, 1);
 }
 
+TEST(EpollEventLoop, AWriteNotifierTurnedOnAgainGoesOutAtOnceAndWaitsForEpollOnlyWhenTheSocketIsFull) {
+    SocketPair pair;
+    int deliveries = 0;
+    int atPause = -1;
+    inEpollThread([&] {
+        QEventLoop loop;
+        // A socket's reader stays on throughout (nothing comes to read here), its writer goes on and off.
+        QSocketNotifier reader(pair.fd[0], QSocketNotifier::Read);
+        QSocketNotifier writer(pair.fd[0], QSocketNotifier::Write);
+        const auto fill = [&] {
+            const char block[4096] = {};
+            while (::write(pair.fd[0], block, sizeof block) > 0) {
+            }
+        };
+        QObject::connect(&writer, &QSocketNotifier::activated, [&] {
+            ++deliveries;
+            if (deliveries == 1) {
+                // As a socket does after writing a message and queueing the next: off, then on.
+                fill();
+                writer.setEnabled(false);
+                writer.setEnabled(true);
+            } else if (deliveries >= 3) {
+                writer.setEnabled(false);
+                loop.quit();
+            }
+            // The second, unasked while the socket is full, leaves it on: it must wait now.
+        });
+        QTimer::singleShot(50, [&] {
+            atPause = deliveries;
+            char drain[65536];
+            while (::read(pair.fd[1], drain, sizeof drain) > 0) {
+            }
+        });
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        loop.exec();
+    });
+    EXPECT_EQ(atPause, 2) << "delivered unasked once, then not again while the socket was full";
+    EXPECT_EQ(deliveries, 3) << "delivered by epoll once the socket could take more";
+}
+
 TEST(EpollEventLoop, AWaitWithNothingDueEndsWhenAnotherThreadPostsWork) {
     std::atomic<QObject*> inLoop{nullptr};
     std::atomic<bool> ran{false};
