@@ -17,6 +17,7 @@ namespace {
 
 constexpr qsizetype kStateTextReserve = 4096; // a state is about 2 kB; its history grows with the rounds
 constexpr qsizetype kStateMessageExtra = 160; // a message's fields around its state or patch
+constexpr qsizetype kBoxTextReserve = 160;    // a box message's fields besides its texts
 
 constexpr std::array<std::pair<ErrorCode, const char*>, 14> kErrorNames{{
     {ErrorCode::Protocol, "protocol"},
@@ -165,6 +166,28 @@ QJsonObject boxToJson(const Box& box) {
             {"maximum", box.maximum},
             {"title", QString::fromStdString(box.title)},
             {"text", QString::fromStdString(box.text)}};
+}
+
+QByteArray boxMessageText(qint64 version, const Box& box) {
+    QByteArray text;
+    text.reserve(kBoxTextReserve + static_cast<qsizetype>(box.title.size() + box.text.size()));
+    JsonText json(text);
+    json.beginObject();
+    json.member("type", type::kBox);
+    json.member("version", static_cast<std::int64_t>(version));
+    json.beginObject("box");
+    json.member("kind", kBoxNames[static_cast<std::size_t>(box.kind)]);
+    json.member("seat", box.seat);
+    json.member("turn", box.turn);
+    json.member("square", box.square);
+    json.member("amount", box.amount);
+    json.member("minimum", box.minimum);
+    json.member("maximum", box.maximum);
+    json.member("title", box.title);
+    json.member("text", box.text);
+    json.endObject();
+    json.endObject();
+    return text;
 }
 
 std::optional<Box> boxFromJson(const QJsonValue& value) {

@@ -95,6 +95,10 @@ std::optional<Action> actionFromJson(const QJsonValue& value);
 QJsonObject boxToJson(const Box& box);
 std::optional<Box> boxFromJson(const QJsonValue& value);
 
+/// The whole `box` message of a box told at `version`, written directly (the server sends each box of
+/// every move to every seat of the room), with its type first.
+QByteArray boxMessageText(qint64 version, const Box& box);
+
 /// The money fields of an offer being asked about: {text, otherText} as typed (side 0's, side 1's).
 QJsonObject offerToJson(const Action& finalizeOffer);
 /// Reads an `offer` field into a FinalizeOffer action; nothing when it is not one.

@@ -581,8 +581,9 @@ bool ServerCore::restoreRoom(const RoomSnapshot& snapshot, qint64 nowMs, qint64 
 // --- Room events ------------------------------------------------------------------------------------
 
 void ServerCore::roomBox(const QString& room, qint64 version, const Box& box) {
-    broadcast(room,
-              message(type::kBox, {{"version", static_cast<double>(version)}, {"box", boxToJson(box)}}));
+    // Written only for a room with someone in it: a computer-only room plays on unwatched.
+    if (const RoomEntry* entry = entryOf(room); entry != nullptr && !entry->members.empty())
+        broadcast(room, boxMessageText(version, box));
 }
 
 void ServerCore::roomState(const QString& room) {

@@ -66,6 +66,24 @@ TEST(Protocol, BoxesReadBackAsWrittenAndOutOfRangeSeatsAreRefused) {
     EXPECT_FALSE(boxFromJson(bad));
 }
 
+TEST(Protocol, ABoxMessageWrittenDirectlyIsTheMessageOfItsFieldsWithItsTypeFirst) {
+    const Box box{.kind = BoxKind::CardText,
+                  .seat = 3,
+                  .turn = 2,
+                  .square = 36,
+                  .amount = -150,
+                  .minimum = 10,
+                  .maximum = 1500,
+                  .title = "Chance \"card\"",
+                  .text = "Go back\n3 spaces \\ Zo\xc3\xab"};
+    const qint64 version = (qint64{1} << 40) + 1;
+    const QByteArray text = boxMessageText(version, box);
+    EXPECT_TRUE(text.startsWith(R"({"type":"box")")) << text.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(text).object(),
+              message(type::kBox, {{"version", static_cast<double>(version)}, {"box", boxToJson(box)}}));
+    EXPECT_EQ(boxFromJson(QJsonDocument::fromJson(text).object().value(QLatin1String("box"))), box);
+}
+
 TEST(Protocol, EveryBoxKindOfTheHouseRulesHasItsOwnNameAndReadsBack) {
     // An auction's bid question reaches a client only if its kind is named; every kind up to the
     // last the game has reads back as itself.
