@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace dealbrix {
 
@@ -19,52 +20,69 @@ bool isAscii(std::string_view text) {
     return true;
 }
 
-void appendEscaped(QByteArray& out, std::string_view text) {
-    out.reserve(out.size() + static_cast<qsizetype>(text.size()) + 2);
-    out.append('"');
-    qsizetype plainFrom = 0;
-    const auto flush = [&](qsizetype upTo) {
-        if (upTo > plainFrom) out.append(text.data() + plainFrom, upTo - plainFrom);
-    };
-    for (qsizetype i = 0; i < static_cast<qsizetype>(text.size()); ++i) {
-        const auto c = static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
-        if (c >= 0x20 && c != '"' && c != '\\') continue;
-        flush(i);
-        plainFrom = i + 1;
-        out.append('\\');
-        switch (c) {
-        case '"':
-            out.append('"');
-            break;
-        case '\\':
-            out.append('\\');
-            break;
-        case '\n':
-            out.append('n');
-            break;
-        case '\r':
-            out.append('r');
-            break;
-        case '\t':
-            out.append('t');
-            break;
-        case '\b':
-            out.append('b');
-            break;
-        case '\f':
-            out.append('f');
-            break;
-        default:
-            out.append("u00", 3);
-            out.append(kHex[c >> 4]);
-            out.append(kHex[c & 0xF]);
+} // namespace
+
+void JsonText::put(const char* text, std::size_t size) {
+    if (size > kBufferSize - used_) {
+        flush();
+        if (size > kBufferSize) {
+            out_.append(text, static_cast<qsizetype>(size));
+            return;
         }
     }
-    flush(static_cast<qsizetype>(text.size()));
-    out.append('"');
+    std::memcpy(buffer_ + used_, text, size);
+    used_ += size;
 }
 
-} // namespace
+void JsonText::flush() {
+    if (used_ == 0) return;
+    out_.append(buffer_, static_cast<qsizetype>(used_));
+    used_ = 0;
+}
+
+void JsonText::putEscaped(std::string_view text) {
+    put('"');
+    std::size_t plainFrom = 0;
+    const auto plainUpTo = [&](std::size_t upTo) {
+        if (upTo > plainFrom) put(text.data() + plainFrom, upTo - plainFrom);
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        plainUpTo(i);
+        plainFrom = i + 1;
+        put('\\');
+        switch (c) {
+        case '"':
+            put('"');
+            break;
+        case '\\':
+            put('\\');
+            break;
+        case '\n':
+            put('n');
+            break;
+        case '\r':
+            put('r');
+            break;
+        case '\t':
+            put('t');
+            break;
+        case '\b':
+            put('b');
+            break;
+        case '\f':
+            put('f');
+            break;
+        default:
+            put("u00", 3);
+            put(kHex[c >> 4]);
+            put(kHex[c & 0xF]);
+        }
+    }
+    plainUpTo(text.size());
+    put('"');
+}
 
 void JsonText::separate() {
     if (afterKey_) {
@@ -75,27 +93,28 @@ void JsonText::separate() {
     if ((firstAtDepth_ & bit) != 0)
         firstAtDepth_ &= ~bit;
     else
-        out_.append(',');
+        put(',');
 }
 
 void JsonText::open(std::string_view name, char bracket) {
     if (!name.empty()) key(name);
     separate();
-    out_.append(bracket);
+    put(bracket);
     if (depth_ < kMaxDepth) ++depth_;
     firstAtDepth_ |= std::uint64_t{1} << depth_;
 }
 
 void JsonText::close(char bracket) {
-    out_.append(bracket);
+    put(bracket);
     if (depth_ > 0) --depth_;
+    endOfValue();
 }
 
 void JsonText::key(std::string_view name) {
     separate();
-    out_.append('"');
-    out_.append(name.data(), static_cast<qsizetype>(name.size()));
-    out_.append("\":", 2);
+    put('"');
+    put(name.data(), name.size());
+    put("\":", 2);
     afterKey_ = true;
 }
 
@@ -103,43 +122,49 @@ void JsonText::value(std::int64_t number) {
     separate();
     char digits[24];
     const auto written = std::to_chars(std::begin(digits), std::end(digits), number);
-    out_.append(digits, written.ptr - digits);
+    put(digits, static_cast<std::size_t>(written.ptr - digits));
+    endOfValue();
 }
 
 void JsonText::value(double number) {
     separate();
     if (!std::isfinite(number)) {
-        out_.append("null", 4);
+        put("null", 4);
+        endOfValue();
         return;
     }
     char digits[32];
     const auto written = std::to_chars(std::begin(digits), std::end(digits), number);
-    out_.append(digits, written.ptr - digits);
+    put(digits, static_cast<std::size_t>(written.ptr - digits));
+    endOfValue();
 }
 
 void JsonText::raw(std::string_view json) {
     separate();
-    out_.append(json.data(), static_cast<qsizetype>(json.size()));
+    put(json.data(), json.size());
+    endOfValue();
 }
 
 void JsonText::value(bool flag) {
     separate();
     if (flag)
-        out_.append("true", 4);
+        put("true", 4);
     else
-        out_.append("false", 5);
+        put("false", 5);
+    endOfValue();
 }
 
 void JsonText::value(std::string_view text) {
     separate();
     if (isAscii(text)) {
-        appendEscaped(out_, text);
-        return;
+        putEscaped(text);
+    } else {
+        // Through QString and back: any byte sequence that is not UTF-8 becomes U+FFFD, as a reader
+        // would take it, so the text is always one a JSON reader accepts.
+        const QByteArray valid = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toUtf8();
+        putEscaped(std::string_view(valid.constData(), static_cast<std::size_t>(valid.size())));
     }
-    // Through QString and back: any byte sequence that is not UTF-8 becomes U+FFFD, as a reader would
-    // take it, so the text is always one a JSON reader accepts.
-    const QByteArray valid = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toUtf8();
-    appendEscaped(out_, std::string_view(valid.constData(), static_cast<std::size_t>(valid.size())));
+    endOfValue();
 }
 
 } // namespace dealbrix

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -11,11 +12,16 @@ namespace dealbrix {
 
 /// Appends compact JSON to a byte array. Commas are placed by the writer: the caller opens and
 /// closes objects and arrays and gives each object member's key before its value. The caller keeps
-/// the nesting balanced; keys are the program's own and written as they are.
+/// the nesting balanced; keys are the program's own and written as they are. The text is gathered in
+/// a buffer of the writer's own and is in the byte array once the outermost value is complete (or the
+/// writer is gone): a byte array grows by far more work a piece than a buffer does.
 class JsonText {
   public:
     /// Writes into `out`, after what it already holds.
     explicit JsonText(QByteArray& out) : out_(out) {}
+    ~JsonText() { flush(); }
+    JsonText(const JsonText&) = delete;
+    JsonText& operator=(const JsonText&) = delete;
 
     /// Opens an object, as a value or (with `key`) as an object member.
     void beginObject(std::string_view key = {}) { open(key, '{'); }
@@ -45,12 +51,27 @@ class JsonText {
     }
 
   private:
+    static constexpr std::size_t kBufferSize = 2048;
+
+    void put(char c) {
+        if (used_ == kBufferSize) flush();
+        buffer_[used_++] = c;
+    }
+    void put(const char* text, std::size_t size);
+    void putEscaped(std::string_view text);
+    void flush();
+    /// Puts what is gathered into the byte array when the outermost value has just ended.
+    void endOfValue() {
+        if (depth_ == 0) flush();
+    }
     void separate();
     /// Opens a container with `bracket`, after its key when it has one.
     void open(std::string_view key, char bracket);
     void close(char bracket);
 
     QByteArray& out_;
+    char buffer_[kBufferSize];
+    std::size_t used_ = 0;
     std::uint64_t firstAtDepth_ = 1; // bit d: nothing written yet in the container at depth d
     int depth_ = 0;
     bool afterKey_ = false;

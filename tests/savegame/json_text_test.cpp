@@ -65,6 +65,33 @@ TEST(JsonText, AppendsAfterWhatTheBytesHold) {
     EXPECT_EQ(out, QByteArray("prefix:[false]"));
 }
 
+TEST(JsonText, ADocumentFarLongerThanTheWritersBufferComesOutWhole) {
+    QByteArray out;
+    const std::string longText(5000, 'x');
+    const std::string longRaw = "[" + std::string(4000, '1') + "]";
+    {
+        JsonText json(out);
+        json.beginArray();
+        for (int i = 0; i < 3000; ++i)
+            json.value(i);
+        json.value(longText);
+        json.raw(longRaw);
+        json.value("\"tail\"");
+        json.endArray();
+        EXPECT_TRUE(out.endsWith("\\\"\"]")) << "the bytes are there once the outermost value ends";
+        // A second document after the first, as a stream of values would have it.
+        json.value(7);
+    }
+    ASSERT_TRUE(out.endsWith("]7"));
+    out.chop(1);
+    const QJsonArray read = parsed(out).array();
+    ASSERT_EQ(read.size(), 3003);
+    EXPECT_EQ(read[2999].toInt(), 2999);
+    EXPECT_EQ(read[3000].toString().size(), 5000);
+    EXPECT_EQ(read[3001].toArray().size(), 1);
+    EXPECT_EQ(read[3002].toString(), QStringLiteral("\"tail\""));
+}
+
 TEST(JsonText, HostileTextStaysOneStringValue) {
     // Names are typed by people: quotes, backslashes and control characters must not end the string
     // or break the document.
