@@ -403,48 +403,52 @@ bool holdsNullMember(QByteArrayView value) {
     });
 }
 
+/// Where the member `key` is in `members`, tried first at `hint` (the writer keeps its members in one
+/// order); members.size() when it is not there.
+std::size_t indexOf(const std::vector<MemberText>& members, QByteArrayView key, std::size_t hint) {
+    if (hint < members.size() && members[hint].key == key) return hint;
+    for (std::size_t k = 0; k < members.size(); ++k)
+        if (members[k].key == key) return k;
+    return members.size();
+}
+
 bool writePatch(QByteArrayView before, QByteArrayView after, QByteArray& out) {
     const std::optional<std::vector<MemberText>> old = JsonScanner(before).members();
     const std::optional<std::vector<MemberText>> now = JsonScanner(after).members();
     if (!old || !now) return false;
     out.append('{');
     bool first = true;
-    const auto add = [&](QByteArrayView key, QByteArrayView value) {
+    const auto addKey = [&](QByteArrayView key) {
         if (!first) out.append(',');
         first = false;
         out.append(key.data(), key.size());
         out.append(':');
-        out.append(value.data(), value.size());
     };
     std::vector<bool> kept(old->size(), false);
     for (std::size_t i = 0; i < now->size(); ++i) {
         const MemberText& m = (*now)[i];
-        // The writer keeps its members in one order: the same place is tried first.
-        std::size_t j = i < old->size() && (*old)[i].key == m.key ? i : old->size();
-        for (std::size_t k = 0; j == old->size() && k < old->size(); ++k)
-            if ((*old)[k].key == m.key) j = k;
         if (m.value == QByteArrayView("null")) return false;
-        if (j == old->size()) {
-            if (holdsNullMember(m.value)) return false;
-            add(m.key, m.value);
-            continue;
+        const std::size_t j = indexOf(*old, m.key, i);
+        if (j < old->size()) {
+            kept[j] = true;
+            const QByteArrayView was = (*old)[j].value;
+            if (was == m.value) continue;
+            if (isObjectText(was) && isObjectText(m.value)) {
+                addKey(m.key);
+                if (!writePatch(was, m.value, out)) return false;
+                continue;
+            }
         }
-        kept[j] = true;
-        const MemberText& was = (*old)[j];
-        if (was.value == m.value) continue;
-        if (isObjectText(was.value) && isObjectText(m.value)) {
-            if (!first) out.append(',');
-            first = false;
-            out.append(m.key.data(), m.key.size());
-            out.append(':');
-            if (!writePatch(was.value, m.value, out)) return false;
-            continue;
-        }
+        // New, or now another kind of value: written whole.
         if (holdsNullMember(m.value)) return false;
-        add(m.key, m.value);
+        addKey(m.key);
+        out.append(m.value.data(), m.value.size());
     }
     for (std::size_t j = 0; j < old->size(); ++j)
-        if (!kept[j]) add((*old)[j].key, "null");
+        if (!kept[j]) {
+            addKey((*old)[j].key);
+            out.append("null");
+        }
     out.append('}');
     return true;
 }

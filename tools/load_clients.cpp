@@ -311,11 +311,9 @@ void LoadConnection::joinRoom() {
 bool LoadConnection::readState(const QJsonObject& m, const QString& text) {
     LoadRoom& room = room_;
     seenText_ = text;
-    seenStateId_ = m.contains(QLatin1String("stateId"))
-                       ? static_cast<qint64>(m.value(QLatin1String("stateId")).toDouble())
-                       : -1;
+    seenStateId_ = m.value(QLatin1String("stateId")).toInteger(-1);
     SeenState seen;
-    seen.version = static_cast<qint64>(m.value(QLatin1String("version")).toDouble());
+    seen.version = m.value(QLatin1String("version")).toInteger();
     seen.state = m.value(QLatin1String("state")).toObject();
     seen.waitingFor = m.value(QLatin1String("waitingFor")).toInt();
     seen.ended = m.value(QLatin1String("ended")).toBool();
@@ -342,9 +340,9 @@ bool LoadConnection::readState(const QJsonObject& m, const QString& text) {
 bool LoadConnection::readChange(const QJsonObject& m, const QString& text) {
     LoadRoom& room = room_;
     seenText_ = text;
-    seenStateId_ = static_cast<qint64>(m.value(QLatin1String("stateId")).toDouble());
+    seenStateId_ = m.value(QLatin1String("stateId")).toInteger();
     if (seenStateId_ <= room.stateId_) return true; // an older one, from a seat slower than another
-    if (static_cast<qint64>(m.value(QLatin1String("from")).toDouble()) != room.stateId_) {
+    if (m.value(QLatin1String("from")).toInteger() != room.stateId_) {
         run_.noteError(QStringLiteral("a change from a state this room does not hold"));
         return false;
     }
@@ -358,7 +356,7 @@ bool LoadConnection::readChange(const QJsonObject& m, const QString& text) {
         return false;
     }
     room.last.state = std::move(merged);
-    room.last.version = static_cast<qint64>(m.value(QLatin1String("version")).toDouble());
+    room.last.version = m.value(QLatin1String("version")).toInteger();
     room.last.waitingFor = m.value(QLatin1String("waitingFor")).toInt();
     room.last.ended = m.value(QLatin1String("ended")).toBool();
     room.stateId_ = seenStateId_;
