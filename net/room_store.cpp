@@ -1,9 +1,14 @@
 #include "room_store.h"
 
+#include "json_text.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -36,11 +41,16 @@ constexpr qsizetype kSqliteHeaderBytes = 100;
 constexpr quint32 kMinPageSize = 512;
 constexpr quint32 kLargestPageSize = 65536; // written as 1 in the header's two bytes
 
-// Schema 2: the actions carried out after a room's snapshot, one row each (see RoomRun).
-constexpr const char* kRunsTable =
-    "CREATE TABLE runs (room TEXT NOT NULL, seq INTEGER NOT NULL, kind TEXT NOT NULL, number INTEGER NOT "
-    "NULL, text TEXT NOT NULL, other TEXT NOT NULL, logTotal INTEGER NOT NULL, at INTEGER NOT NULL, "
-    "PRIMARY KEY (room, seq)) WITHOUT ROWID";
+// Schema 3: the actions carried out after the rooms' snapshots, one row each (see RoomRun) with the
+// log lines it wrote (a JSON list), in the order they were written: new rows go at the table's end.
+constexpr const char* kJournalTable =
+    "CREATE TABLE journal (id INTEGER PRIMARY KEY, room TEXT NOT NULL, seq INTEGER NOT NULL, kind TEXT NOT "
+    "NULL, number INTEGER NOT NULL, text TEXT NOT NULL, other TEXT NOT NULL, logTotal INTEGER NOT NULL, "
+    "lines BLOB NOT NULL, at INTEGER NOT NULL)";
+// A room's rows are those from its journalFrom on: rows of a room of the same code closed before are
+// older.
+constexpr const char* kJournalFromColumn =
+    "ALTER TABLE rooms ADD COLUMN journalFrom INTEGER NOT NULL DEFAULT 0";
 
 /// Tells a replayed room's events to nobody: the room is being read back, no client is in it.
 struct Unheard final : RoomEvents {
@@ -54,14 +64,14 @@ struct Unheard final : RoomEvents {
 
 const char* const kSchema[] = {
     "CREATE TABLE rooms (code TEXT PRIMARY KEY, version INTEGER NOT NULL, updated INTEGER NOT NULL, "
-    "finished INTEGER, snapshot BLOB NOT NULL) WITHOUT ROWID",
+    "finished INTEGER, snapshot BLOB NOT NULL, journalFrom INTEGER NOT NULL DEFAULT 0) WITHOUT ROWID",
     "CREATE TABLE log (room TEXT NOT NULL, seq INTEGER NOT NULL, line TEXT NOT NULL, "
     "PRIMARY KEY (room, seq)) WITHOUT ROWID",
     "CREATE TABLE chat (room TEXT NOT NULL, seq INTEGER NOT NULL, seat INTEGER NOT NULL, "
     "name TEXT NOT NULL, text TEXT NOT NULL, PRIMARY KEY (room, seq)) WITHOUT ROWID",
     "CREATE TABLE damaged_rooms (code TEXT NOT NULL, snapshot BLOB, reason TEXT NOT NULL, "
     "found INTEGER NOT NULL)",
-    kRunsTable,
+    kJournalTable,
 };
 
 /// What is wrong with the file's first bytes, or nothing: not SQLite, or shorter than its header says.
@@ -160,20 +170,20 @@ class RoomStore::Checkpointer {
     qint64 finished_ = 0;
 };
 
-RoomStore::RoomStore(QString directory, RoomRetention retention)
+RoomStore::RoomStore(QString directory, RoomRetention retention, JournalLimits limits)
     : directory_(std::move(directory)), path_(QDir(directory_).filePath(QLatin1String(kFileName))),
       connection_(QStringLiteral("dealbrix-rooms-") + QUuid::createUuid().toString()), retention_(retention),
-      lock_(QDir(directory_).filePath(QStringLiteral("rooms.lock"))) {}
+      limits_(limits), lock_(QDir(directory_).filePath(QStringLiteral("rooms.lock"))) {}
 
-std::unique_ptr<RoomStore> RoomStore::open(const QString& directory, RoomRetention retention,
-                                           QString* error) {
+std::unique_ptr<RoomStore> RoomStore::open(const QString& directory, RoomRetention retention, QString* error,
+                                           JournalLimits limits) {
     const auto refuse = [&](const QString& sentence) {
         if (error != nullptr) *error = sentence;
         return std::unique_ptr<RoomStore>();
     };
     if (!QDir().mkpath(directory))
         return refuse(QStringLiteral("The data folder %1 cannot be made.").arg(directory));
-    std::unique_ptr<RoomStore> store(new RoomStore(QDir(directory).absolutePath(), retention));
+    std::unique_ptr<RoomStore> store(new RoomStore(QDir(directory).absolutePath(), retention, limits));
     // A lock left by a killed server is taken over: QLockFile sees that its process is gone.
     store->lock_.setStaleLockTime(0);
     if (!store->lock_.tryLock()) {
@@ -262,10 +272,18 @@ QString RoomStore::openDatabase() {
             return QStringLiteral("The room database %1 cannot be made: %2.")
                 .arg(path_, db.lastError().text());
     } else if (schema.toLongLong() < kSchemaVersion) {
-        // Schema 1 had no runs: the table is added, every room in it stays a whole snapshot.
-        if (!db.transaction() || !q.exec(QLatin1String(kRunsTable)) ||
-            !q.exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)) || !db.commit()) {
-            const QString why = lastError(q);
+        // Schema 1 had no runs: every room in it is a whole snapshot. Schema 2 kept them by room, with
+        // their log lines in the log table: they move to the journal in the order they were played.
+        bool ok = db.transaction() && q.exec(QLatin1String(kJournalTable)) &&
+                  q.exec(QLatin1String(kJournalFromColumn));
+        if (ok && schema.toLongLong() >= 2)
+            ok = q.exec(QStringLiteral(
+                     "INSERT INTO journal (room, seq, kind, number, text, other, logTotal, lines, at) SELECT "
+                     "room, seq, kind, number, text, other, logTotal, '[]', at FROM runs ORDER BY room, "
+                     "seq")) &&
+                 q.exec(QStringLiteral("DROP TABLE runs"));
+        if (!ok || !q.exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)) || !db.commit()) {
+            const QString why = q.lastError().isValid() ? lastError(q) : db.lastError().text();
             db.rollback();
             return QStringLiteral("The room database %1 cannot be brought up to schema %2: %3.")
                 .arg(path_)
@@ -273,6 +291,15 @@ QString RoomStore::openDatabase() {
                 .arg(why);
         }
     }
+    // New rows follow every row and every room's journalFrom (the journal may have been emptied).
+    if (!q.exec(QStringLiteral("SELECT (SELECT max(id) FROM journal), (SELECT min(id) FROM journal), "
+                               "(SELECT max(journalFrom) FROM rooms)")) ||
+        !q.next())
+        return refused.arg(path_, QStringLiteral("cannot be read (%1)").arg(lastError(q)));
+    canTidy_ = q.value(1).isNull();
+    nextRow_ = std::max(q.value(0).toLongLong() + 1, std::max<qint64>(q.value(2).toLongLong(), 1));
+    firstKept_ = canTidy_ ? nextRow_ : q.value(1).toLongLong();
+    tidiedAt_ = nextRow_;
     return {};
 }
 
@@ -331,8 +358,10 @@ void RoomStore::removeExpired(qint64 nowMs) {
     QSqlDatabase db = QSqlDatabase::database(connection_);
     QSqlQuery q(db);
     q.prepare(QStringLiteral(
-        "SELECT code FROM rooms WHERE (finished IS NOT NULL AND finished <= ?) OR "
-        "max(updated, coalesce((SELECT max(at) FROM runs WHERE runs.room = rooms.code), 0)) <= ?"));
+        "SELECT code FROM rooms LEFT JOIN (SELECT journal.room AS room, max(journal.at) AS at FROM journal "
+        "JOIN rooms ON rooms.code = journal.room AND journal.id >= rooms.journalFrom GROUP BY journal.room) "
+        "AS played ON played.room = rooms.code WHERE (finished IS NOT NULL AND finished <= ?) OR "
+        "max(updated, coalesce(played.at, 0)) <= ?"));
     q.addBindValue(nowMs - retention_.finishedRoomHours * kMsPerHour);
     q.addBindValue(nowMs - retention_.idleRoomDays * kMsPerDay);
     if (!q.exec()) {
@@ -363,7 +392,7 @@ void RoomStore::setAside(const QString& code, const QByteArray& snapshot, const 
     q.addBindValue(reason);
     q.addBindValue(nowMs);
     q.exec();
-    for (const char* table : {"rooms", "log", "chat", "runs"}) {
+    for (const char* table : {"rooms", "log", "chat"}) {
         q.prepare(
             QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
                 .arg(QLatin1String(table), QLatin1String(table == QLatin1String("rooms") ? "code" : "room")));
@@ -379,7 +408,8 @@ std::vector<StoredRoom> RoomStore::loadRooms(qint64 nowMs) {
     QSqlDatabase db = QSqlDatabase::database(connection_);
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT code, updated, finished, snapshot FROM rooms ORDER BY code"))) {
+    if (!q.exec(QStringLiteral(
+            "SELECT code, updated, finished, snapshot, journalFrom FROM rooms ORDER BY code"))) {
         logLine(QStringLiteral("the rooms could not be read: %1").arg(lastError(q)));
         return rooms;
     }
@@ -388,16 +418,44 @@ std::vector<StoredRoom> RoomStore::loadRooms(qint64 nowMs) {
         qint64 updated;
         QVariant finished;
         QByteArray snapshot;
+        qint64 journalFrom;
     };
     std::vector<Row> rows;
     while (q.next())
-        rows.push_back(
-            {q.value(0).toString(), q.value(1).toLongLong(), q.value(2), q.value(3).toByteArray()});
+        rows.push_back({q.value(0).toString(), q.value(1).toLongLong(), q.value(2), q.value(3).toByteArray(),
+                        q.value(4).toLongLong()});
     q.finish();
+
+    // The journal is read once, in the order it was written, and dealt out to the rooms.
+    QHash<QString, std::vector<JournalRow>> journal;
+    if (!q.exec(QStringLiteral(
+            "SELECT id, room, seq, kind, number, text, other, logTotal, lines FROM journal ORDER BY id"))) {
+        logLine(QStringLiteral("the rooms' journal could not be read: %1").arg(lastError(q)));
+        return {};
+    }
+    while (q.next()) {
+        JournalRow row;
+        row.id = q.value(0).toLongLong();
+        row.run.seq = q.value(2).toLongLong();
+        row.kind = q.value(3).toString();
+        bool numberOk = false;
+        const qlonglong number = q.value(4).toLongLong(&numberOk);
+        // A number no action can carry leaves the row without a kind: it is not played.
+        if (!numberOk || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
+            row.kind.clear();
+        row.run.action.number = static_cast<int>(number);
+        row.run.action.text = q.value(5).toString().toStdString();
+        row.run.action.otherText = q.value(6).toString().toStdString();
+        row.run.logTotal = q.value(7).toLongLong();
+        row.lines = q.value(8).toByteArray();
+        journal[q.value(1).toString()].push_back(std::move(row));
+    }
+    q.finish();
+    canTidy_ = true;
 
     QSqlQuery lines(db);
     lines.setForwardOnly(true);
-    for (const Row& row : rows) {
+    for (Row& row : rows) {
         QString error;
         std::optional<RoomSnapshot> snapshot = decodeSnapshot(row.snapshot, row.code, &error);
         if (!snapshot) {
@@ -405,21 +463,26 @@ std::vector<StoredRoom> RoomStore::loadRooms(qint64 nowMs) {
             continue;
         }
         const qint64 snapshotRuns = snapshot->runs;
-        if (!replayRuns(*snapshot))
+        const qint64 tableLogTotal = snapshot->logTotal;
+        // The room's rows: from its journalFrom on, after the runs its snapshot holds.
+        std::vector<JournalRow> own;
+        for (JournalRow& journalRow : journal[row.code])
+            if (journalRow.id >= row.journalFrom && journalRow.run.seq > snapshotRuns)
+                own.push_back(std::move(journalRow));
+        // The newest lines of the log table, as many as the room keeps; the rows add theirs.
+        std::map<qint64, QString> log;
+        const qint64 lastLogTotal = std::max(own.empty() ? 0 : own.back().run.logTotal, snapshot->logTotal);
+        lines.prepare(QStringLiteral("SELECT seq, line FROM log WHERE room = ? AND seq > ?"));
+        lines.addBindValue(row.code);
+        lines.addBindValue(lastLogTotal - Room::kLogKept);
+        if (lines.exec())
+            while (lines.next())
+                log.emplace(lines.value(0).toLongLong(), lines.value(1).toString());
+        if (!replayRows(*snapshot, own, log))
             logLine(QStringLiteral("room %1: an action recorded after run %2 could not be played again; the "
                                    "room comes back as it was before it")
                         .arg(row.code)
                         .arg(snapshot->runs));
-        // The newest lines, as many as the room keeps, oldest first; lines a kill left beyond the
-        // last run written are not the room's.
-        lines.prepare(
-            QStringLiteral("SELECT line FROM log WHERE room = ? AND seq > ? AND seq <= ? ORDER BY seq"));
-        lines.addBindValue(row.code);
-        lines.addBindValue(snapshot->logTotal - Room::kLogKept);
-        lines.addBindValue(snapshot->logTotal);
-        if (lines.exec())
-            while (lines.next())
-                snapshot->log.append(lines.value(0).toString());
         lines.prepare(
             QStringLiteral("SELECT seat, name, text FROM chat WHERE room = ? AND seq > ? ORDER BY seq"));
         lines.addBindValue(row.code);
@@ -428,7 +491,13 @@ std::vector<StoredRoom> RoomStore::loadRooms(qint64 nowMs) {
             while (lines.next())
                 snapshot->chat.push_back(
                     {lines.value(0).toInt(), lines.value(1).toString(), lines.value(2).toString()});
-        written_[row.code] = {snapshot->logTotal, snapshot->chatTotal};
+        Written& written = written_[row.code];
+        written = {tableLogTotal, snapshot->chatTotal, row.journalFrom, 0, 0};
+        for (const JournalRow& journalRow : own)
+            if (journalRow.run.seq <= snapshot->runs) {
+                if (written.firstRow == 0) written.firstRow = journalRow.id;
+                ++written.rows;
+            }
         know(*snapshot, snapshotRuns);
         StoredRoom room;
         room.snapshot = std::move(*snapshot);
@@ -439,40 +508,37 @@ std::vector<StoredRoom> RoomStore::loadRooms(qint64 nowMs) {
     return rooms;
 }
 
-bool RoomStore::replayRuns(RoomSnapshot& snapshot) {
-    QSqlQuery& q = statement("SELECT seq, kind, number, text, other, logTotal FROM runs WHERE room = ? AND "
-                             "seq > ? ORDER BY seq");
-    q.addBindValue(snapshot.code);
-    q.addBindValue(snapshot.runs);
-    if (!q.exec()) return false;
+bool RoomStore::replayRows(RoomSnapshot& snapshot, const std::vector<JournalRow>& rows,
+                           std::map<qint64, QString>& log) {
     std::vector<RoomRun> runs;
     bool sound = true;
-    while (q.next()) {
-        const std::optional<ActionKind> kind = actionKindNamed(q.value(1).toString().toStdString());
-        bool numberOk = false;
-        const qlonglong number = q.value(2).toLongLong(&numberOk);
-        if (!kind || !numberOk || number < std::numeric_limits<int>::min() ||
-            number > std::numeric_limits<int>::max()) {
+    for (const JournalRow& row : rows) {
+        const std::optional<ActionKind> kind = actionKindNamed(row.kind.toStdString());
+        if (!kind) {
             sound = false;
             break;
         }
-        RoomRun run;
-        run.seq = q.value(0).toLongLong();
-        run.action = {*kind, static_cast<int>(number), q.value(3).toString().toStdString(),
-                      q.value(4).toString().toStdString()};
-        run.logTotal = q.value(5).toLongLong();
-        runs.push_back(std::move(run));
+        runs.push_back(row.run);
+        runs.back().action.kind = *kind;
+        // A row's lines are the last of the log up to its total.
+        const QJsonArray own = QJsonDocument::fromJson(row.lines).array();
+        for (qsizetype i = 0; i < own.size(); ++i)
+            log[row.run.logTotal - own.size() + 1 + i] = own[i].toString();
     }
-    q.finish();
-    if (runs.empty()) return sound;
-    Unheard unheard;
-    Room room(snapshot, unheard);
-    const bool played = room.replay(runs);
-    const QStringList log = snapshot.log;
-    const std::vector<ChatLine> chat = snapshot.chat;
-    snapshot = room.snapshot();
-    snapshot.log = log;
-    snapshot.chat = chat;
+    bool played = true;
+    if (!runs.empty()) {
+        Unheard unheard;
+        Room room(snapshot, unheard);
+        played = room.replay(runs);
+        const std::vector<ChatLine> chat = snapshot.chat;
+        snapshot = room.snapshot();
+        snapshot.chat = chat;
+    }
+    // The room's newest lines, up to its total: lines of rows that could not be played are not its.
+    snapshot.log.clear();
+    for (auto it = log.upper_bound(snapshot.logTotal - Room::kLogKept);
+         it != log.end() && it->first <= snapshot.logTotal; ++it)
+        snapshot.log.append(it->second);
     return sound && played;
 }
 
@@ -483,6 +549,7 @@ void RoomStore::know(const RoomSnapshot& snapshot, qint64 snapshotRuns) {
     k.seats = snapshot.seats;
     k.hostTokenHash = snapshot.hostTokenHash;
     k.chatTotal = snapshot.chatTotal;
+    k.logTotal = snapshot.logTotal;
     k.started = snapshot.started;
 }
 
@@ -504,13 +571,18 @@ void RoomStore::roomChanged(const Room& room) {
         (room.runs() == known->runs || (!recent.empty() && recent.front().seq <= known->runs + 1));
     for (int seat = 1; runsOnly && seat <= kPlayerCount; ++seat)
         runsOnly = room.seat(seat) == known->seats[seat];
+    // Every new log line is a run's: a line written between runs (a seat handed over) needs a snapshot.
+    runsOnly =
+        runsOnly && room.logTotal() == (room.runs() > known->runs ? recent.back().logTotal : known->logTotal);
     if (runsOnly) {
+        if (change.runs.empty()) change.logFrom = known->logTotal;
         for (const RoomRun& run : recent)
             if (run.seq > known->runs) change.runs.push_back(run);
         change.log = room.log();
         change.logTotal = room.logTotal();
         change.atMs = nowMs;
         known->runs = room.runs();
+        known->logTotal = room.logTotal();
         return;
     }
     change = {};
@@ -543,19 +615,19 @@ QSqlQuery& RoomStore::statement(const char* sql) {
     return it->second;
 }
 
-QString RoomStore::writeRoom(const QString& code, const Pending& change) {
+QString RoomStore::writeRoom(const QString& code, const Pending& change, Written& written) {
     const auto run = [](QSqlQuery& q) { return q.exec() ? QString() : lastError(q); };
     if (change.gone) {
+        // Its journal rows stay until the journal is tidied: they are older than any room's after it.
         for (const char* sql : {"DELETE FROM rooms WHERE code = ?", "DELETE FROM log WHERE room = ?",
-                                "DELETE FROM chat WHERE room = ?", "DELETE FROM runs WHERE room = ?"}) {
+                                "DELETE FROM chat WHERE room = ?"}) {
             QSqlQuery& q = statement(sql);
             q.addBindValue(code);
             if (const QString why = run(q); !why.isEmpty()) return why;
         }
         return {};
     }
-    const auto it = written_.constFind(code);
-    const Written before = it == written_.constEnd() ? Written{} : *it;
+    const Written before = written;
     if (!change.snapshot) {
         if (change.runs.empty()) {
             // Touched (someone joined) with nothing new in it: its time is all that changes.
@@ -564,9 +636,23 @@ QString RoomStore::writeRoom(const QString& code, const Pending& change) {
             touch.addBindValue(code);
             return run(touch);
         }
-        QSqlQuery& add = statement("INSERT OR REPLACE INTO runs (room, seq, kind, number, text, other, "
-                                   "logTotal, at) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+        QSqlQuery& add = statement("INSERT INTO journal (id, room, seq, kind, number, text, other, logTotal, "
+                                   "lines, at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        qint64 logFrom = change.logFrom;
+        const qint64 firstKept = change.logTotal - change.log.size(); // the line before the oldest held
         for (const RoomRun& r : change.runs) {
+            QByteArray lines;
+            {
+                JsonText json(lines);
+                json.beginArray();
+                for (qint64 seq = std::max(logFrom, firstKept) + 1; seq <= r.logTotal; ++seq)
+                    json.value(std::string_view(change.log[seq - firstKept - 1].toUtf8()));
+                json.endArray();
+            }
+            logFrom = r.logTotal;
+            if (written.firstRow == 0) written.firstRow = nextRow_;
+            ++written.rows;
+            add.addBindValue(nextRow_++);
             add.addBindValue(code);
             add.addBindValue(r.seq);
             add.addBindValue(QString::fromLatin1(actionKindName(r.action.kind)));
@@ -574,26 +660,28 @@ QString RoomStore::writeRoom(const QString& code, const Pending& change) {
             add.addBindValue(QString::fromStdString(r.action.text));
             add.addBindValue(QString::fromStdString(r.action.otherText));
             add.addBindValue(r.logTotal);
+            add.addBindValue(lines);
             add.addBindValue(change.atMs);
             if (const QString why = run(add); !why.isEmpty()) return why;
         }
-        return writeLog(code, change.log, change.logTotal, before.logTotal);
+        return {};
     }
     const RoomSnapshot& s = *change.snapshot;
+    // The room's rows before this are not needed any more (nor any a kill left beyond it).
+    written = {s.logTotal, s.chatTotal, nextRow_, 0, 0};
     QSqlQuery& upsert =
-        statement("INSERT INTO rooms (code, version, updated, finished, snapshot) VALUES (?, ?, ?, ?, ?) "
+        statement("INSERT INTO rooms (code, version, updated, finished, snapshot, journalFrom) VALUES (?, ?, "
+                  "?, ?, ?, ?) "
                   "ON CONFLICT (code) DO UPDATE SET version = excluded.version, updated = excluded.updated, "
-                  "finished = coalesce(rooms.finished, excluded.finished), snapshot = excluded.snapshot");
+                  "finished = coalesce(rooms.finished, excluded.finished), snapshot = excluded.snapshot, "
+                  "journalFrom = excluded.journalFrom");
     upsert.addBindValue(code);
     upsert.addBindValue(s.version);
     upsert.addBindValue(change.atMs);
     upsert.addBindValue(s.ended ? QVariant(change.atMs) : QVariant(QMetaType::fromType<qint64>()));
     upsert.addBindValue(encodeSnapshot(s));
+    upsert.addBindValue(written.journalFrom);
     if (const QString why = run(upsert); !why.isEmpty()) return why;
-    // The runs the snapshot holds are not needed any more (nor any a kill left beyond it).
-    QSqlQuery& drop = statement("DELETE FROM runs WHERE room = ?");
-    drop.addBindValue(code);
-    if (const QString why = run(drop); !why.isEmpty()) return why;
     if (const QString why = writeLog(code, s.log, s.logTotal, before.logTotal); !why.isEmpty()) return why;
 
     const qint64 chatSize = static_cast<qint64>(s.chat.size());
@@ -648,8 +736,22 @@ bool RoomStore::commit() {
     QString why;
     bool ok = db.transaction();
     if (!ok) why = db.lastError().text();
+    // What is written is known in memory only once the database took it: a refused batch is written
+    // again, from the same rows, with the next.
+    const qint64 nextRowBefore = nextRow_;
+    const qint64 firstKeptBefore = firstKept_;
+    std::optional<QHash<QString, Written>> writtenBefore;
+    if (ok && canTidy_ && nextRow_ - tidiedAt_ >= limits_.sweepEvery) {
+        writtenBefore = written_;
+        why = tidyJournal();
+        ok = why.isEmpty();
+    }
+    QHash<QString, Written> written;
     for (auto it = pending_.cbegin(); ok && it != pending_.cend(); ++it) {
-        const QString fault = writeRoom(it.key(), it.value());
+        const auto known = written_.constFind(it.key());
+        Written& room = written[it.key()];
+        if (known != written_.constEnd()) room = *known;
+        const QString fault = writeRoom(it.key(), it.value(), room);
         ok = fault.isEmpty();
         if (!ok) why = QStringLiteral("room %1: %2").arg(it.key(), fault);
     }
@@ -660,29 +762,79 @@ bool RoomStore::commit() {
         db.rollback();
     }
     if (!ok) {
+        nextRow_ = nextRowBefore;
+        firstKept_ = firstKeptBefore;
+        if (writtenBefore) written_ = std::move(*writtenBefore);
         if (!failing_)
             logLine(QStringLiteral("the rooms could not be written (kept to try again): %1").arg(why));
         failing_ = true;
         return false;
     }
+    if (writtenBefore) tidiedAt_ = nextRow_;
     if (failing_) logLine(QStringLiteral("the rooms are written again"));
     failing_ = false;
     for (auto it = pending_.cbegin(); it != pending_.cend(); ++it) {
         const Pending& change = it.value();
         if (change.gone) {
             written_.remove(it.key());
-        } else if (change.snapshot) {
-            written_[it.key()] = {change.snapshot->logTotal, change.snapshot->chatTotal};
-            ++snapshotsWritten_;
-        } else if (!change.runs.empty()) {
-            written_[it.key()].logTotal = change.logTotal;
-            runsWritten_ += static_cast<qint64>(change.runs.size());
+            continue;
         }
+        written_[it.key()] = written[it.key()];
+        if (change.snapshot) ++snapshotsWritten_;
+        runsWritten_ += static_cast<qint64>(change.runs.size());
     }
     ++commits_;
     roomsWritten_ += pending_.size();
     pending_.clear();
     return true;
+}
+
+QString RoomStore::tidyJournal() {
+    const auto run = [](QSqlQuery& q) { return q.exec() ? QString() : lastError(q); };
+    qint64 needed = nextRow_; // the oldest row a room needs
+    qint64 rows = 0;          // the rows rooms need
+    for (const Written& room : std::as_const(written_)) {
+        if (room.firstRow != 0) needed = std::min(needed, room.firstRow);
+        rows += room.rows;
+    }
+    qint64 keepFrom = needed;
+    if (needed <= firstKept_) {
+        // Nothing can go: a room that stopped playing holds the start. When the journal has grown far
+        // past what the rooms need, the rooms whose rows start in its older half have all their rows
+        // moved to its end, in their order.
+        const qint64 size = nextRow_ - firstKept_;
+        if (size <= 2 * rows + limits_.slack) return {};
+        keepFrom = firstKept_ + size / 2;
+        QSqlQuery& find = statement("SELECT id, room FROM journal ORDER BY id");
+        if (const QString why = run(find); !why.isEmpty()) return why;
+        std::vector<std::pair<qint64, QString>> moving;
+        while (find.next()) {
+            const QString code = find.value(1).toString();
+            const auto room = written_.constFind(code);
+            const qint64 id = find.value(0).toLongLong();
+            if (room != written_.constEnd() && room->firstRow != 0 && room->firstRow < keepFrom &&
+                id >= room->firstRow)
+                moving.emplace_back(id, code);
+        }
+        find.finish();
+        QSqlQuery& move = statement("UPDATE journal SET id = ? WHERE id = ?");
+        QSet<QString> moved;
+        for (const auto& [id, code] : moving) {
+            if (!moved.contains(code)) {
+                moved.insert(code);
+                written_[code].firstRow = nextRow_;
+            }
+            move.addBindValue(nextRow_++);
+            move.addBindValue(id);
+            if (const QString why = run(move); !why.isEmpty()) return why;
+        }
+        rowsMoved_ += static_cast<qint64>(moving.size());
+    }
+    QSqlQuery& drop = statement("DELETE FROM journal WHERE id < ?");
+    drop.addBindValue(keepFrom);
+    if (const QString why = run(drop); !why.isEmpty()) return why;
+    firstKept_ = keepFrom;
+    return {};
 }
 
 } // namespace dealbrix::net

@@ -3,12 +3,15 @@
 // change a room reports is queued and the queue is written in one transaction per batch (the server
 // commits before it sends the messages that show the changes), so a killed server loses nothing a
 // client has seen. A room is written whole (its snapshot) when it is new, when anything but its game
-// changed, and every kSnapshotEveryRuns actions; in between only each action carried out is added
-// (a row of a few bytes, not the whole game again), and reading the room back plays those actions
-// again on its snapshot with the room's own dice. Commits do not sync the disk (write-ahead log,
-// synchronous=NORMAL): the kernel has the data once a commit returns, which is all a killed process needs. A
-// thread of its own copies the log into the database and syncs it about once a second, which is what a power
-// cut needs.
+// changed, and every kSnapshotEveryRuns actions; in between only each action carried out is added,
+// with the log lines it wrote, as one row at the end of the journal table that all rooms share. A
+// batch of actions from many rooms then fills a page or two at the end of one table, not a page in
+// each room's part of the database. Reading a room back plays its journal rows again on its snapshot
+// with the room's own dice. Rows no room needs any more are deleted from the start of the journal
+// now and then; the few of a room that stopped playing are moved to its end first.
+// Commits do not sync the disk (write-ahead log, synchronous=NORMAL): the kernel has the data once a
+// commit returns, which is all a killed process needs. A thread of its own copies the log into the
+// database and syncs it about once a second, which is what a power cut needs.
 
 #include "room.h"
 
@@ -17,6 +20,7 @@
 #include <QString>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -31,6 +35,12 @@ struct RoomRetention {
     int idleRoomDays = 7;       // a room nobody has touched (no change, nobody joining)
 };
 
+/// When the store tidies its journal (counted in rows): tests make these small.
+struct JournalLimits {
+    qint64 sweepEvery = 4096; // rows added between two looks at what can be deleted
+    qint64 slack = 65536;     // rows kept beyond twice the ones rooms need before the needed are moved
+};
+
 /// A room read back from the store, with its times (milliseconds since the epoch, UTC).
 struct StoredRoom {
     RoomSnapshot snapshot;
@@ -42,8 +52,9 @@ struct StoredRoom {
 class RoomStore final : public RoomJournal {
   public:
     /// The schema this server writes; a database of a later one is refused, never changed. An
-    /// earlier one is brought up to this one (schema 2 added the runs table).
-    static constexpr int kSchemaVersion = 2;
+    /// earlier one is brought up to this one (schema 2 added a runs table keyed by room, schema 3
+    /// put the runs with their log lines in one journal in the order they were written).
+    static constexpr int kSchemaVersion = 3;
     /// Actions recorded after a room's snapshot before it is written whole again.
     static constexpr qint64 kSnapshotEveryRuns = 64;
     /// The database's file name in the data folder.
@@ -52,7 +63,8 @@ class RoomStore final : public RoomJournal {
     /// Opens (or creates) the store in `directory`. Nothing, with `error` set to a sentence, when the
     /// folder cannot be used, another server holds it, or the file is not a sound database of this
     /// program's schema or an earlier one (a damaged, truncated or newer file is left as it is).
-    static std::unique_ptr<RoomStore> open(const QString& directory, RoomRetention retention, QString* error);
+    static std::unique_ptr<RoomStore> open(const QString& directory, RoomRetention retention, QString* error,
+                                           JournalLimits limits = {});
     ~RoomStore() override;
     RoomStore(const RoomStore&) = delete;
     RoomStore& operator=(const RoomStore&) = delete;
@@ -82,6 +94,8 @@ class RoomStore final : public RoomJournal {
     /// Rooms written whole (snapshots), and actions written as runs, by the commits so far.
     qint64 snapshotsWritten() const { return snapshotsWritten_; }
     qint64 runsWritten() const { return runsWritten_; }
+    /// Journal rows moved to its end (of rooms that stopped playing) so that older rows could go.
+    qint64 rowsMoved() const { return rowsMoved_; }
     /// Copies the write-ahead log into the database and syncs it now (the thread does it on its own).
     void checkpoint();
 
@@ -99,6 +113,7 @@ class RoomStore final : public RoomJournal {
         std::vector<RoomRun> runs;            // the runs after those written or queued (none: touched)
         QStringList log;                      // with the runs: the room's newest log lines
         qint64 logTotal = 0;
+        qint64 logFrom = 0; // the log lines before the first run's own
         qint64 atMs = 0;
     };
     /// What is written or queued of a room, to tell whether its change is only runs of its game.
@@ -108,24 +123,41 @@ class RoomStore final : public RoomJournal {
         PlayerArray<RoomSeat> seats{};
         QByteArray hostTokenHash;
         qint64 chatTotal = 0;
+        qint64 logTotal = 0; // the log lines the runs and snapshot cover
         bool started = false;
     };
     struct Written {
-        qint64 logTotal = 0;  // log lines written so far
-        qint64 chatTotal = 0; // chat lines written so far
+        qint64 logTotal = 0;    // log lines written to the log table so far
+        qint64 chatTotal = 0;   // chat lines written so far
+        qint64 journalFrom = 0; // journal rows from this id on may be the room's (older ones never)
+        qint64 firstRow = 0;    // the id of the room's first row after its snapshot; 0: none
+        qint64 rows = 0;        // and how many it has
     };
     class Checkpointer;
 
-    RoomStore(QString directory, RoomRetention retention);
+    RoomStore(QString directory, RoomRetention retention, JournalLimits limits);
     QString openDatabase();
-    /// Writes one room's change; an empty string, or what the database said.
-    QString writeRoom(const QString& code, const Pending& change);
+    /// Writes one room's change, updating `written` (what is written of the room) to match; an empty
+    /// string, or what the database said.
+    QString writeRoom(const QString& code, const Pending& change, Written& written);
+    /// Deletes the journal rows no room needs, first moving the rows of rooms that hold too many
+    /// back; an empty string, or what the database said.
+    QString tidyJournal();
     /// Writes the log lines of `log` (the newest of `logTotal`) that are not written yet.
     QString writeLog(const QString& code, const QStringList& log, qint64 logTotal, qint64 writtenTotal);
     /// Remembers `snapshot` as written or queued.
     void know(const RoomSnapshot& snapshot, qint64 snapshotRuns);
-    /// Plays the runs stored after `snapshot`'s on it; false when one could not be played.
-    bool replayRuns(RoomSnapshot& snapshot);
+    /// One journal row as read back.
+    struct JournalRow {
+        qint64 id = 0;
+        RoomRun run;
+        QString kind;
+        QByteArray lines; // the log lines the run wrote, as a JSON list
+    };
+    /// Plays `rows` on `snapshot` and adds their lines to `log` (the lines by number), then gives the
+    /// room the newest of those up to its total; false when a row could not be played.
+    static bool replayRows(RoomSnapshot& snapshot, const std::vector<JournalRow>& rows,
+                           std::map<qint64, QString>& log);
     /// The statement `sql` (a literal), prepared once.
     QSqlQuery& statement(const char* sql);
     void removeExpired(qint64 nowMs);
@@ -136,6 +168,7 @@ class RoomStore final : public RoomJournal {
     QString path_;
     QString connection_;
     RoomRetention retention_;
+    JournalLimits limits_;
     QLockFile lock_;
     QHash<QString, Pending> pending_;
     QHash<QString, Written> written_;
@@ -146,6 +179,11 @@ class RoomStore final : public RoomJournal {
     qint64 roomsWritten_ = 0;
     qint64 snapshotsWritten_ = 0;
     qint64 runsWritten_ = 0;
+    qint64 rowsMoved_ = 0;
+    qint64 nextRow_ = 1;   // the id the next journal row gets
+    qint64 firstKept_ = 1; // no journal row is older than this one
+    qint64 tidiedAt_ = 1;  // nextRow_ when the journal was last tidied
+    bool canTidy_ = false; // every room with rows is known: the journal was empty, or rooms were read
     bool failing_ = false; // the last commit failed: logged once until one succeeds
     std::function<void(const QString&)> log_;
     std::unique_ptr<Checkpointer> checkpointer_;

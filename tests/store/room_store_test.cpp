@@ -9,10 +9,14 @@
 #include <QDateTime>
 #include <QFile>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
 
 namespace dealbrix::net {
 namespace {
@@ -155,46 +159,147 @@ TEST_F(RoomStoreTest, RunsEveryFewActionsGiveWayToAWholeSnapshotAndSeatChangesWr
     EXPECT_EQ(rooms[0].snapshot, room->snapshot());
 }
 
-TEST_F(RoomStoreTest, ASchemaOneDatabaseGetsTheRunsTableAndItsRoomsComeBack) {
-    std::unique_ptr<Room> room = playedRoom(QStringLiteral("OLD00001"), events, 30, false, 9);
+/// Runs `work` on the database file through a connection of its own, closed afterwards.
+void withDatabase(const QString& path, const std::function<void(QSqlDatabase&)>& work) {
     {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("side"));
+        db.setDatabaseName(path);
+        EXPECT_TRUE(db.open());
+        work(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("side"));
+}
+
+QVariant scalar(QSqlDatabase& db, const QString& sql) {
+    QSqlQuery q(db);
+    EXPECT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
+    return q.next() ? q.value(0) : QVariant();
+}
+
+TEST_F(RoomStoreTest, SchemaOneAndTwoDatabasesMoveToTheJournalAndTheirRoomsComeBack) {
+    // Schema 1 held whole rooms only. Schema 2 added the moves after them in a runs table keyed by
+    // room, their log lines in the log table. Each is made from this store's own file, as that server
+    // left it, and opened again.
+    for (const int schema : {1, 2}) {
+        SCOPED_TRACE(schema);
+        for (const char* suffix : {"", "-wal", "-shm"})
+            QFile::remove(dbPath() + QLatin1String(suffix));
+        std::unique_ptr<Room> room = playedRoom(QStringLiteral("OLD00001"), events, 30, false, 9);
+        {
+            auto store = open();
+            store->roomChanged(*room);
+            ASSERT_TRUE(store->commit());
+        }
+        const RoomSnapshot written = room->snapshot();
+        for (int i = 0; schema == 2 && i < 5; ++i)
+            ASSERT_TRUE(room->stepComputer());
+        withDatabase(dbPath(), [&](QSqlDatabase& db) {
+            QSqlQuery q(db);
+            if (schema == 2) {
+                ASSERT_TRUE(q.exec(QStringLiteral(
+                    "CREATE TABLE runs (room TEXT NOT NULL, seq INTEGER NOT NULL, kind TEXT NOT NULL, number "
+                    "INTEGER NOT NULL, text TEXT NOT NULL, other TEXT NOT NULL, logTotal INTEGER NOT NULL, "
+                    "at "
+                    "INTEGER NOT NULL, PRIMARY KEY (room, seq)) WITHOUT ROWID")));
+                for (const RoomRun& run : room->recentRuns()) {
+                    if (run.seq <= written.runs) continue;
+                    q.prepare(QStringLiteral("INSERT INTO runs VALUES (?, ?, ?, ?, ?, ?, ?, 0)"));
+                    for (const QVariant& value :
+                         {QVariant(room->code()), QVariant(run.seq),
+                          QVariant(QString::fromLatin1(actionKindName(run.action.kind))),
+                          QVariant(run.action.number), QVariant(QString::fromStdString(run.action.text)),
+                          QVariant(QString::fromStdString(run.action.otherText)), QVariant(run.logTotal)})
+                        q.addBindValue(value);
+                    ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+                }
+                const QStringList log = room->log();
+                for (qint64 seq = written.logTotal + 1; seq <= room->logTotal(); ++seq) {
+                    q.prepare(QStringLiteral("INSERT INTO log VALUES (?, ?, ?)"));
+                    q.addBindValue(room->code());
+                    q.addBindValue(seq);
+                    q.addBindValue(log[log.size() - (room->logTotal() - seq) - 1]);
+                    ASSERT_TRUE(q.exec());
+                }
+            }
+            ASSERT_TRUE(q.exec(QStringLiteral("DROP TABLE journal")));
+            ASSERT_TRUE(q.exec(QStringLiteral("ALTER TABLE rooms DROP COLUMN journalFrom")));
+            ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA user_version=%1").arg(schema)));
+        });
+        ASSERT_GT(room->snapshot().runs, written.runs + (schema == 2 ? 4 : -1));
         auto store = open();
+        ASSERT_TRUE(store);
+        std::vector<StoredRoom> rooms = store->loadRooms(QDateTime::currentMSecsSinceEpoch());
+        ASSERT_EQ(rooms.size(), 1u);
+        EXPECT_EQ(rooms[0].snapshot, room->snapshot());
+        ASSERT_TRUE(room->stepComputer());
         store->roomChanged(*room);
         ASSERT_TRUE(store->commit());
+        EXPECT_EQ(store->runsWritten(), 1);
+        store.reset();
+        withDatabase(dbPath(), [&](QSqlDatabase& db) {
+            EXPECT_EQ(scalar(db, QStringLiteral("PRAGMA user_version")).toInt(), RoomStore::kSchemaVersion);
+            EXPECT_EQ(
+                scalar(db, QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE name = 'runs'")).toInt(),
+                0);
+        });
+        store = open();
+        rooms = store->loadRooms(QDateTime::currentMSecsSinceEpoch());
+        ASSERT_EQ(rooms.size(), 1u);
+        EXPECT_EQ(rooms[0].snapshot, room->snapshot());
     }
-    const auto peek = [&](const QString& sql) {
-        QVariant value;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
-            db.setDatabaseName(dbPath());
-            EXPECT_TRUE(db.open());
-            QSqlQuery q(db);
-            if (q.exec(sql) && q.next()) value = q.value(0);
-            q.finish();
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("old"));
-        return value;
-    };
-    // The database as a schema 1 server left it: no runs table.
-    peek(QStringLiteral("DROP TABLE runs"));
-    peek(QStringLiteral("PRAGMA user_version=1"));
-    ASSERT_EQ(peek(QStringLiteral("PRAGMA user_version")).toInt(), 1);
-    auto store = open();
-    ASSERT_TRUE(store);
-    std::vector<StoredRoom> rooms = store->loadRooms(QDateTime::currentMSecsSinceEpoch());
-    ASSERT_EQ(rooms.size(), 1u);
-    EXPECT_EQ(rooms[0].snapshot, room->snapshot());
-    ASSERT_TRUE(room->stepComputer());
-    store->roomChanged(*room);
+}
+
+TEST_F(RoomStoreTest, TheJournalKeepsOnlyTheRowsRoomsNeedAndMovesThoseOfARoomThatStoppedPlaying) {
+    JournalLimits limits;
+    limits.sweepEvery = 16;
+    limits.slack = 64;
+    QString problem;
+    auto store = RoomStore::open(dir.path(), {}, &problem, limits);
+    ASSERT_TRUE(store) << problem.toStdString();
+    // A room that plays three moves after its snapshot and then waits: it needs those rows until it
+    // is written whole again, while other rooms play on and are written whole every few dozen moves.
+    std::unique_ptr<Room> idle = playedRoom(QStringLiteral("IDLE0001"), events, 10, false, 3);
+    store->roomChanged(*idle);
     ASSERT_TRUE(store->commit());
-    EXPECT_EQ(store->runsWritten(), 1);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(idle->stepComputer());
+        store->roomChanged(*idle);
+        ASSERT_TRUE(store->commit());
+    }
+    std::vector<std::unique_ptr<Room>> busy;
+    int journalMost = 0;
+    for (int step = 0; step < 20000 && store->runsWritten() < 2000; ++step) {
+        if (busy.empty() || busy.back()->ended())
+            busy.push_back(playedRoom(QStringLiteral("BUSY%1").arg(busy.size(), 4, 10, QLatin1Char('0')),
+                                      events, 0, false, 100 + busy.size()));
+        Room& room = *busy.back();
+        ASSERT_TRUE(room.ended() || room.stepComputer());
+        store->roomChanged(room);
+        ASSERT_TRUE(store->commit());
+        if (step % 97 == 0)
+            withDatabase(store->path(), [&](QSqlDatabase& db) {
+                journalMost =
+                    std::max(journalMost, scalar(db, QStringLiteral("SELECT count(*) FROM journal")).toInt());
+            });
+    }
+    ASSERT_GE(store->runsWritten(), 2000);
+    // The rooms need at most 3 + 63 rows; the journal is tidied every 16 and may grow to twice what
+    // they need and 64 more before the idle room's rows move.
+    EXPECT_LE(journalMost, 2 * (3 + 63) + 64 + 16 + 63);
+    EXPECT_GE(store->rowsMoved(), 3) << "the idle room's rows were moved";
     store.reset();
-    EXPECT_EQ(peek(QStringLiteral("PRAGMA user_version")).toInt(), RoomStore::kSchemaVersion);
-    store = open();
-    rooms = store->loadRooms(QDateTime::currentMSecsSinceEpoch());
-    ASSERT_EQ(rooms.size(), 1u);
-    EXPECT_EQ(rooms[0].snapshot, room->snapshot());
+    store = RoomStore::open(dir.path(), {}, &problem, limits);
+    const std::vector<StoredRoom> rooms = store->loadRooms(QDateTime::currentMSecsSinceEpoch());
+    ASSERT_EQ(rooms.size(), busy.size() + 1);
+    for (const StoredRoom& stored : rooms) {
+        const auto same = [&](const std::unique_ptr<Room>& room) {
+            return room->code() == stored.snapshot.code;
+        };
+        const auto it = std::find_if(busy.begin(), busy.end(), same);
+        const Room& original = it != busy.end() ? **it : *idle;
+        EXPECT_EQ(stored.snapshot, original.snapshot()) << stored.snapshot.code.toStdString();
+    }
 }
 
 TEST_F(RoomStoreTest, OnlyNewLinesAreWrittenAndTheNewestKeptOnesComeBack) {
