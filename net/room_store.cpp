@@ -47,6 +47,11 @@ constexpr const char* kJournalTable =
     "CREATE TABLE journal (id INTEGER PRIMARY KEY, room TEXT NOT NULL, seq INTEGER NOT NULL, kind TEXT NOT "
     "NULL, number INTEGER NOT NULL, text TEXT NOT NULL, other TEXT NOT NULL, logTotal INTEGER NOT NULL, "
     "lines BLOB NOT NULL, at INTEGER NOT NULL)";
+// Schema 3: a room's log lines up to its snapshot, written with each snapshot as one chunk (a JSON
+// list) of the lines since the last, up to and with line number `last`.
+constexpr const char* kLogChunksTable =
+    "CREATE TABLE log_chunks (room TEXT NOT NULL, last INTEGER NOT NULL, lines BLOB NOT NULL, PRIMARY KEY "
+    "(room, last)) WITHOUT ROWID";
 // A room's rows are those from its journalFrom on: rows of a room of the same code closed before are
 // older.
 constexpr const char* kJournalFromColumn =
@@ -65,8 +70,7 @@ struct Unheard final : RoomEvents {
 const char* const kSchema[] = {
     "CREATE TABLE rooms (code TEXT PRIMARY KEY, version INTEGER NOT NULL, updated INTEGER NOT NULL, "
     "finished INTEGER, snapshot BLOB NOT NULL, journalFrom INTEGER NOT NULL DEFAULT 0) WITHOUT ROWID",
-    "CREATE TABLE log (room TEXT NOT NULL, seq INTEGER NOT NULL, line TEXT NOT NULL, "
-    "PRIMARY KEY (room, seq)) WITHOUT ROWID",
+    kLogChunksTable,
     "CREATE TABLE chat (room TEXT NOT NULL, seq INTEGER NOT NULL, seat INTEGER NOT NULL, "
     "name TEXT NOT NULL, text TEXT NOT NULL, PRIMARY KEY (room, seq)) WITHOUT ROWID",
     "CREATE TABLE damaged_rooms (code TEXT NOT NULL, snapshot BLOB, reason TEXT NOT NULL, "
@@ -105,6 +109,26 @@ QString headerProblem(const QString& path) {
 
 QString lastError(const QSqlQuery& query) {
     return query.lastError().text();
+}
+
+/// The lines numbered after `after` up to `upTo` of `log`, which holds the newest of `logTotal`, as
+/// a JSON list (lines it no longer holds are left out).
+QByteArray linesText(const QStringList& log, qint64 logTotal, qint64 after, qint64 upTo) {
+    const qint64 beforeHeld = logTotal - log.size(); // the number of the line before the oldest held
+    QByteArray text;
+    JsonText json(text);
+    json.beginArray();
+    for (qint64 seq = std::max(after, beforeHeld) + 1; seq <= upTo; ++seq)
+        json.value(std::string_view(log[seq - beforeHeld - 1].toUtf8()));
+    json.endArray();
+    return text;
+}
+
+/// Adds the lines of a JSON list whose last is numbered `last` to `log` (the lines by number).
+void readLines(const QByteArray& text, qint64 last, std::map<qint64, QString>& log) {
+    const QJsonArray lines = QJsonDocument::fromJson(text).array();
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        log[last - lines.size() + 1 + i] = lines[i].toString();
 }
 
 } // namespace
@@ -274,8 +298,12 @@ QString RoomStore::openDatabase() {
     } else if (schema.toLongLong() < kSchemaVersion) {
         // Schema 1 had no runs: every room in it is a whole snapshot. Schema 2 kept them by room, with
         // their log lines in the log table: they move to the journal in the order they were played.
-        bool ok = db.transaction() && q.exec(QLatin1String(kJournalTable)) &&
-                  q.exec(QLatin1String(kJournalFromColumn));
+        // Both kept the log a line to a row.
+        bool ok =
+            db.transaction() && q.exec(QLatin1String(kJournalTable)) &&
+            q.exec(QLatin1String(kJournalFromColumn)) && q.exec(QLatin1String(kLogChunksTable)) &&
+            q.exec(QStringLiteral("INSERT INTO log_chunks SELECT room, seq, json_array(line) FROM log")) &&
+            q.exec(QStringLiteral("DROP TABLE log"));
         if (ok && schema.toLongLong() >= 2)
             ok = q.exec(QStringLiteral(
                      "INSERT INTO journal (room, seq, kind, number, text, other, logTotal, lines, at) SELECT "
@@ -392,7 +420,7 @@ void RoomStore::setAside(const QString& code, const QByteArray& snapshot, const 
     q.addBindValue(reason);
     q.addBindValue(nowMs);
     q.exec();
-    for (const char* table : {"rooms", "log", "chat"}) {
+    for (const char* table : {"rooms", "log_chunks", "chat"}) {
         q.prepare(
             QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
                 .arg(QLatin1String(table), QLatin1String(table == QLatin1String("rooms") ? "code" : "room")));
@@ -469,15 +497,15 @@ std::vector<StoredRoom> RoomStore::loadRooms(qint64 nowMs) {
         for (JournalRow& journalRow : journal[row.code])
             if (journalRow.id >= row.journalFrom && journalRow.run.seq > snapshotRuns)
                 own.push_back(std::move(journalRow));
-        // The newest lines of the log table, as many as the room keeps; the rows add theirs.
+        // The newest lines of the log's chunks, as many as the room keeps; the rows add theirs.
         std::map<qint64, QString> log;
         const qint64 lastLogTotal = std::max(own.empty() ? 0 : own.back().run.logTotal, snapshot->logTotal);
-        lines.prepare(QStringLiteral("SELECT seq, line FROM log WHERE room = ? AND seq > ?"));
+        lines.prepare(QStringLiteral("SELECT last, lines FROM log_chunks WHERE room = ? AND last > ?"));
         lines.addBindValue(row.code);
         lines.addBindValue(lastLogTotal - Room::kLogKept);
         if (lines.exec())
             while (lines.next())
-                log.emplace(lines.value(0).toLongLong(), lines.value(1).toString());
+                readLines(lines.value(1).toByteArray(), lines.value(0).toLongLong(), log);
         if (!replayRows(*snapshot, own, log))
             logLine(QStringLiteral("room %1: an action recorded after run %2 could not be played again; the "
                                    "room comes back as it was before it")
@@ -520,10 +548,7 @@ bool RoomStore::replayRows(RoomSnapshot& snapshot, const std::vector<JournalRow>
         }
         runs.push_back(row.run);
         runs.back().action.kind = *kind;
-        // A row's lines are the last of the log up to its total.
-        const QJsonArray own = QJsonDocument::fromJson(row.lines).array();
-        for (qsizetype i = 0; i < own.size(); ++i)
-            log[row.run.logTotal - own.size() + 1 + i] = own[i].toString();
+        readLines(row.lines, row.run.logTotal, log);
     }
     bool played = true;
     if (!runs.empty()) {
@@ -619,7 +644,7 @@ QString RoomStore::writeRoom(const QString& code, const Pending& change, Written
     const auto run = [](QSqlQuery& q) { return q.exec() ? QString() : lastError(q); };
     if (change.gone) {
         // Its journal rows stay until the journal is tidied: they are older than any room's after it.
-        for (const char* sql : {"DELETE FROM rooms WHERE code = ?", "DELETE FROM log WHERE room = ?",
+        for (const char* sql : {"DELETE FROM rooms WHERE code = ?", "DELETE FROM log_chunks WHERE room = ?",
                                 "DELETE FROM chat WHERE room = ?"}) {
             QSqlQuery& q = statement(sql);
             q.addBindValue(code);
@@ -639,16 +664,8 @@ QString RoomStore::writeRoom(const QString& code, const Pending& change, Written
         QSqlQuery& add = statement("INSERT INTO journal (id, room, seq, kind, number, text, other, logTotal, "
                                    "lines, at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         qint64 logFrom = change.logFrom;
-        const qint64 firstKept = change.logTotal - change.log.size(); // the line before the oldest held
         for (const RoomRun& r : change.runs) {
-            QByteArray lines;
-            {
-                JsonText json(lines);
-                json.beginArray();
-                for (qint64 seq = std::max(logFrom, firstKept) + 1; seq <= r.logTotal; ++seq)
-                    json.value(std::string_view(change.log[seq - firstKept - 1].toUtf8()));
-                json.endArray();
-            }
+            const QByteArray lines = linesText(change.log, change.logTotal, logFrom, r.logTotal);
             logFrom = r.logTotal;
             if (written.firstRow == 0) written.firstRow = nextRow_;
             ++written.rows;
@@ -711,20 +728,17 @@ QString RoomStore::writeRoom(const QString& code, const Pending& change, Written
 QString RoomStore::writeLog(const QString& code, const QStringList& log, qint64 logTotal,
                             qint64 writtenTotal) {
     const auto run = [](QSqlQuery& q) { return q.exec() ? QString() : lastError(q); };
-    // Only the lines added since the last write; the room's own list holds the newest of them.
-    const qint64 newLog = std::min<qint64>(logTotal - writtenTotal, log.size());
-    if (newLog > 0) {
-        QSqlQuery& q = statement("INSERT OR REPLACE INTO log (room, seq, line) VALUES (?, ?, ?)");
-        for (qint64 i = log.size() - newLog; i < log.size(); ++i) {
-            q.addBindValue(code);
-            q.addBindValue(logTotal - log.size() + i + 1);
-            q.addBindValue(log[i]);
-            if (const QString why = run(q); !why.isEmpty()) return why;
-        }
+    // Only the lines added since the last write, in one chunk.
+    if (logTotal > writtenTotal) {
+        QSqlQuery& q = statement("INSERT OR REPLACE INTO log_chunks (room, last, lines) VALUES (?, ?, ?)");
+        q.addBindValue(code);
+        q.addBindValue(logTotal);
+        q.addBindValue(linesText(log, logTotal, writtenTotal, logTotal));
+        if (const QString why = run(q); !why.isEmpty()) return why;
     }
-    // Lines the room no longer keeps go in steps, when the count passes a multiple of the step.
+    // Chunks of lines the room no longer keeps go in steps, when the count passes a multiple of the step.
     if (logTotal <= Room::kLogKept || logTotal / kTrimStep == writtenTotal / kTrimStep) return {};
-    QSqlQuery& trim = statement("DELETE FROM log WHERE room = ? AND seq <= ?");
+    QSqlQuery& trim = statement("DELETE FROM log_chunks WHERE room = ? AND last <= ?");
     trim.addBindValue(code);
     trim.addBindValue(logTotal - Room::kLogKept);
     return run(trim);

@@ -127,7 +127,7 @@ class RoomStore final : public RoomJournal {
         bool started = false;
     };
     struct Written {
-        qint64 logTotal = 0;    // log lines written to the log table so far
+        qint64 logTotal = 0;    // log lines written in the log's chunks so far
         qint64 chatTotal = 0;   // chat lines written so far
         qint64 journalFrom = 0; // journal rows from this id on may be the room's (older ones never)
         qint64 firstRow = 0;    // the id of the room's first row after its snapshot; 0: none
