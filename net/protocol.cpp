@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -15,9 +16,10 @@ namespace dealbrix::net {
 
 namespace {
 
-constexpr qsizetype kStateTextReserve = 4096; // a state is about 2 kB; its history grows with the rounds
-constexpr qsizetype kStateMessageExtra = 160; // a message's fields around its state or patch
-constexpr qsizetype kBoxTextReserve = 160;    // a box message's fields besides its texts
+constexpr qsizetype kStateTextReserve = 4096;    // a state is about 2 kB; its history grows with the rounds
+constexpr qsizetype kStateMessageExtra = 160;    // a message's fields around its state or patch
+constexpr qsizetype kBoxTextReserve = 160;       // a box message's fields besides its texts
+constexpr std::size_t kStateMembersReserve = 32; // a state has about twenty members
 
 constexpr std::array<std::pair<ErrorCode, const char*>, 14> kErrorNames{{
     {ErrorCode::Protocol, "protocol"},
@@ -243,6 +245,18 @@ QByteArray stateObjectText(const GameState& state) {
     return text;
 }
 
+StateText stateTextWithMembers(const GameState& state) {
+    StateText out;
+    out.text.reserve(kStateTextReserve);
+    out.memberStarts.reserve(kStateMembersReserve);
+    {
+        JsonText json(out.text);
+        json.noteMembers(&out.memberStarts);
+        writeGameState(state, /*withDecks=*/false, json);
+    }
+    return out;
+}
+
 namespace {
 
 /// A `state` or `change` message: its type, version and numbers, the state or the patch, then the rest.
@@ -412,10 +426,11 @@ std::size_t indexOf(const std::vector<MemberText>& members, QByteArrayView key, 
     return members.size();
 }
 
-bool writePatch(QByteArrayView before, QByteArrayView after, QByteArray& out) {
-    const std::optional<std::vector<MemberText>> old = JsonScanner(before).members();
-    const std::optional<std::vector<MemberText>> now = JsonScanner(after).members();
-    if (!old || !now) return false;
+bool writePatch(QByteArrayView before, QByteArrayView after, QByteArray& out);
+
+/// The patch between two objects given by their members.
+bool writeMembersPatch(const std::vector<MemberText>& old, const std::vector<MemberText>& now,
+                       QByteArray& out) {
     out.append('{');
     bool first = true;
     const auto addKey = [&](QByteArrayView key) {
@@ -424,14 +439,14 @@ bool writePatch(QByteArrayView before, QByteArrayView after, QByteArray& out) {
         out.append(key.data(), key.size());
         out.append(':');
     };
-    std::vector<bool> kept(old->size(), false);
-    for (std::size_t i = 0; i < now->size(); ++i) {
-        const MemberText& m = (*now)[i];
+    std::vector<bool> kept(old.size(), false);
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        const MemberText& m = now[i];
         if (m.value == QByteArrayView("null")) return false;
-        const std::size_t j = indexOf(*old, m.key, i);
-        if (j < old->size()) {
+        const std::size_t j = indexOf(old, m.key, i);
+        if (j < old.size()) {
             kept[j] = true;
-            const QByteArrayView was = (*old)[j].value;
+            const QByteArrayView was = old[j].value;
             if (was == m.value) continue;
             if (isObjectText(was) && isObjectText(m.value)) {
                 addKey(m.key);
@@ -444,16 +459,55 @@ bool writePatch(QByteArrayView before, QByteArrayView after, QByteArray& out) {
         addKey(m.key);
         out.append(m.value.data(), m.value.size());
     }
-    for (std::size_t j = 0; j < old->size(); ++j)
+    for (std::size_t j = 0; j < old.size(); ++j)
         if (!kept[j]) {
-            addKey((*old)[j].key);
+            addKey(old[j].key);
             out.append("null");
         }
     out.append('}');
     return true;
 }
 
+bool writePatch(QByteArrayView before, QByteArrayView after, QByteArray& out) {
+    const std::optional<std::vector<MemberText>> old = JsonScanner(before).members();
+    const std::optional<std::vector<MemberText>> now = JsonScanner(after).members();
+    return old && now && writeMembersPatch(*old, *now, out);
+}
+
+/// The members of a state's text from the places noted with it, read again when they do not fit it.
+std::optional<std::vector<MemberText>> membersOf(const StateText& state) {
+    const QByteArrayView text(state.text);
+    const std::vector<qsizetype>& at = state.memberStarts;
+    const auto scanned = [&] { return JsonScanner(text).members(); };
+    if (at.empty() || at.back() != text.size() - 1 || text.back() != '}') return scanned();
+    std::vector<MemberText> out;
+    out.reserve(at.size() - 1);
+    for (std::size_t i = 0; i + 1 < at.size(); ++i) {
+        // A member runs from its key's quote to the comma before the next, or to the closing brace.
+        const qsizetype start = at[i];
+        const qsizetype end = i + 2 < at.size() ? at[i + 1] - 1 : at[i + 1];
+        if (start < 1 || end <= start || end > text.size() || text[start] != '"') return scanned();
+        const char* const keyEnd = static_cast<const char*>(
+            std::memchr(text.data() + start + 1, '"', static_cast<std::size_t>(end - start - 1)));
+        if (keyEnd == nullptr) return scanned();
+        const qsizetype colon = keyEnd - text.data() + 1;
+        if (colon >= end || text[colon] != ':') return scanned();
+        out.push_back({text.sliced(start, colon - start), text.sliced(colon + 1, end - colon - 1)});
+    }
+    return out;
+}
+
 } // namespace
+
+std::optional<QByteArray> mergePatchText(const StateText& before, const StateText& after) {
+    const std::optional<std::vector<MemberText>> old = membersOf(before);
+    const std::optional<std::vector<MemberText>> now = membersOf(after);
+    if (!old || !now) return std::nullopt;
+    QByteArray out;
+    out.reserve(after.text.size() / 2);
+    if (!writeMembersPatch(*old, *now, out)) return std::nullopt;
+    return out;
+}
 
 std::optional<QByteArray> mergePatchText(QByteArrayView before, QByteArrayView after) {
     QByteArray out;

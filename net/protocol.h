@@ -114,6 +114,14 @@ QByteArray stateMessageText(qint64 version, const GameState& state, int waitingF
                             const std::optional<Action>& offer);
 /// The `state` field alone as text: the game as stateToJson has it.
 QByteArray stateObjectText(const GameState& state);
+/// The `state` field's text with where each of its members starts (and, last, where its closing brace
+/// is), as the writer noted them: a change between two is found without reading them again.
+struct StateText {
+    QByteArray text;
+    std::vector<qsizetype> memberStarts;
+};
+/// stateObjectText with its members' places.
+StateText stateTextWithMembers(const GameState& state);
 /// What a `state` or `change` message says besides the game.
 struct StateFields {
     qint64 version = 0;
@@ -135,6 +143,8 @@ QByteArray changeMessageText(const StateFields& fields, qint64 fromStateId, cons
 /// whole, a member gone given as null. Nothing when one of them is not an object's text, or when
 /// `after` holds null in an object, which a merge patch cannot say.
 std::optional<QByteArray> mergePatchText(QByteArrayView before, QByteArrayView after);
+/// The same patch of two states' texts, their members taken from the places noted with them.
+std::optional<QByteArray> mergePatchText(const StateText& before, const StateText& after);
 /// Applies a merge patch (RFC 7386) to `target`.
 void applyMergePatch(QJsonObject& target, const QJsonObject& patch);
 

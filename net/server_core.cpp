@@ -595,12 +595,12 @@ void ServerCore::broadcastState(RoomEntry& entry) {
     const Room& room = *entry.room;
     if (entry.members.empty()) {
         // Nobody holds the text any more: the next to come is sent the whole state anyway.
-        entry.stateText.clear();
+        entry.stateText = {};
         entry.stateSerial = -1;
         return;
     }
     const qint64 baseSerial = entry.stateSerial;
-    const QByteArray base = std::exchange(entry.stateText, stateObjectText(room.game().state));
+    const StateText base = std::exchange(entry.stateText, stateTextWithMembers(room.game().state));
     entry.stateSerial = ++stateSerials_;
     const StateFields fields = stateFields(room, entry.stateSerial);
     QByteArray whole;
@@ -623,7 +623,7 @@ void ServerCore::broadcastState(RoomEntry& entry) {
             transport_.send(id, *change);
             continue;
         }
-        if (whole.isEmpty()) whole = stateMessageText(fields, entry.stateText);
+        if (whole.isEmpty()) whole = stateMessageText(fields, entry.stateText.text);
         transport_.send(id, whole);
     }
 }
@@ -632,13 +632,13 @@ void ServerCore::sendWholeState(int id, Connection& c, RoomEntry& entry) {
     const Room& room = *entry.room;
     // The text the room's next change is made from must be the one this connection holds: a text
     // unlike the one the others hold starts a new base, and they are sent the whole state next.
-    QByteArray text = stateObjectText(room.game().state);
-    if (entry.stateSerial < 0 || text != entry.stateText) {
+    StateText text = stateTextWithMembers(room.game().state);
+    if (entry.stateSerial < 0 || text.text != entry.stateText.text) {
         entry.stateText = std::move(text);
         entry.stateSerial = ++stateSerials_;
     }
     c.stateSent = entry.stateSerial;
-    transport_.send(id, stateMessageText(stateFields(room, entry.stateSerial), entry.stateText));
+    transport_.send(id, stateMessageText(stateFields(room, entry.stateSerial), entry.stateText.text));
 }
 
 StateFields ServerCore::stateFields(const Room& room, qint64 stateId) {

@@ -140,7 +140,7 @@ class ServerCore final : public RoomEvents {
         QString creator;         // the address that created it
         bool stepScheduled = false;
         std::vector<int> members; // the connections in it, so a message to the room costs what the room has
-        QByteArray stateText;     // its `state` field as sent last, the base of the next change
+        StateText stateText;      // its `state` field as sent last, the base of the next change
         qint64 stateSerial = -1;  // counts the texts: a client is sent a change only from the text it has
     };
 

@@ -105,6 +105,7 @@ void JsonText::open(std::string_view name, char bracket) {
 }
 
 void JsonText::close(char bracket) {
+    if (starts_ != nullptr && depth_ == 1) starts_->push_back(position());
     put(bracket);
     if (depth_ > 0) --depth_;
     endOfValue();
@@ -112,6 +113,7 @@ void JsonText::close(char bracket) {
 
 void JsonText::key(std::string_view name) {
     separate();
+    if (starts_ != nullptr && depth_ == 1) starts_->push_back(position());
     put('"');
     put(name.data(), name.size());
     put("\":", 2);

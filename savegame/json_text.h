@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace dealbrix {
 
@@ -43,6 +44,9 @@ class JsonText {
     void value(const char* text) { value(std::string_view(text)); }
     /// Writes a value already in JSON text, as it is; the caller vouches that it is one value.
     void raw(std::string_view json);
+    /// Makes the writer note in `starts` where in the byte array each member of the outermost object
+    /// begins (its key's quote), and last where that object's closing brace is; nothing to stop.
+    void noteMembers(std::vector<qsizetype>* starts) { starts_ = starts; }
 
     /// An object member: its key and value.
     template <typename T> void member(std::string_view name, const T& v) {
@@ -69,7 +73,10 @@ class JsonText {
     void open(std::string_view key, char bracket);
     void close(char bracket);
 
+    qsizetype position() const { return out_.size() + static_cast<qsizetype>(used_); }
+
     QByteArray& out_;
+    std::vector<qsizetype>* starts_ = nullptr;
     char buffer_[kBufferSize];
     std::size_t used_ = 0;
     std::uint64_t firstAtDepth_ = 1; // bit d: nothing written yet in the container at depth d

@@ -233,6 +233,7 @@ TEST(MergePatch, ThePatchOfEveryMoveOfAGameRebuildsTheNextStateAndIsFarSmaller) 
     game.start();
     game.state.names[3] = "\"}{\" ,:[";
     QByteArray before = stateObjectText(game.state);
+    StateText beforeNoted = stateTextWithMembers(game.state);
     QJsonObject held = QJsonDocument::fromJson(before).object();
     std::optional<GameState> heldState = stateFromJson(held);
     ASSERT_TRUE(heldState);
@@ -247,6 +248,13 @@ TEST(MergePatch, ThePatchOfEveryMoveOfAGameRebuildsTheNextStateAndIsFarSmaller) 
         const QByteArray after = stateObjectText(game.state);
         const std::optional<QByteArray> patch = mergePatchText(before, after);
         ASSERT_TRUE(patch) << "move " << i;
+        // The server's way, from the places the writer noted, finds the very same patch; so does a
+        // text whose places are lost, read again.
+        const StateText afterNoted = stateTextWithMembers(game.state);
+        ASSERT_EQ(afterNoted.text, after);
+        EXPECT_EQ(mergePatchText(beforeNoted, afterNoted), patch) << "move " << i;
+        EXPECT_EQ(mergePatchText(StateText{before, {}}, afterNoted), patch) << "move " << i;
+        beforeNoted = afterNoted;
         const QJsonObject patchObject = QJsonDocument::fromJson(*patch).object();
         applyMergePatch(held, patchObject);
         ASSERT_EQ(held, QJsonDocument::fromJson(after).object())
