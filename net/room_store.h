@@ -56,7 +56,7 @@ class RoomStore final : public RoomJournal {
     /// put the runs with their log lines in one journal in the order they were written).
     static constexpr int kSchemaVersion = 3;
     /// Actions recorded after a room's snapshot before it is written whole again.
-    static constexpr qint64 kSnapshotEveryRuns = 64;
+    static constexpr qint64 kSnapshotEveryRuns = 256;
     /// The database's file name in the data folder.
     static constexpr const char* kFileName = "rooms.sqlite";
 
