@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -41,12 +42,12 @@ constexpr qsizetype kSqliteHeaderBytes = 100;
 constexpr quint32 kMinPageSize = 512;
 constexpr quint32 kLargestPageSize = 65536; // written as 1 in the header's two bytes
 
-// Schema 3: the actions carried out after the rooms' snapshots, one row each (see RoomRun) with the
-// log lines it wrote (a JSON list), in the order they were written: new rows go at the table's end.
+// Schema 3: the actions carried out after the rooms' snapshots, one row each (see RoomRun), in the
+// order they were written: new rows go at the table's end. `action` is a JSON object: the action's
+// "kind", "number", "text" and "other", the room's "logTotal" after it and the "lines" it wrote.
 constexpr const char* kJournalTable =
-    "CREATE TABLE journal (id INTEGER PRIMARY KEY, room TEXT NOT NULL, seq INTEGER NOT NULL, kind TEXT NOT "
-    "NULL, number INTEGER NOT NULL, text TEXT NOT NULL, other TEXT NOT NULL, logTotal INTEGER NOT NULL, "
-    "lines BLOB NOT NULL, at INTEGER NOT NULL)";
+    "CREATE TABLE journal (id INTEGER PRIMARY KEY, room TEXT NOT NULL, seq INTEGER NOT NULL, at INTEGER NOT "
+    "NULL, action BLOB NOT NULL)";
 // Schema 3: a room's log lines up to its snapshot, written with each snapshot as one chunk (a JSON
 // list) of the lines since the last, up to and with line number `last`.
 constexpr const char* kLogChunksTable =
@@ -111,24 +112,36 @@ QString lastError(const QSqlQuery& query) {
     return query.lastError().text();
 }
 
-/// The lines numbered after `after` up to `upTo` of `log`, which holds the newest of `logTotal`, as
-/// a JSON list (lines it no longer holds are left out).
-QByteArray linesText(const QStringList& log, qint64 logTotal, qint64 after, qint64 upTo) {
+/// Writes the lines numbered after `after` up to `upTo` of `log`, which holds the newest of
+/// `logTotal`, as a JSON list (lines it no longer holds are left out).
+void writeLines(JsonText& json, const QStringList& log, qint64 logTotal, qint64 after, qint64 upTo) {
     const qint64 beforeHeld = logTotal - log.size(); // the number of the line before the oldest held
-    QByteArray text;
-    JsonText json(text);
     json.beginArray();
     for (qint64 seq = std::max(after, beforeHeld) + 1; seq <= upTo; ++seq)
         json.value(std::string_view(log[seq - beforeHeld - 1].toUtf8()));
     json.endArray();
-    return text;
 }
 
 /// Adds the lines of a JSON list whose last is numbered `last` to `log` (the lines by number).
-void readLines(const QByteArray& text, qint64 last, std::map<qint64, QString>& log) {
-    const QJsonArray lines = QJsonDocument::fromJson(text).array();
+void readLines(const QJsonArray& lines, qint64 last, std::map<qint64, QString>& log) {
     for (qsizetype i = 0; i < lines.size(); ++i)
         log[last - lines.size() + 1 + i] = lines[i].toString();
+}
+
+/// A journal row's action as the store writes it.
+QByteArray actionText(const RoomRun& run, const QStringList& log, qint64 logTotal, qint64 linesAfter) {
+    QByteArray text;
+    JsonText json(text);
+    json.beginObject();
+    json.member("kind", actionKindName(run.action.kind));
+    json.member("number", run.action.number);
+    json.member("text", std::string_view(run.action.text));
+    json.member("other", std::string_view(run.action.otherText));
+    json.member("logTotal", static_cast<std::int64_t>(run.logTotal));
+    json.key("lines");
+    writeLines(json, log, logTotal, linesAfter, run.logTotal);
+    json.endObject();
+    return text;
 }
 
 } // namespace
@@ -306,9 +319,9 @@ QString RoomStore::openDatabase() {
             q.exec(QStringLiteral("DROP TABLE log"));
         if (ok && schema.toLongLong() >= 2)
             ok = q.exec(QStringLiteral(
-                     "INSERT INTO journal (room, seq, kind, number, text, other, logTotal, lines, at) SELECT "
-                     "room, seq, kind, number, text, other, logTotal, '[]', at FROM runs ORDER BY room, "
-                     "seq")) &&
+                     "INSERT INTO journal (room, seq, at, action) SELECT room, seq, at, json_object('kind', "
+                     "kind, 'number', number, 'text', text, 'other', other, 'logTotal', logTotal, 'lines', "
+                     "json_array()) FROM runs ORDER BY room, seq")) &&
                  q.exec(QStringLiteral("DROP TABLE runs"));
         if (!ok || !q.exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)) || !db.commit()) {
             const QString why = q.lastError().isValid() ? lastError(q) : db.lastError().text();
@@ -456,8 +469,7 @@ std::vector<StoredRoom> RoomStore::loadRooms(qint64 nowMs) {
 
     // The journal is read once, in the order it was written, and dealt out to the rooms.
     QHash<QString, std::vector<JournalRow>> journal;
-    if (!q.exec(QStringLiteral(
-            "SELECT id, room, seq, kind, number, text, other, logTotal, lines FROM journal ORDER BY id"))) {
+    if (!q.exec(QStringLiteral("SELECT id, room, seq, action FROM journal ORDER BY id"))) {
         logLine(QStringLiteral("the rooms' journal could not be read: %1").arg(lastError(q)));
         return {};
     }
@@ -465,17 +477,20 @@ std::vector<StoredRoom> RoomStore::loadRooms(qint64 nowMs) {
         JournalRow row;
         row.id = q.value(0).toLongLong();
         row.run.seq = q.value(2).toLongLong();
-        row.kind = q.value(3).toString();
-        bool numberOk = false;
-        const qlonglong number = q.value(4).toLongLong(&numberOk);
+        const QJsonObject action = QJsonDocument::fromJson(q.value(3).toByteArray()).object();
+        row.kind = action.value(QLatin1String("kind")).toString();
         // A number no action can carry leaves the row without a kind: it is not played.
-        if (!numberOk || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
+        const QJsonValue number = action.value(QLatin1String("number"));
+        const std::optional<qint64> whole =
+            number.isDouble() ? std::optional<qint64>(number.toInteger()) : std::nullopt;
+        if (!whole || static_cast<double>(*whole) != number.toDouble() ||
+            *whole < std::numeric_limits<int>::min() || *whole > std::numeric_limits<int>::max())
             row.kind.clear();
-        row.run.action.number = static_cast<int>(number);
-        row.run.action.text = q.value(5).toString().toStdString();
-        row.run.action.otherText = q.value(6).toString().toStdString();
-        row.run.logTotal = q.value(7).toLongLong();
-        row.lines = q.value(8).toByteArray();
+        row.run.action.number = whole ? static_cast<int>(*whole) : 0;
+        row.run.action.text = action.value(QLatin1String("text")).toString().toStdString();
+        row.run.action.otherText = action.value(QLatin1String("other")).toString().toStdString();
+        row.run.logTotal = action.value(QLatin1String("logTotal")).toInteger();
+        row.lines = action.value(QLatin1String("lines")).toArray();
         journal[q.value(1).toString()].push_back(std::move(row));
     }
     q.finish();
@@ -505,7 +520,8 @@ std::vector<StoredRoom> RoomStore::loadRooms(qint64 nowMs) {
         lines.addBindValue(lastLogTotal - Room::kLogKept);
         if (lines.exec())
             while (lines.next())
-                readLines(lines.value(1).toByteArray(), lines.value(0).toLongLong(), log);
+                readLines(QJsonDocument::fromJson(lines.value(1).toByteArray()).array(),
+                          lines.value(0).toLongLong(), log);
         if (!replayRows(*snapshot, own, log))
             logLine(QStringLiteral("room %1: an action recorded after run %2 could not be played again; the "
                                    "room comes back as it was before it")
@@ -661,24 +677,17 @@ QString RoomStore::writeRoom(const QString& code, const Pending& change, Written
             touch.addBindValue(code);
             return run(touch);
         }
-        QSqlQuery& add = statement("INSERT INTO journal (id, room, seq, kind, number, text, other, logTotal, "
-                                   "lines, at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        QSqlQuery& add = statement("INSERT INTO journal (id, room, seq, at, action) VALUES (?, ?, ?, ?, ?)");
         qint64 logFrom = change.logFrom;
         for (const RoomRun& r : change.runs) {
-            const QByteArray lines = linesText(change.log, change.logTotal, logFrom, r.logTotal);
-            logFrom = r.logTotal;
             if (written.firstRow == 0) written.firstRow = nextRow_;
             ++written.rows;
             add.addBindValue(nextRow_++);
             add.addBindValue(code);
             add.addBindValue(r.seq);
-            add.addBindValue(QString::fromLatin1(actionKindName(r.action.kind)));
-            add.addBindValue(r.action.number);
-            add.addBindValue(QString::fromStdString(r.action.text));
-            add.addBindValue(QString::fromStdString(r.action.otherText));
-            add.addBindValue(r.logTotal);
-            add.addBindValue(lines);
             add.addBindValue(change.atMs);
+            add.addBindValue(actionText(r, change.log, change.logTotal, logFrom));
+            logFrom = r.logTotal;
             if (const QString why = run(add); !why.isEmpty()) return why;
         }
         return {};
@@ -733,7 +742,12 @@ QString RoomStore::writeLog(const QString& code, const QStringList& log, qint64 
         QSqlQuery& q = statement("INSERT OR REPLACE INTO log_chunks (room, last, lines) VALUES (?, ?, ?)");
         q.addBindValue(code);
         q.addBindValue(logTotal);
-        q.addBindValue(linesText(log, logTotal, writtenTotal, logTotal));
+        QByteArray lines;
+        {
+            JsonText json(lines);
+            writeLines(json, log, logTotal, writtenTotal, logTotal);
+        }
+        q.addBindValue(lines);
         if (const QString why = run(q); !why.isEmpty()) return why;
     }
     // Chunks of lines the room no longer keeps go in steps, when the count passes a multiple of the step.

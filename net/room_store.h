@@ -16,6 +16,7 @@
 #include "room.h"
 
 #include <QHash>
+#include <QJsonArray>
 #include <QLockFile>
 #include <QString>
 
@@ -152,7 +153,7 @@ class RoomStore final : public RoomJournal {
         qint64 id = 0;
         RoomRun run;
         QString kind;
-        QByteArray lines; // the log lines the run wrote, as a JSON list
+        QJsonArray lines; // the log lines the run wrote
     };
     /// Plays `rows` on `snapshot` and adds their lines to `log` (the lines by number), then gives the
     /// room the newest of those up to its total; false when a row could not be played.
