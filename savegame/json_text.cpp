@@ -22,13 +22,11 @@ bool isAscii(std::string_view text) {
 
 } // namespace
 
-void JsonText::put(const char* text, std::size_t size) {
-    if (size > kBufferSize - used_) {
-        flush();
-        if (size > kBufferSize) {
-            out_.append(text, static_cast<qsizetype>(size));
-            return;
-        }
+void JsonText::putLong(const char* text, std::size_t size) {
+    flush();
+    if (size > kBufferSize) {
+        out_.append(text, static_cast<qsizetype>(size));
+        return;
     }
     std::memcpy(buffer_ + used_, text, size);
     used_ += size;
@@ -84,18 +82,6 @@ void JsonText::putEscaped(std::string_view text) {
     put('"');
 }
 
-void JsonText::separate() {
-    if (afterKey_) {
-        afterKey_ = false;
-        return;
-    }
-    const std::uint64_t bit = std::uint64_t{1} << depth_;
-    if ((firstAtDepth_ & bit) != 0)
-        firstAtDepth_ &= ~bit;
-    else
-        put(',');
-}
-
 void JsonText::open(std::string_view name, char bracket) {
     if (!name.empty()) key(name);
     separate();
@@ -108,23 +94,6 @@ void JsonText::close(char bracket) {
     if (starts_ != nullptr && depth_ == 1) starts_->push_back(position());
     put(bracket);
     if (depth_ > 0) --depth_;
-    endOfValue();
-}
-
-void JsonText::key(std::string_view name) {
-    separate();
-    if (starts_ != nullptr && depth_ == 1) starts_->push_back(position());
-    put('"');
-    put(name.data(), name.size());
-    put("\":", 2);
-    afterKey_ = true;
-}
-
-void JsonText::value(std::int64_t number) {
-    separate();
-    char digits[24];
-    const auto written = std::to_chars(std::begin(digits), std::end(digits), number);
-    put(digits, static_cast<std::size_t>(written.ptr - digits));
     endOfValue();
 }
 
@@ -144,15 +113,6 @@ void JsonText::value(double number) {
 void JsonText::raw(std::string_view json) {
     separate();
     put(json.data(), json.size());
-    endOfValue();
-}
-
-void JsonText::value(bool flag) {
-    separate();
-    if (flag)
-        put("true", 4);
-    else
-        put("false", 5);
     endOfValue();
 }
 

@@ -4,8 +4,11 @@
 
 #include <QByteArray>
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <string_view>
 #include <vector>
 
@@ -32,11 +35,31 @@ class JsonText {
     void endArray() { close(']'); }
 
     /// Writes the key of the next object member.
-    void key(std::string_view name);
+    void key(std::string_view name) {
+        separate();
+        if (starts_ != nullptr && depth_ == 1) starts_->push_back(position());
+        put('"');
+        put(name.data(), name.size());
+        put("\":", 2);
+        afterKey_ = true;
+    }
     /// Writes a whole number.
-    void value(std::int64_t number);
+    void value(std::int64_t number) {
+        separate();
+        char digits[24];
+        const auto written = std::to_chars(std::begin(digits), std::end(digits), number);
+        put(digits, static_cast<std::size_t>(written.ptr - digits));
+        endOfValue();
+    }
     void value(int number) { value(static_cast<std::int64_t>(number)); }
-    void value(bool flag);
+    void value(bool flag) {
+        separate();
+        if (flag)
+            put("true", 4);
+        else
+            put("false", 5);
+        endOfValue();
+    }
     /// Writes a number in its shortest exact form; one that is not finite is written as null.
     void value(double number);
     /// Writes a string, escaped; bytes that are not UTF-8 become U+FFFD, as QString would read them.
@@ -61,14 +84,34 @@ class JsonText {
         if (used_ == kBufferSize) flush();
         buffer_[used_++] = c;
     }
-    void put(const char* text, std::size_t size);
+    // The hot pieces are here, inline: a state is some six hundred small values.
+    void put(const char* text, std::size_t size) {
+        if (size > kBufferSize - used_) {
+            putLong(text, size);
+            return;
+        }
+        std::memcpy(buffer_ + used_, text, size);
+        used_ += size;
+    }
+    /// Puts text that does not fit in what is left of the buffer.
+    void putLong(const char* text, std::size_t size);
     void putEscaped(std::string_view text);
     void flush();
     /// Puts what is gathered into the byte array when the outermost value has just ended.
     void endOfValue() {
         if (depth_ == 0) flush();
     }
-    void separate();
+    void separate() {
+        if (afterKey_) {
+            afterKey_ = false;
+            return;
+        }
+        const std::uint64_t bit = std::uint64_t{1} << depth_;
+        if ((firstAtDepth_ & bit) != 0)
+            firstAtDepth_ &= ~bit;
+        else
+            put(',');
+    }
     /// Opens a container with `bracket`, after its key when it has one.
     void open(std::string_view key, char bracket);
     void close(char bracket);
