@@ -522,7 +522,8 @@ std::vector<StoredRoom> RoomStore::loadRooms(qint64 nowMs) {
             while (lines.next())
                 readLines(QJsonDocument::fromJson(lines.value(1).toByteArray()).array(),
                           lines.value(0).toLongLong(), log);
-        if (!replayRows(*snapshot, own, log))
+        const bool played = replayRows(*snapshot, own, log);
+        if (!played)
             logLine(QStringLiteral("room %1: an action recorded after run %2 could not be played again; the "
                                    "room comes back as it was before it")
                         .arg(row.code)
@@ -542,13 +543,24 @@ std::vector<StoredRoom> RoomStore::loadRooms(qint64 nowMs) {
                 if (written.firstRow == 0) written.firstRow = journalRow.id;
                 ++written.rows;
             }
-        know(*snapshot, snapshotRuns);
+        if (played) {
+            know(*snapshot, snapshotRuns);
+        } else {
+            // Written whole at once: its rows from the one that failed on are not its any more, and
+            // the moves it makes from here would follow them.
+            Pending& whole = pending_[row.code];
+            whole = {};
+            whole.snapshot = *snapshot;
+            whole.atMs = nowMs;
+            know(*snapshot, snapshot->runs);
+        }
         StoredRoom room;
         room.snapshot = std::move(*snapshot);
         room.updatedMs = row.updated;
         if (!row.finished.isNull()) room.finishedMs = row.finished.toLongLong();
         rooms.push_back(std::move(room));
     }
+    if (hasPending()) commit();
     return rooms;
 }
 

@@ -313,6 +313,47 @@ TEST_F(RoomStoreTest, TheJournalKeepsOnlyTheRowsRoomsNeedAndMovesThoseOfARoomTha
     }
 }
 
+TEST_F(RoomStoreTest, ADamagedJournalRowStopsTheReplayThereAndTheRoomComesBackAsItWasBeforeIt) {
+    std::unique_ptr<Room> room = playedRoom(QStringLiteral("ROWS0001"), events, 12, false, 17);
+    std::vector<RoomSnapshot> after; // the room after each move written as a row
+    {
+        auto store = open();
+        store->roomChanged(*room);
+        ASSERT_TRUE(store->commit());
+        for (int i = 0; i < 5; ++i) {
+            ASSERT_TRUE(room->stepComputer());
+            store->roomChanged(*room);
+            ASSERT_TRUE(store->commit());
+            after.push_back(room->snapshot());
+        }
+        ASSERT_EQ(store->runsWritten(), 5);
+    }
+    // The third row's action cut short, the fourth's number beyond what an action can carry.
+    withDatabase(dbPath(), [&](QSqlDatabase& db) {
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("UPDATE journal SET action = substr(action, 1, 9) WHERE id = "
+                                          "(SELECT min(id) + 2 FROM journal)")));
+        ASSERT_TRUE(q.exec(QStringLiteral("UPDATE journal SET action = json_set(action, '$.number', 1e12) "
+                                          "WHERE id = (SELECT min(id) + 3 FROM journal)")));
+    });
+    auto store = open();
+    const std::vector<StoredRoom> rooms = store->loadRooms(QDateTime::currentMSecsSinceEpoch());
+    ASSERT_EQ(rooms.size(), 1u);
+    EXPECT_EQ(rooms[0].snapshot, after[1]) << "back as it was after the two sound rows";
+    EXPECT_EQ(log.filter(QStringLiteral("could not be played again")).size(), 1)
+        << log.join(u'\n').toStdString();
+    // It plays on from there, and what it plays now is what comes back.
+    Room back(rooms[0].snapshot, events);
+    ASSERT_TRUE(back.stepComputer());
+    store->roomChanged(back);
+    ASSERT_TRUE(store->commit());
+    store.reset();
+    store = open();
+    const std::vector<StoredRoom> again = store->loadRooms(QDateTime::currentMSecsSinceEpoch());
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].snapshot, back.snapshot());
+}
+
 TEST_F(RoomStoreTest, OnlyNewLinesAreWrittenAndTheNewestKeptOnesComeBack) {
     auto store = open();
     ASSERT_TRUE(store);
