@@ -522,11 +522,19 @@ void applyMergePatch(QJsonObject& target, const QJsonObject& patch) {
         if (value.isNull()) {
             target.remove(it.key());
         } else if (value.isObject()) {
-            // Taken out and put back: the object inner is then not shared, and changes in place.
-            const QJsonValue was = target.take(it.key());
-            QJsonObject inner = was.isObject() ? was.toObject() : QJsonObject();
+            const auto at = target.find(it.key());
+            if (at == target.end() || !at->isObject()) {
+                QJsonObject inner;
+                applyMergePatch(inner, value.toObject());
+                target.insert(it.key(), inner);
+                continue;
+            }
+            // Taken out and put back in its place: the object inner is then not shared, and changes
+            // in place, and the target's members are not moved twice.
+            QJsonObject inner = at->toObject();
+            *at = QJsonValue();
             applyMergePatch(inner, value.toObject());
-            target.insert(it.key(), inner);
+            *at = inner;
         } else {
             target.insert(it.key(), value);
         }
