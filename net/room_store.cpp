@@ -30,6 +30,8 @@ constexpr qint64 kApplicationId = 0x44425258;
 constexpr qint64 kMsPerHour = 3'600'000;
 constexpr qint64 kMsPerDay = 24 * kMsPerHour;
 constexpr int kCheckpointMs = 1000;
+// Frames in the write-ahead log past which a checkpoint makes it start again (16 MiB of pages).
+constexpr qint64 kRestartFrames = 4096;
 constexpr int kBusyTimeoutMs = 2000;
 // The WAL file is cut back to this after a checkpoint has copied it all.
 constexpr qint64 kWalSizeLimit = 64 * 1024 * 1024;
@@ -183,7 +185,7 @@ class RoomStore::Checkpointer {
                                    [&] { return stopping_ || asked_ > finished_; });
                     const qint64 serving = asked_;
                     lock.unlock();
-                    QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+                    catchUp(db);
                     lock.lock();
                     finished_ = serving;
                     done_.notify_all();
@@ -195,6 +197,22 @@ class RoomStore::Checkpointer {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
         done_.notify_all();
+    }
+
+    /// Copies the log into the database. The log starts again from its beginning only when a write
+    /// finds every frame in it copied, and under steady play a write comes while every pass runs
+    /// (each syncs the disk twice): left to passive passes the log would never start again and would
+    /// grow without end. So once it holds more than kRestartFrames, the few frames written since the
+    /// pass are copied holding the server's writes back meanwhile (its commit waits, as for any
+    /// lock, a few milliseconds), and the next write starts the log again.
+    static void catchUp(QSqlDatabase& db) {
+        QSqlQuery q(db);
+        // The row is (busy, frames in the log, frames copied).
+        if (!q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")) || !q.next()) return;
+        const qint64 frames = q.value(1).toLongLong();
+        q.finish();
+        if (frames > kRestartFrames) q.exec(QStringLiteral("PRAGMA wal_checkpoint(RESTART)"));
+        q.finish();
     }
 
     QString path_;
