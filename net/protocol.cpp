@@ -497,23 +497,24 @@ std::optional<std::vector<MemberText>> membersOf(const StateText& state) {
     return out;
 }
 
-} // namespace
-
-std::optional<QByteArray> mergePatchText(const StateText& before, const StateText& after) {
-    const std::optional<std::vector<MemberText>> old = membersOf(before);
-    const std::optional<std::vector<MemberText>> now = membersOf(after);
+/// The patch of two objects' members, or nothing when one is not an object or it cannot be said.
+std::optional<QByteArray> patchOf(const std::optional<std::vector<MemberText>>& old,
+                                  const std::optional<std::vector<MemberText>>& now, qsizetype afterSize) {
     if (!old || !now) return std::nullopt;
     QByteArray out;
-    out.reserve(after.text.size() / 2);
+    out.reserve(afterSize / 2);
     if (!writeMembersPatch(*old, *now, out)) return std::nullopt;
     return out;
 }
 
+} // namespace
+
+std::optional<QByteArray> mergePatchText(const StateText& before, const StateText& after) {
+    return patchOf(membersOf(before), membersOf(after), after.text.size());
+}
+
 std::optional<QByteArray> mergePatchText(QByteArrayView before, QByteArrayView after) {
-    QByteArray out;
-    out.reserve(after.size() / 2);
-    if (!writePatch(before, after, out)) return std::nullopt;
-    return out;
+    return patchOf(JsonScanner(before).members(), JsonScanner(after).members(), after.size());
 }
 
 void applyMergePatch(QJsonObject& target, const QJsonObject& patch) {

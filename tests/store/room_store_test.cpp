@@ -47,6 +47,14 @@ std::unique_ptr<Room> playedRoom(const QString& code, RoomEvents& events, int st
     return room;
 }
 
+/// One computer move of `room`, told to `store` and committed; false when no move was due or the
+/// commit failed.
+bool moveAndCommit(RoomStore& store, Room& room) {
+    if (!room.stepComputer()) return false;
+    store.roomChanged(room);
+    return store.commit();
+}
+
 QByteArray fileBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -105,9 +113,7 @@ TEST_F(RoomStoreTest, ActionsBetweenSnapshotsAreWrittenAsRunsAndPlayedAgainOnRea
     int checked = 0;
     bool sawQuestion = false;
     for (int step = 1; step <= 400 && !room->ended(); ++step) {
-        ASSERT_TRUE(room->stepComputer());
-        store->roomChanged(*room);
-        ASSERT_TRUE(store->commit());
+        ASSERT_TRUE(moveAndCommit(*store, *room));
         if (step % 37 != 0 && !(room->openQuestionId() != 0 && !sawQuestion)) continue;
         sawQuestion = sawQuestion || room->openQuestionId() != 0;
         store.reset();
@@ -140,9 +146,7 @@ TEST_F(RoomStoreTest, RunsEveryFewActionsGiveWayToAWholeSnapshotAndSeatChangesWr
     const qint64 cycles = 2;
     const qint64 steps = RoomStore::kSnapshotEveryRuns * cycles + 5;
     for (qint64 i = 0; i < steps; ++i) {
-        ASSERT_TRUE(room->stepComputer());
-        store->roomChanged(*room);
-        ASSERT_TRUE(store->commit());
+        ASSERT_TRUE(moveAndCommit(*store, *room));
     }
     ASSERT_FALSE(room->ended());
     EXPECT_EQ(store->snapshotsWritten(), 1 + cycles)
@@ -241,9 +245,7 @@ TEST_F(RoomStoreTest, SchemaOneAndTwoDatabasesMoveToTheJournalAndTheirRoomsComeB
         std::vector<StoredRoom> rooms = store->loadRooms(QDateTime::currentMSecsSinceEpoch());
         ASSERT_EQ(rooms.size(), 1u);
         EXPECT_EQ(rooms[0].snapshot, room->snapshot());
-        ASSERT_TRUE(room->stepComputer());
-        store->roomChanged(*room);
-        ASSERT_TRUE(store->commit());
+        ASSERT_TRUE(moveAndCommit(*store, *room));
         EXPECT_EQ(store->runsWritten(), 1);
         store.reset();
         withDatabase(dbPath(), [&](QSqlDatabase& db) {
@@ -272,9 +274,7 @@ TEST_F(RoomStoreTest, TheJournalKeepsOnlyTheRowsRoomsNeedAndMovesThoseOfARoomTha
     store->roomChanged(*idle);
     ASSERT_TRUE(store->commit());
     for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(idle->stepComputer());
-        store->roomChanged(*idle);
-        ASSERT_TRUE(store->commit());
+        ASSERT_TRUE(moveAndCommit(*store, *idle));
     }
     std::vector<std::unique_ptr<Room>> busy;
     int journalMost = 0;
@@ -321,9 +321,7 @@ TEST_F(RoomStoreTest, ADamagedJournalRowStopsTheReplayThereAndTheRoomComesBackAs
         store->roomChanged(*room);
         ASSERT_TRUE(store->commit());
         for (int i = 0; i < 5; ++i) {
-            ASSERT_TRUE(room->stepComputer());
-            store->roomChanged(*room);
-            ASSERT_TRUE(store->commit());
+            ASSERT_TRUE(moveAndCommit(*store, *room));
             after.push_back(room->snapshot());
         }
         ASSERT_EQ(store->runsWritten(), 5);
@@ -344,9 +342,7 @@ TEST_F(RoomStoreTest, ADamagedJournalRowStopsTheReplayThereAndTheRoomComesBackAs
         << log.join(u'\n').toStdString();
     // It plays on from there, and what it plays now is what comes back.
     Room back(rooms[0].snapshot, events);
-    ASSERT_TRUE(back.stepComputer());
-    store->roomChanged(back);
-    ASSERT_TRUE(store->commit());
+    ASSERT_TRUE(moveAndCommit(*store, back));
     store.reset();
     store = open();
     const std::vector<StoredRoom> again = store->loadRooms(QDateTime::currentMSecsSinceEpoch());
