@@ -50,6 +50,10 @@ std::vector<LimitOption> limitOptions() {
          [](L& l) -> int& { return l.computerDelayMs; }},
         {"room-idle-minutes", "A room nobody is connected to closes after this many minutes.", 1,
          [](L& l) -> int& { return l.roomIdleMinutes; }},
+        {"watch-interval",
+         "Milliseconds at most between two states sent to a client that is not to move (the latest, after "
+         "every box); 0 sends every state at once.",
+         0, [](L& l) -> int& { return l.watchIntervalMs; }},
     };
 }
 

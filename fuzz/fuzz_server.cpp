@@ -33,7 +33,9 @@ class CheckingTransport final : public Transport {
     }
     void close(int, int, const QString&) override {}
     void scheduleStep(const QString& room, int) override { steps.push_back(room); }
+    void scheduleCatchUp(const QString& room, int) override { catchUps.push_back(room); }
     std::vector<QString> steps;
+    std::vector<QString> catchUps;
 };
 
 } // namespace
@@ -63,8 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int i = 0; i < kStepsAfter && !transport.steps.empty(); ++i) {
         const QString step = transport.steps.front();
         transport.steps.erase(transport.steps.begin());
-        core.stepRoom(step);
+        core.stepRoom(step, 6);
     }
+    for (const QString& caught : transport.catchUps)
+        core.catchUp(caught, 7);
     const Room* played = core.room(room);
     if (played == nullptr) fail("the room is gone");
     if (played->waitingFor() == 0 && !brokenInvariants(played->game().state).empty())

@@ -186,6 +186,9 @@ class Room {
     /// Makes `token` the host's (the creator's, given back in roomCreated).
     void setHostToken(const QString& token);
 
+    /// True when a connection holding `seats` may move now: it holds the person's seat whose turn it is,
+    /// or the one the open question asks.
+    bool seatMayAct(const QList<int>& seats) const;
     /// Judges and carries out `action` sent by a connection holding `seats`: nothing changes on a refusal.
     std::optional<ErrorCode> act(const QList<int>& seats, const Action& action);
     /// Judges and carries out the answer to question `id`: `yes`, or `amount` for an amount question.
@@ -225,7 +228,6 @@ class Room {
     void begin();
     std::optional<ErrorCode> run(const Action& action);
     void finish(ActionResult result);
-    bool seatMayAct(const QList<int>& seats) const;
     void addLog(const std::string& line);
     QByteArray hashToken(const QString& token) const;
 

@@ -47,6 +47,8 @@ GameServer::GameServer(ServerLimits limits, QString serverId, std::optional<QSsl
     connect(&pingTimer_, &QTimer::timeout, this, &GameServer::sweep);
     summaryTimer_.setInterval(kSummaryMs);
     connect(&summaryTimer_, &QTimer::timeout, this, &GameServer::logSummary);
+    catchUpTimer_.setSingleShot(true);
+    connect(&catchUpTimer_, &QTimer::timeout, this, &GameServer::runCatchUps);
     idleTimer_.setInterval(kIdleSweepMs);
     connect(&idleTimer_, &QTimer::timeout, this, [this] { core_.closeIdleRooms(now()); });
 }
@@ -210,7 +212,23 @@ void GameServer::close(int id, int code, const QString& reason) {
 }
 
 void GameServer::scheduleStep(const QString& room, int delayMs) {
-    QTimer::singleShot(delayMs, this, [this, room] { core_.stepRoom(room); });
+    QTimer::singleShot(delayMs, this, [this, room] { core_.stepRoom(room, now()); });
+}
+
+void GameServer::scheduleCatchUp(const QString& room, int delayMs) {
+    const qint64 due = now() + delayMs;
+    catchUps_.emplace(due, room);
+    if (!catchUpTimer_.isActive() || catchUps_.begin()->first == due) catchUpTimer_.start(delayMs);
+}
+
+void GameServer::runCatchUps() {
+    const qint64 at = now();
+    while (!catchUps_.empty() && catchUps_.begin()->first <= at) {
+        const QString room = catchUps_.begin()->second;
+        catchUps_.erase(catchUps_.begin());
+        core_.catchUp(room, at);
+    }
+    if (!catchUps_.empty()) catchUpTimer_.start(static_cast<int>(catchUps_.begin()->first - at));
 }
 
 void GameServer::sweep() {
@@ -249,6 +267,7 @@ void GameServer::stop() {
     pingTimer_.stop();
     summaryTimer_.stop();
     idleTimer_.stop();
+    catchUpTimer_.stop();
     server_->close();
     const std::map<int, Socket> open = sockets_;
     // Close frames go out on the event loop; the server is done once every client has answered its

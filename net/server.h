@@ -62,6 +62,7 @@ class GameServer final : public QObject, private Transport, private RoomJournal 
     const QString& textOf(const QByteArray& text);
     void close(int id, int code, const QString& reason) override;
     void scheduleStep(const QString& room, int delayMs) override;
+    void scheduleCatchUp(const QString& room, int delayMs) override;
     void roomChanged(const Room& room) override;
     void roomClosed(const QString& code) override;
     /// Commits the journal, then sends what waited for it.
@@ -98,6 +99,10 @@ class GameServer final : public QObject, private Transport, private RoomJournal 
     int pingSlice_ = 0; // the connections swept next: those whose id leaves this remainder
     QTimer summaryTimer_;
     QTimer idleTimer_;
+    // Catch-ups by when they are due: one timer for all of them, rather than one for each.
+    std::multimap<qint64, QString> catchUps_;
+    QTimer catchUpTimer_;
+    void runCatchUps();
     std::function<void(const QString&)> log_;
     qint64 summaryActions_ = 0;
     qint64 summaryErrors_ = 0;

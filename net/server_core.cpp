@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
+#include <utility>
 
 namespace dealbrix::net {
 
@@ -19,6 +21,19 @@ constexpr qsizetype kHistoryLogLines = 200;
 constexpr std::size_t kHistoryChatLines = 50;
 constexpr int kMillisecondsPerMinute = 60'000;
 constexpr double kMillisecondsPerSecond = 1000.0;
+
+/// Names the connection whose message is being handled for as long as it is handled.
+class SenderScope {
+  public:
+    SenderScope(int& slot, int id) : slot_(slot), previous_(std::exchange(slot, id)) {}
+    ~SenderScope() { slot_ = previous_; }
+    SenderScope(const SenderScope&) = delete;
+    SenderScope& operator=(const SenderScope&) = delete;
+
+  private:
+    int& slot_;
+    int previous_;
+};
 
 bool isToken(const QString& text) {
     return text.size() == kTokenLength && std::all_of(text.begin(), text.end(), [](QChar c) {
@@ -40,6 +55,15 @@ bool isValidServerId(const QString& id) {
         return c.isLetterOrNumber() && c.unicode() < 128;
     });
 }
+
+/// The state messages of one state text, each made once however many connections take it.
+struct ServerCore::MadeStates {
+    explicit MadeStates(StateFields stateFields) : fields(std::move(stateFields)) {}
+    StateFields fields;
+    QByteArray whole;
+    // Changes by the text they are made from; an empty message where no patch could be made.
+    std::vector<std::pair<const StateText*, QByteArray>> changes;
+};
 
 ServerCore::ServerCore(Transport& transport, ServerLimits limits, QString serverId, QString serverName)
     : transport_(transport), limits_(limits), serverId_(serverId.toUpper()),
@@ -100,7 +124,10 @@ void ServerCore::setRoom(int id, Connection& c, const QString& code) {
     if (!c.room.isEmpty())
         if (RoomEntry* old = entryOf(c.room)) std::erase(old->members, id);
     c.room = code;
-    c.stateSent = -1;
+    c.held.reset();
+    c.heldSerial = -1;
+    c.behind = false;
+    c.waiting.clear();
     if (!code.isEmpty())
         if (RoomEntry* entry = entryOf(code)) entry->members.push_back(id);
 }
@@ -116,6 +143,7 @@ void ServerCore::receive(int id, const QByteArray& text, qint64 nowMs) {
     if (it == connections_.end()) return;
     Connection& c = it->second;
     nowMs_ = nowMs;
+    const SenderScope sender(sender_, id);
     ++stats_.messages;
     if (text.size() > limits_.maxMessageBytes) {
         breakOff(id, ErrorCode::TooLarge,
@@ -539,11 +567,26 @@ void ServerCore::connectionClosed(int id) {
     if (!code.isEmpty() && entryOf(code) != nullptr) sendSeats(code);
 }
 
-void ServerCore::stepRoom(const QString& code) {
+void ServerCore::stepRoom(const QString& code, qint64 nowMs) {
+    nowMs_ = nowMs;
     RoomEntry* entry = entryOf(code);
     if (entry == nullptr) return;
     entry->stepScheduled = false;
     if (entry->room->stepComputer()) afterRoomChange(code);
+}
+
+void ServerCore::catchUp(const QString& code, qint64 nowMs) {
+    nowMs_ = nowMs;
+    RoomEntry* entry = entryOf(code);
+    if (entry == nullptr) return;
+    entry->catchUpScheduled = false;
+    if (!entry->room || !entry->stateText) return;
+    MadeStates made{stateFields(*entry->room, entry->stateSerial)};
+    // A copy: a send may close a connection, which leaves the room.
+    const std::vector<int> members = entry->members;
+    for (const int id : members)
+        if (const auto it = connections_.find(id); it != connections_.end() && it->second.behind)
+            sendLatest(id, it->second, *entry, made);
 }
 
 void ServerCore::closeIdleRooms(qint64 nowMs) {
@@ -581,9 +624,10 @@ bool ServerCore::restoreRoom(const RoomSnapshot& snapshot, qint64 nowMs, qint64 
 // --- Room events ------------------------------------------------------------------------------------
 
 void ServerCore::roomBox(const QString& room, qint64 version, const Box& box) {
-    // Written only for a room with someone in it: a computer-only room plays on unwatched.
-    if (const RoomEntry* entry = entryOf(room); entry != nullptr && !entry->members.empty())
-        broadcast(room, boxMessageText(version, box));
+    // Kept only for a room with someone in it: a computer-only room plays on unwatched. The boxes go
+    // out with the state that follows them, to each connection when it is sent that state.
+    if (RoomEntry* entry = entryOf(room); entry != nullptr && !entry->members.empty())
+        entry->boxes.push_back(boxMessageText(version, box));
 }
 
 void ServerCore::roomState(const QString& room) {
@@ -593,52 +637,105 @@ void ServerCore::roomState(const QString& room) {
 
 void ServerCore::broadcastState(RoomEntry& entry) {
     const Room& room = *entry.room;
+    std::vector<QByteArray> boxes;
+    boxes.swap(entry.boxes);
     if (entry.members.empty()) {
         // Nobody holds the text any more: the next to come is sent the whole state anyway.
-        entry.stateText = {};
+        entry.stateText.reset();
         entry.stateSerial = -1;
         return;
     }
-    const qint64 baseSerial = entry.stateSerial;
-    const StateText base = std::exchange(entry.stateText, stateTextWithMembers(room.game().state));
+    entry.stateText = std::make_shared<const StateText>(stateTextWithMembers(room.game().state));
     entry.stateSerial = ++stateSerials_;
-    const StateFields fields = stateFields(room, entry.stateSerial);
-    QByteArray whole;
-    std::optional<QByteArray> change; // made once, for the first connection that takes it
-    bool changeTried = false;
+    MadeStates made{stateFields(room, entry.stateSerial)};
+    bool heldBack = false;
     // A copy: a send may close a connection, which leaves the room (and forgets the connection).
     const std::vector<int> members = entry.members;
     for (const int id : members) {
         const auto it = connections_.find(id);
         if (it == connections_.end()) continue;
         Connection& c = it->second;
-        const bool asChange = c.changes && baseSerial >= 0 && c.stateSent == baseSerial;
-        c.stateSent = entry.stateSerial;
-        if (asChange && !changeTried) {
-            changeTried = true;
-            if (const std::optional<QByteArray> patch = mergePatchText(base, entry.stateText))
-                change = changeMessageText(fields, baseSerial, *patch);
+        c.waiting.insert(c.waiting.end(), boxes.begin(), boxes.end());
+        if (hearsAtOnce(id, c, room)) {
+            sendLatest(id, c, entry, made);
+        } else {
+            c.behind = true;
+            heldBack = true;
         }
-        if (asChange && change) {
-            transport_.send(id, *change);
-            continue;
-        }
-        if (whole.isEmpty()) whole = stateMessageText(fields, entry.stateText.text);
-        transport_.send(id, whole);
     }
+    if (heldBack && !entry.catchUpScheduled) {
+        entry.catchUpScheduled = true;
+        transport_.scheduleCatchUp(room.code(), limits_.watchIntervalMs);
+    }
+}
+
+bool ServerCore::hearsAtOnce(int id, const Connection& c, const Room& room) const {
+    // A fast table makes several moves in the interval: a watcher is sent the last of them, folded
+    // into one, instead of each. Whoever moved or moves next is never kept waiting.
+    if (limits_.watchIntervalMs <= 0 || id == sender_ || !c.held || room.seatMayAct(c.seats)) return true;
+    return !c.behind && nowMs_ - c.heldSinceMs >= limits_.watchIntervalMs;
+}
+
+void ServerCore::sendLatest(int id, Connection& c, RoomEntry& entry, MadeStates& made) {
+    std::vector<QByteArray> out;
+    out.swap(c.waiting);
+    c.behind = false;
+    if (entry.stateText && c.held != entry.stateText) {
+        QByteArray* text = nullptr;
+        if (c.changes && c.held) {
+            const auto found = std::find_if(made.changes.begin(), made.changes.end(),
+                                            [&](const auto& change) { return change.first == c.held.get(); });
+            if (found != made.changes.end()) {
+                text = &found->second;
+            } else {
+                const std::optional<QByteArray> patch = mergePatchText(*c.held, *entry.stateText);
+                made.changes.emplace_back(c.held.get(),
+                                          patch ? changeMessageText(made.fields, c.heldSerial, *patch)
+                                                : QByteArray());
+                text = &made.changes.back().second;
+            }
+        }
+        if (text == nullptr || text->isEmpty()) {
+            if (made.whole.isEmpty()) made.whole = stateMessageText(made.fields, entry.stateText->text);
+            text = &made.whole;
+        }
+        out.push_back(*text);
+        c.held = entry.stateText;
+        c.heldSerial = entry.stateSerial;
+        c.heldSinceMs = nowMs_;
+    }
+    // Nothing of `c` is touched from here: a send may close the connection.
+    for (const QByteArray& text : out)
+        transport_.send(id, text);
+}
+
+void ServerCore::deliver(int id, const QByteArray& text) {
+    const auto it = connections_.find(id);
+    if (it == connections_.end()) return;
+    if (it->second.behind) {
+        if (RoomEntry* entry = entryOf(it->second.room); entry != nullptr && entry->room) {
+            MadeStates made{stateFields(*entry->room, entry->stateSerial)};
+            sendLatest(id, it->second, *entry, made);
+        }
+    }
+    transport_.send(id, text);
 }
 
 void ServerCore::sendWholeState(int id, Connection& c, RoomEntry& entry) {
     const Room& room = *entry.room;
-    // The text the room's next change is made from must be the one this connection holds: a text
-    // unlike the one the others hold starts a new base, and they are sent the whole state next.
-    StateText text = stateTextWithMembers(room.game().state);
-    if (entry.stateSerial < 0 || text.text != entry.stateText.text) {
+    // A connection coming in starts from the room's text when nothing has changed since; otherwise its
+    // text is the room's new one (each connection is sent changes from the text it holds).
+    auto text = std::make_shared<const StateText>(stateTextWithMembers(room.game().state));
+    if (!entry.stateText || text->text != entry.stateText->text) {
         entry.stateText = std::move(text);
         entry.stateSerial = ++stateSerials_;
     }
-    c.stateSent = entry.stateSerial;
-    transport_.send(id, stateMessageText(stateFields(room, entry.stateSerial), entry.stateText.text));
+    c.held = entry.stateText;
+    c.heldSerial = entry.stateSerial;
+    c.heldSinceMs = nowMs_;
+    c.behind = false;
+    c.waiting.clear();
+    transport_.send(id, stateMessageText(stateFields(room, entry.stateSerial), entry.stateText->text));
 }
 
 StateFields ServerCore::stateFields(const Room& room, qint64 stateId) {
@@ -665,8 +762,7 @@ void ServerCore::roomQuestion(const QString& room, int id, const Box& box) {
     const QByteArray text = encode(questionMessage(*entry->room, id, box));
     for (const int connection : entry->members) {
         const auto it = connections_.find(connection);
-        if (it != connections_.end() && it->second.seats.contains(box.seat))
-            transport_.send(connection, text);
+        if (it != connections_.end() && it->second.seats.contains(box.seat)) deliver(connection, text);
     }
 }
 
@@ -694,7 +790,7 @@ QByteArray ServerCore::stateMessage(const Room& room) const {
 // --- Sending ------------------------------------------------------------------------------------------
 
 void ServerCore::send(int id, const QJsonObject& m) {
-    transport_.send(id, encode(m));
+    deliver(id, encode(m));
 }
 
 void ServerCore::sendError(int id, ErrorCode code, const QString& sentence) {
@@ -720,7 +816,7 @@ void ServerCore::broadcast(const QString& room, const QByteArray& text) {
     // A copy: a send may close a connection, which leaves the room.
     const std::vector<int> members = entry->members;
     for (const int id : members)
-        transport_.send(id, text);
+        deliver(id, text);
 }
 
 std::vector<int> ServerCore::connectedPerSeat(const QString& room) const {

@@ -17,6 +17,10 @@
 
 namespace dealbrix::net {
 
+/// How often a connection that is not to move hears of the room's moves, at most: well under what a
+/// person watching can tell, and enough to fold the several moves a fast table makes meanwhile into one.
+inline constexpr int kDefaultWatchIntervalMs = 25;
+
 /// Every limit the server keeps; each is an option of dealbrix-server.
 struct ServerLimits {
     int maxMessageBytes = 64 * 1024;
@@ -34,6 +38,9 @@ struct ServerLimits {
     int computerDelayMs = kDefaultComputerDelayMs; // pause before each computer move, so people can follow it
     int roomIdleMinutes = 30;                      // a room nobody is connected to closes after this long
     int finishedRoomMinutes = 0; // a room whose game is over stays this long after its end, once empty
+    // A connection with no move to make is sent the room's state at most this often (the latest one, its
+    // boxes all kept); 0 sends every state at once.
+    int watchIntervalMs = kDefaultWatchIntervalMs;
 };
 
 /// WebSocket close codes the server uses.
@@ -55,6 +62,8 @@ class Transport {
     virtual void close(int id, int code, const QString& reason) = 0;
     /// Asks for `ServerCore::stepRoom(room)` to be called after `delayMs`, on the event loop.
     virtual void scheduleStep(const QString& room, int delayMs) = 0;
+    /// Asks for `ServerCore::catchUp(room, now)` to be called after `delayMs`, on the event loop.
+    virtual void scheduleCatchUp(const QString& room, int delayMs) = 0;
 };
 
 /// Counters for the summary log line.
@@ -82,8 +91,11 @@ class ServerCore final : public RoomEvents {
     void connectionClosed(int id);
     /// True when `id` has said hello.
     bool greeted(int id) const;
-    /// One computer move in `room`, scheduled earlier through the transport.
-    void stepRoom(const QString& room);
+    /// One computer move in `room` at `nowMs`, scheduled earlier through the transport.
+    void stepRoom(const QString& room, qint64 nowMs);
+    /// Sends the connections of `room` that were held back what they missed, scheduled earlier
+    /// through the transport.
+    void catchUp(const QString& room, qint64 nowMs);
     /// Closes rooms nobody has been connected to for the idle limit, and rooms whose game is over and
     /// whose clients have all gone.
     void closeIdleRooms(qint64 nowMs);
@@ -130,8 +142,12 @@ class ServerCore final : public RoomEvents {
         double allowance = 0; // messages it may still send now
         qint64 refilledMs = 0;
         int failures = 0;
-        bool changes = false;  // asked in its hello for changes rather than whole states
-        qint64 stateSent = -1; // the room's state text it was sent last (RoomEntry::stateSerial), -1 none
+        bool changes = false;                  // asked in its hello for changes rather than whole states
+        std::shared_ptr<const StateText> held; // the room's state text it was sent last, none yet
+        qint64 heldSerial = -1;                // that text's number (RoomEntry::stateSerial)
+        qint64 heldSinceMs = 0;                // when it was sent
+        bool behind = false;                   // a later state is held back from it until the catch-up
+        std::vector<QByteArray> waiting;       // the boxes held back with it, in order
     };
     struct RoomEntry {
         std::unique_ptr<Room> room;
@@ -139,9 +155,11 @@ class ServerCore final : public RoomEvents {
         qint64 endedMs = 0;      // when its game ended
         QString creator;         // the address that created it
         bool stepScheduled = false;
+        bool catchUpScheduled = false;
         std::vector<int> members; // the connections in it, so a message to the room costs what the room has
-        StateText stateText;      // its `state` field as sent last, the base of the next change
-        qint64 stateSerial = -1;  // counts the texts: a client is sent a change only from the text it has
+        std::shared_ptr<const StateText> stateText; // its `state` field as sent last
+        qint64 stateSerial = -1; // counts the texts: a client is sent a change only from the text it has
+        std::vector<QByteArray> boxes; // the boxes of the action under way, sent with its state
     };
 
     void handle(int id, Connection& c, const QJsonObject& m);
@@ -168,9 +186,18 @@ class ServerCore final : public RoomEvents {
     void broadcast(const QString& room, const QJsonObject& message);
     void broadcast(const QString& room, const QByteArray& text);
     void sendSeats(const QString& room);
-    /// Sends the room's state to every connection in it: a change to those that asked for changes and
-    /// hold the state sent last, the whole state to the others.
+    /// Sends the room's new state, with the boxes before it, to every connection in it that must hear of
+    /// it now, and holds it back from the others until the room's catch-up.
     void broadcastState(RoomEntry& entry);
+    /// True when connection `id` is told of the room's new state at once: it sent the move, may move
+    /// next, or has heard nothing for the watch interval.
+    bool hearsAtOnce(int id, const Connection& c, const Room& room) const;
+    /// Sends `c` the room's boxes held back for it, then the room's latest state: as a change from the
+    /// text it holds when it asked for changes (made once per base through `made`), else whole.
+    struct MadeStates;
+    void sendLatest(int id, Connection& c, RoomEntry& entry, MadeStates& made);
+    /// Sends one message to `id`, after whatever was held back from it, so nothing overtakes the state.
+    void deliver(int id, const QByteArray& text);
     /// Sends the whole state to connection `id` as it enters the room.
     void sendWholeState(int id, Connection& c, RoomEntry& entry);
     /// The fields of the room's state message besides the game, its state text numbered `stateId`.
@@ -196,6 +223,7 @@ class ServerCore final : public RoomEvents {
     int nextId_ = 1;
     qint64 stateSerials_ = 0;
     qint64 nowMs_ = 0;
+    int sender_ = 0; // the connection whose message is being handled, 0 for none
     RoomJournal* journal_ = nullptr;
     std::function<void(const QString&)> log_;
     ServerStats stats_;

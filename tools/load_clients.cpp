@@ -42,6 +42,24 @@ bool isBoxMessage(const QString& text) {
     return text.startsWith(boxStart);
 }
 
+/// The `stateId` of a state or change message as the server writes it (near its start), without
+/// reading the rest; -1 when it is not there.
+qint64 peekStateId(const QString& text) {
+    static const QString key = QStringLiteral("\"stateId\":");
+    static const QString changeStart = QStringLiteral("{\"type\":\"change\"");
+    static const QString stateStart = QStringLiteral("{\"type\":\"state\"");
+    constexpr qsizetype kLookWithin = 80;
+    if (!text.startsWith(changeStart) && !text.startsWith(stateStart)) return -1;
+    const qsizetype at = QStringView(text).left(kLookWithin).indexOf(key);
+    if (at < 0) return -1;
+    qint64 id = 0;
+    qsizetype i = at + key.size();
+    const qsizetype start = i;
+    for (; i < text.size() && text[i].isDigit() && i - start < 18; ++i)
+        id = id * 10 + text[i].digitValue();
+    return i > start ? id : -1;
+}
+
 QString typeOf(const QJsonObject& m) {
     return m.value(QLatin1String("type")).toString();
 }
@@ -63,6 +81,26 @@ LoadRun::LoadRun(LoadOptions options, QObject* parent)
 }
 
 LoadRun::~LoadRun() = default;
+
+const QJsonObject* LoadRoom::heldState(qint64 stateId) const {
+    for (const auto& [id, state] : held_)
+        if (id == stateId) return &state;
+    return nullptr;
+}
+
+void LoadRoom::hold(qint64 stateId, const QJsonObject& state) {
+    if (stateId < 0) return;
+    if (heldState(stateId) == nullptr) held_.emplace_back(stateId, state);
+    forgetUnheld();
+}
+
+void LoadRoom::forgetUnheld() {
+    std::erase_if(held_, [this](const auto& kept) {
+        if (kept.first == stateId_) return false;
+        return std::none_of(seats.begin(), seats.end(),
+                            [&](const auto& c) { return c->seenStateId_ == kept.first; });
+    });
+}
 
 LoadRoom& LoadRun::newRoom() {
     rooms_.push_back(std::make_unique<LoadRoom>());
@@ -122,6 +160,7 @@ void LoadRun::reconnectAll() {
         }
         room.firstAfterRejoin = {};
         room.rejoinAwaited_ = true;
+        room.held_.clear(); // the server numbers its states afresh when it starts again
         room.paceTimer_.stop();
         for (const auto& c : room.seats) {
             c->rejoining_ = true;
@@ -332,6 +371,7 @@ bool LoadConnection::readState(const QJsonObject& m, const QString& text) {
         room.currentText_ = text;
         room.last = seen;
     }
+    room.hold(seenStateId_, seen.state);
     // The first state any seat is sent after coming back is the room as the server reopened it.
     if (room.firstAfterRejoin.version < 0 && rejoining_) room.firstAfterRejoin = seen;
     return true;
@@ -339,37 +379,56 @@ bool LoadConnection::readState(const QJsonObject& m, const QString& text) {
 
 bool LoadConnection::readChange(const QJsonObject& m, const QString& text) {
     LoadRoom& room = room_;
+    const qint64 stateId = m.value(QLatin1String("stateId")).toInteger();
+    const qint64 from = m.value(QLatin1String("from")).toInteger();
     seenText_ = text;
-    seenStateId_ = m.value(QLatin1String("stateId")).toInteger();
-    if (seenStateId_ <= room.stateId_) return true; // an older one, from a seat slower than another
-    if (m.value(QLatin1String("from")).toInteger() != room.stateId_) {
-        run_.noteError(QStringLiteral("a change from a state this room does not hold"));
+    if (room.heldState(stateId) != nullptr) { // brought already by another seat
+        seenStateId_ = stateId;
+        room.forgetUnheld();
+        return true;
+    }
+    // The server makes a change from the state it sent this seat last.
+    const QJsonObject* base = from == seenStateId_ || from == room.stateId_ ? room.heldState(from) : nullptr;
+    if (base == nullptr) {
+        run_.noteError(QStringLiteral("a change from a state this seat does not hold"));
         return false;
     }
     const QJsonObject patch = m.value(QLatin1String("state")).toObject();
-    // Taken out while it changes, so that nothing else shares it and it changes in place.
-    QJsonObject merged = std::exchange(room.last.state, {});
+    QJsonObject merged = *base;
     net::applyMergePatch(merged, patch);
+    seenStateId_ = stateId;
+    if (stateId < room.stateId_) { // older than the room's: only kept, for this seat's next change
+        room.hold(stateId, merged);
+        return true;
+    }
     QString error;
-    if (!net::applyStateChange(merged, patch, room.current_, &error)) {
+    // Made from the room's own state, only what the patch touches is read again; from an older one,
+    // the whole game is.
+    std::optional<GameState> whole;
+    if (from != room.stateId_) whole = net::stateFromJson(merged, &error);
+    if (from != room.stateId_ ? !whole : !net::applyStateChange(merged, patch, room.current_, &error)) {
         run_.noteError(QStringLiteral("a change the game cannot hold: ") + error);
         return false;
     }
-    room.last.state = std::move(merged);
+    if (whole) room.current_ = std::move(*whole);
+    room.last.state = merged;
     room.last.version = m.value(QLatin1String("version")).toInteger();
     room.last.waitingFor = m.value(QLatin1String("waitingFor")).toInt();
     room.last.ended = m.value(QLatin1String("ended")).toBool();
-    room.stateId_ = seenStateId_;
+    room.stateId_ = stateId;
     room.currentText_ = text;
+    room.hold(stateId, merged);
     return true;
 }
 
 void LoadConnection::received(const QString& text) {
     if (isBoxMessage(text)) return; // told, and the state after it says what changed
     LoadRoom& room = room_;
-    // The same state goes to all four seats: read once, by the first to get it (the text compared as
-    // it came, not turned into bytes again for every seat).
-    const bool sameState = !room.currentText_.isEmpty() && text == room.currentText_;
+    // A state brought already by another seat is not read again: found by its number, or else by the
+    // text (compared as it came, not turned into bytes again for every seat).
+    const qint64 peeked = rejoining_ ? -1 : peekStateId(text);
+    const bool known = peeked >= 0 && room.heldState(peeked) != nullptr;
+    const bool sameState = known || (!room.currentText_.isEmpty() && text == room.currentText_);
     std::optional<QJsonObject> parsed;
     if (!sameState) {
         parsed = net::decode(text.toUtf8());
@@ -386,7 +445,11 @@ void LoadConnection::received(const QString& text) {
             sentMs_ = -1;
         }
         refusedInRow_ = 0;
-        if (sameState) {
+        if (known) {
+            seenText_ = text;
+            seenStateId_ = peeked;
+            room.forgetUnheld();
+        } else if (sameState) {
             seenText_ = room.currentText_;
             seenStateId_ = room.stateId_;
             if (room.firstAfterRejoin.version < 0 && rejoining_) room.firstAfterRejoin = room.last;

@@ -57,8 +57,15 @@ class LoadRoom {
     friend class LoadRun;
     GameState current_;
     bool hasCurrent_ = false;
-    QString currentText_;        // the state message the current state was read from
-    qint64 stateId_ = -1;        // the server's number for it, which a change is made from
+    QString currentText_; // the state message the current state was read from
+    qint64 stateId_ = -1; // the server's number for it, which a change is made from
+    // The `state` fields by number of the room's state and of each state a seat holds: the server
+    // sends a seat it held back a change from the state it sent that seat last, older than the room's.
+    std::vector<std::pair<qint64, QJsonObject>> held_;
+    const QJsonObject* heldState(qint64 stateId) const;
+    /// Keeps `state` as number `stateId`, and forgets the states neither the room nor a seat holds.
+    void hold(qint64 stateId, const QJsonObject& state);
+    void forgetUnheld();
     qint64 nextActMs_ = -1;      // when its next move is due on its own timetable, at a pace
     bool rejoinAwaited_ = false; // its clients are coming back after reconnectAll()
     std::unique_ptr<ComputerPlayer> computer_;
@@ -134,6 +141,7 @@ class LoadConnection final : public QObject {
 
   private:
     friend class LoadRun;
+    friend class LoadRoom;
     void received(const QString& text);
     /// Reads a `state` or `change` message into the room; false after an error.
     bool readState(const QJsonObject& message, const QString& text);

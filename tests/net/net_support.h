@@ -46,6 +46,13 @@ inline ServerLimits testLimits() {
     return limits;
 }
 
+/// testLimits with every state sent to every connection at once, for tests that follow each state.
+inline ServerLimits everyStateLimits() {
+    ServerLimits limits = testLimits();
+    limits.watchIntervalMs = 0;
+    return limits;
+}
+
 /// A game server on 127.0.0.1 and a free port, stopped with the test.
 struct LocalServer {
     explicit LocalServer(ServerLimits limits = testLimits(), QString serverId = {})
@@ -118,13 +125,21 @@ struct RecordingTransport final : Transport {
     }
     void close(int id, int code, const QString&) override { closed[id] = code; }
     void scheduleStep(const QString& room, int) override { steps.push_back(room); }
-    /// Runs scheduled steps until none is left or `limit` have run.
-    void runSteps(ServerCore& core, int limit = 100000) {
+    void scheduleCatchUp(const QString& room, int) override { catchUps.push_back(room); }
+    /// Runs scheduled steps until none is left or `limit` have run, at `nowMs`.
+    void runSteps(ServerCore& core, int limit = 100000, qint64 nowMs = 0) {
         for (int i = 0; i < limit && !steps.empty(); ++i) {
             const QString room = steps.front();
             steps.erase(steps.begin());
-            core.stepRoom(room);
+            core.stepRoom(room, nowMs);
         }
+    }
+    /// Runs the catch-ups scheduled so far, at `nowMs`.
+    void runCatchUps(ServerCore& core, qint64 nowMs) {
+        std::vector<QString> due;
+        due.swap(catchUps);
+        for (const QString& room : due)
+            core.catchUp(room, nowMs);
     }
     /// The messages of `type` sent to `id`.
     QList<QJsonObject> of(int id, const char* kind) const {
@@ -138,6 +153,7 @@ struct RecordingTransport final : Transport {
     std::map<int, QList<QJsonObject>> sent;
     std::map<int, int> closed;
     std::vector<QString> steps;
+    std::vector<QString> catchUps;
 };
 
 } // namespace dealbrix::net::testing

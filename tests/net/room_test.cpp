@@ -4,11 +4,14 @@
 
 #include <QJsonDocument>
 
+#include <array>
+
 #include <gtest/gtest.h>
 
 namespace dealbrix::net {
 namespace {
 
+using testing::everyStateLimits;
 using testing::RecordingTransport;
 using testing::testLimits;
 
@@ -16,7 +19,7 @@ using testing::testLimits;
 /// connection per person's seat (each took its seat).
 struct Table {
     explicit Table(int players = 2, QList<int> computer = {})
-        : core(transport, testLimits(), {}, QStringLiteral("t")) {
+        : core(transport, everyStateLimits(), {}, QStringLiteral("t")) {
         host = connect();
         QJsonArray seats;
         for (const int s : computer)
@@ -342,7 +345,7 @@ std::map<qint64, QJsonObject> rebuiltStates(const QList<QJsonObject>& messages, 
 
 TEST(StateChanges, AClientThatAsksIsSentChangesThatRebuildEveryStateOthersAreSentWhole) {
     RecordingTransport transport;
-    ServerCore core(transport, testLimits(), {}, QStringLiteral("t"));
+    ServerCore core(transport, everyStateLimits(), {}, QStringLiteral("t"));
     const int whole = *core.openConnection(QStringLiteral("127.0.0.1"), 0);
     const int changing = *core.openConnection(QStringLiteral("127.0.0.1"), 0);
     core.receive(whole, encode(message(type::kHello, {{"protocol", 1}})), 1);
@@ -383,6 +386,164 @@ TEST(StateChanges, AClientThatAsksIsSentChangesThatRebuildEveryStateOthersAreSen
     core.receive(odd, encode(message(type::kHello, {{"protocol", 1}, {"changes", "yes"}})), 6);
     EXPECT_EQ(transport.of(odd, type::kError).value(0).value(QLatin1String("code")).toString(), "malformed");
     EXPECT_EQ(transport.closed.count(odd), 1U);
+}
+
+/// Three people's seats and a watcher, every client taking changes, at the server's own watch
+/// interval; the clock is the test's.
+struct QuickTable {
+    QuickTable() : core(transport, testLimits(), {}, QStringLiteral("t")) {
+        for (int& id : ids) {
+            id = *core.openConnection(QStringLiteral("127.0.0.1"), 0);
+            send(id, message(type::kHello, {{"protocol", 1}, {"changes", true}}));
+        }
+        send(ids[0], message(type::kCreateRoom, {{"players", 3}}));
+        code = transport.of(ids[0], type::kRoomCreated).value(0).value(QLatin1String("room")).toString();
+        for (int seat = 1; seat <= 4; ++seat)
+            send(ids[seat - 1],
+                 message(type::kJoin,
+                         {{"room", code}, {"seats", seat <= 3 ? QJsonArray{seat} : QJsonArray{}}}));
+    }
+    void send(int id, const QJsonObject& m) { core.receive(id, encode(m), now); }
+    /// The move due: the asked seat passes, else the turn's seat rolls, ends its turn or gives up.
+    void moveDue() {
+        const Room& r = *core.room(code);
+        if (const int asked = r.waitingFor(); asked != 0) {
+            send(ids[asked - 1], message(type::kAnswer, {{"question", r.openQuestionId()}, {"yes", false}}));
+            return;
+        }
+        const GameState& s = r.game().state;
+        const Action a = s.board.rollEnabled      ? Action::roll()
+                         : s.board.endTurnEnabled ? Action::endTurn()
+                                                  : Action::giveUp();
+        send(ids[s.turn - 1], message(type::kAction, {{"action", actionToJson(a)}}));
+    }
+    /// The connection holding the seat that moves now.
+    int mover() const {
+        const Room& r = *core.room(code);
+        return ids[(r.waitingFor() != 0 ? r.waitingFor() : r.game().state.turn) - 1];
+    }
+    qint64 roomStateId() const {
+        return decode(core.stateMessage(*core.room(code)))->value(QLatin1String("stateId")).toInteger();
+    }
+    /// The number of the state `id` was sent last.
+    qint64 stateIdSent(int id) {
+        const QList<QJsonObject>& sent = transport.sent[id];
+        for (qsizetype i = sent.size() - 1; i >= 0; --i) {
+            const QString kind = sent[i].value(QLatin1String("type")).toString();
+            if (kind == QLatin1String(type::kState) || kind == QLatin1String(type::kChange))
+                return sent[i].value(QLatin1String("stateId")).toInteger();
+        }
+        return -1;
+    }
+    QList<QJsonObject> boxes(int id) const { return transport.of(id, type::kBox); }
+
+    RecordingTransport transport;
+    ServerCore core;
+    QString code;
+    std::array<int, 4> ids{};
+    qint64 now = 1;
+};
+
+TEST(WatchInterval, AtAFastTableOnlyTheMoversHearAtOnceAndTheOthersGetTheLatestStateWithEveryBox) {
+    QuickTable t;
+    ASSERT_TRUE(t.core.room(t.code)->started());
+    const int watcher = t.ids[3];
+    constexpr int kMoves = 120;
+    const qint64 interval = testLimits().watchIntervalMs;
+    const qint64 watcherStatesBefore = static_cast<qint64>(t.transport.of(watcher, type::kChange).size());
+    for (int i = 0; i < kMoves && !t.core.room(t.code)->ended(); ++i) {
+        t.now += 1;
+        const int sender = t.mover();
+        t.moveDue();
+        // Whoever moved and whoever moves next hold the room's state at once.
+        ASSERT_EQ(t.stateIdSent(sender), t.roomStateId()) << "move " << i;
+        ASSERT_EQ(t.stateIdSent(t.mover()), t.roomStateId()) << "move " << i;
+        if (t.now % interval == 0) t.transport.runCatchUps(t.core, t.now);
+    }
+    t.now += interval;
+    t.transport.runCatchUps(t.core, t.now);
+    EXPECT_TRUE(t.transport.catchUps.empty()) << "a catch-up sends and asks for no other";
+
+    const QJsonObject final = stateToJson(t.core.room(t.code)->game().state);
+    std::map<qint64, QJsonObject> byId;
+    for (const int id : t.ids) {
+        int changes = 0;
+        const std::map<qint64, QJsonObject> rebuilt = rebuiltStates(t.transport.sent[id], &changes);
+        ASSERT_FALSE(rebuilt.empty());
+        EXPECT_EQ(rebuilt.rbegin()->second, final) << "connection " << id << " ends with the room's state";
+        for (const auto& [stateId, state] : rebuilt) {
+            const auto [it, added] = byId.emplace(stateId, state);
+            EXPECT_EQ(it->second, state) << "state " << stateId << " told two ways";
+        }
+        // Every box of every move, in order, each before the state that follows it.
+        EXPECT_EQ(t.boxes(id), t.boxes(t.ids[0])) << "connection " << id;
+        qint64 boxVersion = -1;
+        for (const QJsonObject& m : t.transport.sent[id]) {
+            const QString kind = m.value(QLatin1String("type")).toString();
+            if (kind == QLatin1String(type::kBox)) boxVersion = m.value(QLatin1String("version")).toInteger();
+            if (kind == QLatin1String(type::kChange)) {
+                EXPECT_GE(m.value(QLatin1String("version")).toInteger(), boxVersion);
+                boxVersion = -1;
+            }
+        }
+        EXPECT_EQ(boxVersion, -1) << "a box after the last state";
+    }
+    const qint64 watcherStates =
+        static_cast<qint64>(t.transport.of(watcher, type::kChange).size()) - watcherStatesBefore;
+    EXPECT_GT(watcherStates, 0);
+    EXPECT_LT(watcherStates, kMoves / 4) << "the watcher was sent the moves folded together";
+    EXPECT_FALSE(t.boxes(watcher).isEmpty());
+}
+
+TEST(WatchInterval, AtATableOfPeopleEveryStateGoesToEveryoneAtOnce) {
+    QuickTable t;
+    t.now += 100;
+    t.transport.runCatchUps(t.core, t.now); // the start, made as the last seat was taken
+    for (int i = 0; i < 30 && !t.core.room(t.code)->ended(); ++i) {
+        t.now += 2 * testLimits().watchIntervalMs;
+        t.moveDue();
+        for (const int id : t.ids)
+            ASSERT_EQ(t.stateIdSent(id), t.roomStateId()) << "move " << i << ", connection " << id;
+    }
+    EXPECT_TRUE(t.transport.catchUps.empty());
+}
+
+TEST(WatchInterval, AnyOtherMessageComesAfterTheStateHeldBackAndALeaverIsSentNothingMore) {
+    QuickTable t;
+    const int watcher = t.ids[3];
+    // Two quick moves: the watcher hears of the first at once and is held back from the second.
+    t.now += 100;
+    t.moveDue();
+    t.now += 1;
+    t.moveDue();
+    ASSERT_LT(t.stateIdSent(watcher), t.roomStateId());
+    ASSERT_FALSE(t.transport.catchUps.empty());
+
+    t.send(t.ids[1], message(type::kChat, {{"text", "hi"}}));
+    const QList<QJsonObject>& sent = t.transport.sent[watcher];
+    ASSERT_GE(sent.size(), 2);
+    EXPECT_EQ(sent.last().value(QLatin1String("type")).toString(), QLatin1String(type::kChat));
+    EXPECT_EQ(sent[sent.size() - 2].value(QLatin1String("type")).toString(), QLatin1String(type::kChange));
+    EXPECT_EQ(t.stateIdSent(watcher), t.roomStateId());
+    const qsizetype afterChat = sent.size();
+    t.transport.runCatchUps(t.core, t.now + 50);
+    EXPECT_EQ(t.transport.sent[watcher].size(), afterChat) << "nothing is sent twice";
+
+    // Held back again, then gone: the catch-up passes over the one that left and the one closed.
+    t.now += 1;
+    t.moveDue();
+    ASSERT_LT(t.stateIdSent(watcher), t.roomStateId());
+    const int third = t.ids[2] == t.mover() ? t.ids[1] : t.ids[2];
+    ASSERT_LT(t.stateIdSent(third), t.roomStateId());
+    t.send(watcher, message(type::kLeave));
+    EXPECT_EQ(t.transport.sent[watcher].last().value(QLatin1String("type")).toString(),
+              QLatin1String(type::kLeft));
+    t.core.connectionClosed(third);
+    const qsizetype watcherSent = t.transport.sent[watcher].size();
+    const qsizetype thirdSent = t.transport.sent[third].size();
+    t.transport.runCatchUps(t.core, t.now + 50);
+    EXPECT_EQ(t.transport.sent[watcher].size(), watcherSent);
+    EXPECT_EQ(t.transport.sent[third].size(), thirdSent);
 }
 
 } // namespace
