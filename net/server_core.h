@@ -17,9 +17,10 @@
 
 namespace dealbrix::net {
 
-/// How often a connection that is not to move hears of the room's moves, at most: well under what a
-/// person watching can tell, and enough to fold the several moves a fast table makes meanwhile into one.
-inline constexpr int kDefaultWatchIntervalMs = 25;
+/// How often a connection that is not to move hears of the room's moves, at most: ten times a second,
+/// which people never move faster than (so at their tables nothing waits), and which folds the many
+/// moves a table of computer clients makes meanwhile into one.
+inline constexpr int kDefaultWatchIntervalMs = 100;
 
 /// Every limit the server keeps; each is an option of dealbrix-server.
 struct ServerLimits {
