@@ -19,6 +19,7 @@ namespace {
 constexpr qsizetype kStateTextReserve = 4096;    // a state is about 2 kB; its history grows with the rounds
 constexpr qsizetype kStateMessageExtra = 160;    // a message's fields around its state or patch
 constexpr qsizetype kBoxTextReserve = 160;       // a box message's fields besides its texts
+constexpr qsizetype kActionTextReserve = 96;     // an action message's fields besides its texts
 constexpr std::size_t kStateMembersReserve = 32; // a state has about twenty members
 
 constexpr std::array<std::pair<ErrorCode, const char*>, 14> kErrorNames{{
@@ -132,6 +133,22 @@ QJsonObject actionToJson(const Action& action) {
             {"number", action.number},
             {"text", QString::fromStdString(action.text)},
             {"otherText", QString::fromStdString(action.otherText)}};
+}
+
+QByteArray actionMessageText(const Action& action) {
+    QByteArray text;
+    text.reserve(kActionTextReserve + static_cast<qsizetype>(action.text.size() + action.otherText.size()));
+    JsonText json(text);
+    json.beginObject();
+    json.member("type", type::kAction);
+    json.beginObject("action");
+    json.member("kind", dealbrix::actionKindName(action.kind));
+    json.member("number", action.number);
+    json.member("text", action.text);
+    json.member("otherText", action.otherText);
+    json.endObject();
+    json.endObject();
+    return text;
 }
 
 std::optional<Action> actionFromJson(const QJsonValue& value) {

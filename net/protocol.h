@@ -87,6 +87,9 @@ std::optional<BoxKind> boxKindFromName(const QString& name);
 
 /// An action as the `action` field of an `action` message.
 QJsonObject actionToJson(const Action& action);
+/// The whole `action` message of `action`, written directly (a computer client sends one for each
+/// of its moves); it reads as `message(action, {action: actionToJson(action)})`.
+QByteArray actionMessageText(const Action& action);
 /// Reads an `action` field: a known kind, a whole `number` that fits an int, texts of at most
 /// kMaxActionTextLength characters; missing fields are 0 and empty. Nothing for anything else.
 std::optional<Action> actionFromJson(const QJsonValue& value);

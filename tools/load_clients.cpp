@@ -264,7 +264,7 @@ void LoadRun::act(LoadRoom& room) {
     if (room.mirror_->openQuestion() != nullptr) return;
     const std::optional<Action> action = room.computer_->nextAction(*room.mirror_);
     if (!action) return;
-    c.send(net::message(net::type::kAction, {{"action", net::actionToJson(*action)}}));
+    c.send(net::actionMessageText(*action));
     c.sentMs_ = now();
     moved(room);
 }
@@ -333,7 +333,11 @@ void LoadConnection::open() {
 }
 
 void LoadConnection::send(const QJsonObject& message) {
-    lastSent_ = net::encode(message);
+    send(net::encode(message));
+}
+
+void LoadConnection::send(const QByteArray& text) {
+    lastSent_ = text;
     if (socket_ != nullptr) socket_->sendTextMessage(QString::fromUtf8(lastSent_));
 }
 

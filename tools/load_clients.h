@@ -147,6 +147,7 @@ class LoadConnection final : public QObject {
     bool readState(const QJsonObject& message, const QString& text);
     bool readChange(const QJsonObject& message, const QString& text);
     void send(const QJsonObject& message);
+    void send(const QByteArray& text);
     void joinRoom();
 
     LoadRun& run_;

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace dealbrix::net {
 namespace {
 
@@ -28,6 +30,12 @@ TEST(Protocol, ActionsReadBackAsWrittenForEveryKind) {
     for (int k = 0; k < kActionKindCount; ++k) {
         const Action action{static_cast<ActionKind>(k), -7 + k, "12 x", "\xc3\xa9"};
         EXPECT_EQ(actionFromJson(actionToJson(action)), action) << action.describe();
+        // Written directly, the whole message reads as the one made of its fields.
+        const Action typed{static_cast<ActionKind>(k), std::numeric_limits<int>::min() + k, "\"1\\2\"\n",
+                           "Zo\xc3\xab\t"};
+        const QJsonObject written = QJsonDocument::fromJson(actionMessageText(typed)).object();
+        EXPECT_EQ(written, message(type::kAction, {{"action", actionToJson(typed)}})) << typed.describe();
+        EXPECT_EQ(actionFromJson(written.value(QLatin1String("action"))), typed) << typed.describe();
     }
     // Missing fields are 0 and empty.
     EXPECT_EQ(actionFromJson(parse(R"({"kind":"Roll"})")), Action::roll());
