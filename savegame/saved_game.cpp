@@ -186,13 +186,29 @@ void readNames(const QJsonObject& top, GameState& s) {
     s.names = names;
 }
 
-void readHistory(const QJsonObject& top, GameState& s) {
+/// Reads the statistics; with `changed`, the history member of a change, only the parts it names (the
+/// worth by round grows all game, and most moves change only the landings).
+void readHistory(const QJsonObject& top, GameState& s, const QJsonObject* changed = nullptr) {
     // Files from before the statistics have none; the game goes on without its past.
-    s.history = {};
-    if (!top.contains(QLatin1String("history"))) return;
+    if (!top.contains(QLatin1String("history"))) {
+        s.history = {};
+        return;
+    }
     const QString name = QStringLiteral("the statistics");
     const QJsonObject o = objectOf(top.value(QLatin1String("history")), name);
     GameHistory& h = s.history;
+    const auto named = [changed](const char* key) {
+        return changed == nullptr || changed->contains(QLatin1String(key));
+    };
+    if (named("landings") || named("rounds") || named("worth")) {
+        const QJsonArray landings =
+            arrayOf(field(o, "landings", name), QStringLiteral("the landings"), kSquareCount);
+        for (int sq = 0; sq < kSquareCount; ++sq)
+            h.landings[sq] =
+                countOf(landings[sq], ofSquare("landings", sq), 0, std::numeric_limits<int>::max());
+    }
+    if (!named("rounds") && !named("worth")) return;
+    h.worth.clear();
     h.rounds = countOf(field(o, "rounds", name), QStringLiteral("the rounds played"), 0,
                        std::numeric_limits<int>::max());
     // A seat's worth is its cash and what its squares and houses cost, far inside these bounds.
@@ -208,10 +224,6 @@ void readHistory(const QJsonObject& top, GameState& s) {
             entry.worth[p] = countOf(values[p], QStringLiteral("a round's worth"), -kWorthBound, kWorthBound);
         h.worth.push_back(entry);
     }
-    const QJsonArray landings =
-        arrayOf(field(o, "landings", name), QStringLiteral("the landings"), kSquareCount);
-    for (int sq = 0; sq < kSquareCount; ++sq)
-        h.landings[sq] = countOf(landings[sq], ofSquare("landings", sq), 0, std::numeric_limits<int>::max());
 }
 
 void readSquares(const QJsonObject& top, GameState& s) {
@@ -388,7 +400,13 @@ void readStateFields(const QJsonObject& top, GameState& s, bool withDecks, Rules
         readPlayers(top, s);
         readNames(top, s);
     }
-    if (touches(changed, {"history"})) readHistory(top, s);
+    if (touches(changed, {"history"})) {
+        // A change's history member is the patch of the statistics; anything else reads them all.
+        const QJsonValue history =
+            changed != nullptr ? changed->value(QLatin1String("history")) : QJsonValue();
+        const QJsonObject historyPatch = history.toObject();
+        readHistory(top, s, history.isObject() ? &historyPatch : nullptr);
+    }
     if (touches(changed, {"owners", "houses", "pricePaid"})) readSquares(top, s);
     if (withDecks) readDecks(top, s);
     if (touches(changed, {"board"})) readBoard(top, s);
