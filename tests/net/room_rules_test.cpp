@@ -192,7 +192,8 @@ std::optional<ComputerLevel> toldLevel(const Client& client, int seat) {
 }
 
 TEST(RoomRules, AHardComputerSeatPlaysItsTurnsAndEveryClientIsToldItsLevel) {
-    LocalServer local;
+    // The watcher follows the turns one by one: every state is sent to it, none folded into the next.
+    LocalServer local(testing::everyStateLimits());
     ASSERT_TRUE(local.listening);
     Creator watcher(local.url(), {});
     QStringList history;
